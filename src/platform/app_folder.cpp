@@ -1,0 +1,73 @@
+#include "platform/app_folder.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace kvx {
+
+AppFolder::AppFolder(QString root) : m_root(QDir::cleanPath(std::move(root))) {}
+
+AppFolder AppFolder::fromEnvironment() {
+    const QString fromEnv = qEnvironmentVariable("KVX_APP_DIR");
+    if (!fromEnv.isEmpty())
+        return AppFolder(QDir(fromEnv).absolutePath());
+    return AppFolder(QCoreApplication::applicationDirPath());
+}
+
+QString AppFolder::nativeRoot() const {
+    return QDir::toNativeSeparators(m_root);
+}
+
+QString AppFolder::resolve(const QString& relativePath) const {
+    QString path = m_root;
+    const QStringList parts = QString(relativePath).replace(QLatin1Char('\\'), QLatin1Char('/'))
+                                  .split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    bool onDisk = true;
+    for (const QString& part : parts) {
+        QString component = part;
+        if (onDisk && !QFileInfo::exists(path + QLatin1Char('/') + part)) {
+            const QStringList entries =
+                QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+            onDisk = false;
+            for (const QString& entry : entries) {
+                if (entry.compare(part, Qt::CaseInsensitive) == 0) {
+                    component = entry;
+                    onDisk = true;
+                    break;
+                }
+            }
+        }
+        path += QLatin1Char('/') + component;
+    }
+    return path;
+}
+
+QString AppFolder::displayPath(const QString& relativePath) const {
+    return toNative(resolve(relativePath));
+}
+
+QString AppFolder::toNative(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
+bool AppFolder::makeWritable(const QString& path) {
+    QFile file(path);
+    if (!file.exists())
+        return false;
+    return file.setPermissions(file.permissions() | QFileDevice::WriteOwner | QFileDevice::WriteUser);
+}
+
+bool AppFolder::writeAtomically(const QString& path, const QByteArray& bytes, QString* error) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace kvx

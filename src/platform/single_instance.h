@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+class QLockFile;
+
+namespace kvx {
+
+// Held for the life of the process; a second process for the same application folder sees
+// the lock taken and ends.
+class SingleInstanceGuard {
+public:
+    explicit SingleInstanceGuard(const QString& appFolder);
+    ~SingleInstanceGuard();
+    bool isFirstInstance() const { return m_first; }
+
+private:
+    std::unique_ptr<QLockFile> m_lock;
+    bool m_first = false;
+};
+
+} // namespace kvx

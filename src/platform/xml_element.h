@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QList>
+#include <QPair>
+#include <QString>
+
+typedef struct _xmlNode xmlNode;
+
+namespace kvx {
+
+// Values bound as XPath variables ($name), so that text never changes the query.
+using XPathVariables = QList<QPair<QString, QString>>;
+
+// A cheap view of one element of an XmlDocument; valid while the document lives and the
+// element has not been removed.
+class XmlElement {
+public:
+    XmlElement() = default;
+    explicit XmlElement(xmlNode* node);
+
+    bool isNull() const { return m_node == nullptr; }
+    explicit operator bool() const { return m_node != nullptr; }
+    bool operator==(const XmlElement& other) const { return m_node == other.m_node; }
+    xmlNode* node() const { return m_node; }
+
+    QString name() const;
+
+    bool hasAttribute(const QString& name) const;
+    // The attribute's text, or an empty string when it is missing.
+    QString attribute(const QString& name) const;
+    // False (and nothing changed) when the name is not a valid XML name.
+    bool setAttribute(const QString& name, const QString& value);
+    void removeAttribute(const QString& name);
+    QList<QPair<QString, QString>> attributes() const;
+
+    // Concatenated text of the element and its descendants.
+    QString text() const;
+    void setText(const QString& text);
+
+    bool hasChildElements() const;
+    QList<XmlElement> childElements() const;
+    XmlElement firstChildElement() const;
+    XmlElement firstChildElement(const QString& name) const;
+    XmlElement nextSiblingElement() const;
+    XmlElement parentElement() const;
+
+    // A new last child element; null when the name is not a valid XML name.
+    XmlElement appendChild(const QString& name);
+    // Appends a deep copy of an element of this or another document and returns the copy.
+    XmlElement appendCopy(const XmlElement& source);
+    // Removes every child node (elements, text, comments).
+    void removeAllChildren();
+    // Unlinks and frees the element; this view and views of its descendants become invalid.
+    void remove();
+
+    // XPath 1.0 relative to this element; only element nodes are returned.
+    QList<XmlElement> select(const QString& xpath, const XPathVariables& variables = {}) const;
+    XmlElement selectFirst(const QString& xpath, const XPathVariables& variables = {}) const;
+
+private:
+    xmlNode* m_node = nullptr;
+};
+
+} // namespace kvx
