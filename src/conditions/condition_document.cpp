@@ -28,18 +28,18 @@ QString ConditionDocument::relativePath(bool planMode) {
 bool ConditionDocument::OpenConditionDocument(bool planMode) {
     if (isLoaded())
         return true;
-    const QString relative = relativePath(planMode);
-    XmlDocument document = XmlDocument::fromFile(m_folder.resolve(relative));
+    const QString path = m_folder.resolve(relativePath(planMode));
+    XmlDocument document = XmlDocument::fromFile(path);
     if (document.isNull()) {
-        m_failureMessage = m_folder.displayPath(relative) +
-                           QStringLiteral("导入导出配置文件不存在！无法保存数据！");
+        m_failureMessage =
+            AppFolder::toNative(path) + QStringLiteral("导入导出配置文件不存在！无法保存数据！");
         return false;
     }
     // Without the whitespace between the items, saving indents new and stored items like
     // the others; items not stored keep their layout.
     document.root().removeIndentation();
     m_document = std::move(document);
-    m_path = m_folder.resolve(relative);
+    m_path = path;
     m_failureMessage.clear();
     m_indexStale = true;
     return true;

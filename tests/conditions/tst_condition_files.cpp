@@ -64,6 +64,22 @@ private Q_SLOTS:
         QVERIFY(!doc.isChanged());
     }
 
+    void missingAttributesReadAsEmpty() {
+        test::TestFolder folder;
+        folder.write(kConditionFile,
+                     "<?xml version=\"1.0\" encoding=\"gb2312\"?><c>"
+                     "<x name=\"L\" code=\"1\"><field display=\"a\"/><other value=\"o\"/>"
+                     "<field preserved=\"\" value=\"p\"/><field/></x></c>");
+        ConditionDocument doc{AppFolder(folder.path())};
+        QVERIFY(doc.OpenConditionDocument(false));
+        const auto item = doc.ReadConditionItem("x", "L", "1");
+        QVERIFY(item);
+        QCOMPARE(item->importFile, QString());
+        QCOMPARE(item->exportFile, QString());
+        const QList<ConditionRow> expected = {{"a", "", "", "", {}}, {}};
+        QCOMPARE(item->conditions, expected);
+    }
+
     void planModeOpensThePlanFileAndOpensOnce() {
         test::TestFolder folder;
         ConditionDocument doc{AppFolder(folder.path())};
@@ -351,6 +367,14 @@ private Q_SLOTS:
             "    <field display=\"客户编码\" name=\"code\" operation=\"&gt;=\" value=\"C003\" "
             "logic=\"and\"/>\n"));
         QVERIFY(bytes.contains(untouched));
+        // The stored item is indented like the others.
+        QVERIFY(
+            bytes.contains(gbk(QStringLiteral("\n  <customer name=\"客户档案\" code=\"001\" "
+                                              "importfile=\"D:\\数据\\堃源&#131072;.xml\" "
+                                              "exportfile=\"\">\n    <field preserved=\"1\" "))));
+        QVERIFY(bytes.contains(gbk(QStringLiteral(
+            "\n    <field display=\"客户名称\" name=\"name\" operation=\"=\" value=\"杭州堃源\" "
+            "logic=\"\"/>\n  </customer>\n"))));
 
         ConditionDocument again{AppFolder(folder.path())};
         QVERIFY(again.OpenConditionDocument(false));
