@@ -40,16 +40,20 @@ struct ImportCompletion {
     OperatorCredentials credentials;
 };
 
-// The operation name of an operation string "operation|option|option..." (its part 0).
+// The operation name of an operation string "operation|option|option...": the text before
+// the first "|".
 QString OperationNameOf(const QString& operationString);
 // True when the operation string names an operation, that is when the caller must look the
 // item up in the operations file.
 bool NamesOperation(const QString& operationString);
 
+// A blank operation gives proc "add"; without an entry the fixed operations 添加, 删除 and 修改
+// give "Add", "Delete" and "Edit"; with an entry its proc, and per option: checked with
+// `mode` sets mode = name, checked without sets name = "y", unchecked without sets name = "n".
 ImportDirectives WorkOutImportDirectives(const QString& operationString,
                                          const OperationsEntry& entry);
 
-// Completes an import document in the exchange server's order: option attributes,
+// Completes an import document in this order: option attributes,
 // codeexchanged, display, family, proc "query" (any case) to "Add", sender, the proc
 // override, and opinfo as the last child. Fails, with a message, when an option names an
 // attribute that XML cannot hold; the document is then incomplete and must not be posted.
