@@ -1,6 +1,7 @@
 #pragma once
 
 #include "exchange/interface_documents.h"
+#include "exchange/operation_entry.h"
 
 #include <QList>
 #include <QPair>
@@ -8,17 +9,10 @@
 
 namespace kvx {
 
-// One option of an item's entry in the operations file: its tag name (the check box
-// caption), its `name` and its `mode` attributes.
-struct ImportOption {
-    QString caption;
-    QString name;
-    QString mode;
-};
-
 // What the caller found for the item in the operations file. `proc` is the proc of the first
 // element of the whole file named by the operation (OperationNameOf); a missing element or
-// proc is a run error that the caller reports before asking for the directives.
+// proc is a run error that the caller reports before asking for the directives. Of each
+// option (operation_entry.h) its caption, `name` and `mode` are used; its rules are not.
 struct OperationsEntry {
     bool exists = false;
     QString proc;

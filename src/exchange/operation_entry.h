@@ -19,7 +19,7 @@ struct OperationRule {
 struct ImportOperation {
     QString name;
     QString proc;
-    QList<OperationRule> rules;
+    QList<OperationRule> rules = {};
 };
 
 // An import option: the caption of its check box, the `name` and `mode` attributes the import
@@ -28,7 +28,7 @@ struct ImportOption {
     QString caption;
     QString name;
     QString mode;
-    QList<OperationRule> rules;
+    QList<OperationRule> rules = {};
 };
 
 // The operations and options of one exchange item, read from its entry in the operations
