@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/login_context.h"
+#include "exchange/attachment_queue.h"
 #include "settings/path_settings.h"
 
 namespace kvx {
@@ -10,6 +11,8 @@ namespace kvx {
 struct AppContext {
     LoginContext login;
     PathSettings paths; // empty until the mail transfer loads them
+    // Exported files waiting for the exchange window's next mail.
+    AttachmentQueue attachments;
     // Only the resource guard of the command dispatcher asks; Qt 6 does not run on the
     // Windows 9x family, so it is false wherever this program runs.
     bool isWin9x = false;

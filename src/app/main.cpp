@@ -1,5 +1,6 @@
 #include "app/app_context.h"
 #include "app/frm_main.h"
+#include "exchange/frm_import.h"
 #include "login/frm_http_login.h"
 #include "platform/app_folder.h"
 #include "platform/clock.h"
@@ -40,6 +41,8 @@ int main(int argc, char** argv) {
     }
 
     kvx::FrmMain frame(services, context);
+    frame.setWindowFactory(kvx::WorkWindow::ExchangeWindow,
+                           [&] { return new kvx::FrmImport(services, context); });
     frame.show();
     app.setQuitOnLastWindowClosed(true);
     return app.exec();

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QList>
+#include <QPair>
+#include <QString>
+
+namespace kvx {
+
+// The files waiting to go out with the next exchange mail, in the order the export runs
+// saved them. Each is known by a key "1", "2", … that the mail uses as its document id.
+class AttachmentQueue {
+public:
+    // Appends the path; returns its key, the decimal text of the number of queued paths.
+    QString QueueMailAttachment(const QString& path);
+
+    bool isEmpty() const { return m_paths.isEmpty(); }
+    int size() const { return int(m_paths.size()); }
+    QStringList paths() const { return m_paths; }
+    // (key, path) in queue order.
+    QList<QPair<QString, QString>> entries() const;
+    // The mail has taken every queued file.
+    void clear() { m_paths.clear(); }
+
+private:
+    QStringList m_paths;
+};
+
+} // namespace kvx

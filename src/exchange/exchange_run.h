@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace kvx {
+
+class AttachmentQueue;
+class Catalogue;
+class MailTransport;
+class OperationsFile;
+
+// One entry of the selection list: the item label and, for imports, its operation string.
+struct SelectedExchangeItem {
+    QString label;
+    QString operationString;
+};
+
+// What an import or export run reads when it starts. The window fills it from its controls;
+// the plan agent from a schedule.
+struct ExchangeRunInput {
+    QList<SelectedExchangeItem> items;
+    QString senderCode; // used trimmed
+    bool conversion = false;
+    bool mail = false;
+    const Catalogue* catalogue = nullptr;
+    // Imports: null or not loaded when the operations file could not be read.
+    const OperationsFile* operations = nullptr;
+    // Exports with the mail flag: where the saved files are queued and who sends them
+    // (null: no mail component connected, nothing is sent).
+    AttachmentQueue* attachments = nullptr;
+    MailTransport* mailTransport = nullptr;
+};
+
+// What a run shows the operator besides messages and file dialogs, which go through the
+// Prompter of the services.
+class RunHost {
+public:
+    virtual ~RunHost() = default;
+    // The progress display appears and the busy indicator starts.
+    virtual void runStarted() = 0;
+    // One of the run's progress texts while it works on item `item` (from 1) of `count`.
+    virtual void showProgress(const QString& text, int item, int count) = 0;
+    // Asked before each item; the request under way always runs to its end.
+    virtual bool cancelRequested() const = 0;
+    // The busy indicator stops and the progress display goes away.
+    virtual void runFinished() = 0;
+    // The import report, shown modally.
+    virtual void showReport(const QString& report) = 0;
+};
+
+// How a run ended, for callers without a window (and for tests).
+struct RunSummary {
+    enum class End {
+        Refused,   // stopped before the first item (nothing selected, no condition file…)
+        Completed, // went past the last item
+        Cancelled, // the operator cancelled between items
+        Aborted    // an error ended the run
+    };
+    End end = End::Refused;
+    int count = 0;     // items in the selection
+    int processed = 0; // items the run went through (skipped and failed ones included)
+    int exchanged = 0; // items whose server answer was read and kept
+    QString report;    // imports: the report as shown
+    QStringList files; // exports: the files written, in order
+};
+
+} // namespace kvx

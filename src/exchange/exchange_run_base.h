@@ -1,0 +1,65 @@
+#pragma once
+
+#include "exchange/catalogue.h"
+#include "exchange/exchange_run.h"
+#include "exchange/run_setup.h"
+
+#include <QByteArray>
+
+namespace kvx {
+
+struct Services;
+
+// The part of the import and export runs that is the same for both: the loop over the
+// selected items with the cancel test before each one, the progress display, messages,
+// catalogue lookups and the request to the exchange server.
+class ExchangeRunBase {
+public:
+    virtual ~ExchangeRunBase() = default;
+
+protected:
+    enum class ItemEnd {
+        Exchanged, // the server's answer was read and kept
+        Skipped,   // the item ended early; its message, if any, has been shown
+        Aborted    // an error ends the run; abortMessage() says which
+    };
+    enum class Direction { Import, Export };
+
+    ExchangeRunBase(Services& services, const ExchangeRunInput& input, RunHost& host,
+                    Direction direction);
+
+    // Starts the progress display and works through the items in list order until the
+    // last, a cancel or an error; an error is shown before the display goes away.
+    void runItems();
+    virtual ItemEnd runItem(const SelectedExchangeItem& item, int position) = 0;
+
+    void showProgress(const QString& text, int position);
+    // Fixed texts of refusals and failed items: exclamation icon, title "提示".
+    void warn(const QString& text);
+    // Answers that are not XML are shown without an icon.
+    void tell(const QString& text);
+    ItemEnd abort(const QString& message);
+
+    // The catalogue's exchange item of the label; null (and the message shown) when the
+    // catalogue has none.
+    CatalogueItem findItem(const QString& label);
+    // Posts the document's bytes and reads the answer; a null document when the request
+    // failed or the answer is not XML (the message has been shown).
+    XmlDocument exchange(QByteArray body);
+    // Writes the document atomically over any file at the path (a read-only one included);
+    // a failure is shown with the path.
+    bool saveDocument(const XmlDocument& document, const QString& path);
+
+    Services& m_services;
+    const ExchangeRunInput& m_input;
+    RunHost& m_host;
+    RunSetup m_setup;
+    RunSummary m_summary;
+    QString m_senderCode;
+    QString m_abortMessage;
+
+private:
+    Direction m_direction;
+};
+
+} // namespace kvx

@@ -1,0 +1,126 @@
+#include "exchange/export_run.h"
+
+#include "exchange/attachment_queue.h"
+#include "exchange/exchange_run_base.h"
+#include "exchange/interface_documents.h"
+#include "exchange/mail_transport.h"
+#include "platform/clock.h"
+#include "platform/prompter.h"
+#include "platform/services.h"
+
+namespace kvx {
+
+namespace {
+
+const QString kXmlFilter = QStringLiteral("Xml Fiels (*.xml)|*.xml|All Files (*.*)|*.*");
+const QString kValue = QStringLiteral("value");
+
+class ExportRun : public ExchangeRunBase {
+public:
+    ExportRun(Services& services, const ExchangeRunInput& input, RunHost& host)
+        : ExchangeRunBase(services, input, host, Direction::Export)
+        , m_today(services.clock.today().toString(QStringLiteral("yyyy-MM-dd"))) {}
+
+    RunSummary run();
+
+private:
+    ItemEnd runItem(const SelectedExchangeItem& item, int position) override;
+    XmlDocument queryEnvelope(const CatalogueItem& item, const XmlElement& conditionItem) const;
+    void handOverToMail();
+
+    QString m_today;
+};
+
+RunSummary ExportRun::run() {
+    if (m_input.items.isEmpty()) {
+        warn(QStringLiteral("请选择需要导出的项目！"));
+        return m_summary;
+    }
+    if (m_senderCode.isEmpty()) {
+        warn(QStringLiteral("导出时需选择注册编码！"));
+        return m_summary;
+    }
+    if (!m_setup.loadConditions()) {
+        warn(m_services.folder.displayPath(QStringLiteral("\\Xml\\Operation\\")) +
+             QStringLiteral("condition.xml文件不存在！"));
+        return m_summary;
+    }
+    QString refusal;
+    if (!m_setup.readLogin(&refusal)) {
+        warn(refusal);
+        return m_summary;
+    }
+    runItems();
+    if (m_summary.end == RunSummary::End::Completed && m_input.mail)
+        handOverToMail();
+    return m_summary;
+}
+
+ExchangeRunBase::ItemEnd ExportRun::runItem(const SelectedExchangeItem& selected, int position) {
+    const QString& label = selected.label;
+    showProgress(QStringLiteral("正在导出") + label + QStringLiteral("....."), position);
+    const CatalogueItem item = findItem(label);
+    if (item.isNull())
+        return ItemEnd::Skipped;
+
+    XmlElement conditionItem = m_setup.conditionItem(item.interfaceName, label, m_senderCode);
+    // The day of the run, in the condition file loaded for this run only: the file keeps
+    // the word.
+    for (XmlElement condition : conditionItem.childElements()) {
+        if (condition.attribute(kValue).toUpper() == QLatin1String("TODAY"))
+            condition.setAttribute(kValue, m_today);
+    }
+    QString path = conditionItem.attribute(QStringLiteral("exportfile")).trimmed();
+    if (path.isEmpty())
+        path = m_services.prompter.saveFile(QStringLiteral("选择导出文件：") + label, kXmlFilter,
+                                            QString());
+    if (path.isEmpty())
+        return ItemEnd::Skipped;
+
+    XmlDocument data = exchange(queryEnvelope(item, conditionItem).toBytes());
+    if (data.isNull())
+        return ItemEnd::Skipped;
+    NormalizeDataDocument(data, item.interfaceName, m_senderCode);
+    if (!saveDocument(data, path))
+        return ItemEnd::Skipped;
+    m_summary.files.append(path);
+    if (m_input.mail && m_input.attachments)
+        m_input.attachments->QueueMailAttachment(path);
+    showProgress(QStringLiteral("导出") + label + QStringLiteral("结束！"), position);
+    return ItemEnd::Exchanged;
+}
+
+XmlDocument ExportRun::queryEnvelope(const CatalogueItem& item,
+                                     const XmlElement& conditionItem) const {
+    XmlDocument envelope = XmlDocument::fromString(
+        BuildQueryEnvelope(item.interfaceName, m_senderCode,
+                           m_input.conversion ? QStringLiteral("y") : QStringLiteral("n")));
+    XmlElement root = envelope.root();
+    root.setAttribute(QStringLiteral("display"), item.label);
+    root.setAttribute(QStringLiteral("family"), item.family);
+    if (!conditionItem.isNull())
+        root.appendCopy(conditionItem);
+    AppendOpinfo(envelope, m_setup.credentials());
+    return envelope;
+}
+
+void ExportRun::handOverToMail() {
+    // Files of an earlier, cancelled run may wait in the queue too; an empty queue has
+    // nothing to send.
+    if (!m_input.attachments || m_input.attachments->isEmpty())
+        return;
+    if (m_input.mailTransport) {
+        m_input.mailTransport->transfer();
+        return;
+    }
+    m_services.prompter.message(QStringLiteral("未连接邮件组件，导出的文件尚未发送！"),
+                                QStringLiteral("提示"), Prompter::Icon::Information);
+}
+
+} // namespace
+
+RunSummary RunExport(Services& services, const ExchangeRunInput& input, RunHost& host) {
+    return ExportRun(services, input, host).run();
+}
+
+} // namespace kvx

@@ -1,0 +1,272 @@
+#include "exchange/frm_import.h"
+
+#include "app/app_context.h"
+#include "app/frm_display.h"
+#include "exchange/catalogue_tree.h"
+#include "exchange/export_run.h"
+#include "exchange/import_run.h"
+#include "exchange/operation_panel.h"
+#include "exchange/run_progress_frame.h"
+#include "platform/prompter.h"
+#include "platform/services.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+
+namespace kvx {
+
+namespace {
+
+const QString kTitle = QStringLiteral("提示");
+const QString kCatalogueRoot = QStringLiteral("KVX管理系统");
+
+} // namespace
+
+FrmImport::FrmImport(Services& services, AppContext& context, QWidget* parent)
+    : QWidget(parent)
+    , m_services(services)
+    , m_context(context) {
+    setObjectName(QStringLiteral("frmImport"));
+    setWindowTitle(QStringLiteral("导入导出"));
+    createControls();
+    setFocusProxy(m_moveIn);
+    resize(661, 384); // the design size, 9915 x 5760 twips
+
+    connect(m_moveIn, &QPushButton::clicked, this, &FrmImport::onMoveInClicked);
+    connect(m_tree, &QTreeWidget::itemDoubleClicked, this, &FrmImport::onTreeDoubleClicked);
+    connect(m_moveOut, &QPushButton::clicked, this, &FrmImport::onMoveOutClicked);
+    connect(m_list, &QListWidget::itemDoubleClicked, this, &FrmImport::onMoveOutClicked);
+    connect(m_list, &QListWidget::currentRowChanged, this, &FrmImport::onListRowChanged);
+    connect(m_importMode, &QRadioButton::toggled, this, &FrmImport::onImportModeChosen);
+    connect(m_exportMode, &QRadioButton::toggled, this, &FrmImport::onExportModeChosen);
+    connect(m_panel, &OperationPanel::operationStringChanged, this,
+            &FrmImport::onOperationStringChanged);
+    connect(m_execute, &QPushButton::clicked, this, &FrmImport::onExecuteClicked);
+    connect(m_cancel, &QPushButton::clicked, this, &FrmImport::onCancelClicked);
+    connect(m_setting, &QPushButton::clicked, this, &FrmImport::onSettingClicked);
+    connect(m_quit, &QPushButton::clicked, this, &FrmImport::onQuitClicked);
+
+    m_tree->initTree(m_catalogue, services.folder, services.prompter);
+    m_code->addItem(context.login.senderCode);
+    m_code->setCurrentText(context.login.senderCode);
+    m_panel->setOperationsFile(&m_operations);
+    // The operations file is read on the first switch to import mode.
+    m_exportMode->setChecked(true);
+    setRunning(false);
+}
+
+FrmImport::~FrmImport() = default;
+
+bool FrmImport::isImportMode() const {
+    return m_importMode->isChecked();
+}
+
+void FrmImport::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    m_moveIn->setFocus();
+}
+
+void FrmImport::closeEvent(QCloseEvent* event) {
+    if (!m_running) {
+        event->accept();
+        return;
+    }
+    // The run on the stack needs this window until it returns: close after it.
+    if (askToCancel())
+        m_closeWhenIdle = true;
+    event->ignore();
+}
+
+void FrmImport::onMoveInClicked() {
+    if (moveSelectedNodeIn())
+        m_tree->selectNextSibling();
+}
+
+void FrmImport::onTreeDoubleClicked(QTreeWidgetItem* node) {
+    if (!node || CatalogueTree::keyOf(node) == kCatalogueRoot)
+        return;
+    m_tree->setCurrentItem(node);
+    moveSelectedNodeIn();
+}
+
+bool FrmImport::moveSelectedNodeIn() {
+    if (!m_tree->isSelectedLeaf())
+        return false;
+    const QString label = m_tree->selectedLabel();
+    if (m_selection.add(label))
+        m_list->addItem(label);
+    if (m_list->currentRow() < 0 && m_list->count() > 0)
+        selectListEntry(0);
+    return true;
+}
+
+void FrmImport::onMoveOutClicked() {
+    const int row = m_list->currentRow();
+    if (row < 0)
+        return;
+    const int next = m_selection.remove(row);
+    {
+        const QSignalBlocker blocker(m_list);
+        delete m_list->takeItem(row);
+        m_list->setCurrentRow(-1);
+    }
+    resetOptionControls();
+    if (next >= 0)
+        selectListEntry(next);
+}
+
+void FrmImport::selectListEntry(int row) {
+    m_list->setCurrentRow(row);
+}
+
+QString FrmImport::selectedLabel() const {
+    const int row = m_list->currentRow();
+    return row >= 0 && row < m_selection.count() ? m_selection.labels().at(row) : QString();
+}
+
+void FrmImport::onListRowChanged(int row) {
+    if (row >= 0 && isImportMode())
+        showSelectedEntry();
+}
+
+void FrmImport::showSelectedEntry() {
+    const QString label = selectedLabel();
+    m_panel->showEntry(label);
+    m_panel->operationLabel()->show();
+    m_panel->operationCombo()->show();
+    m_panel->restoreOperationString(m_selection.operationString(label));
+}
+
+void FrmImport::resetOptionControls() {
+    m_panel->resetToDefaults();
+}
+
+void FrmImport::onImportModeChosen(bool checked) {
+    if (!checked)
+        return;
+    // Without the file the default operations are offered; a later switch tries again.
+    if (!m_operations.isLoaded() && !m_operations.load(m_services.folder))
+        m_services.prompter.message(OperationsFile::missingFileMessage(m_services.folder), kTitle,
+                                    Prompter::Icon::Warning);
+    if (m_list->currentRow() >= 0)
+        showSelectedEntry();
+    m_panel->operationLabel()->show();
+    m_panel->operationCombo()->show();
+    m_mail->hide();
+}
+
+void FrmImport::onExportModeChosen(bool checked) {
+    if (!checked)
+        return;
+    resetOptionControls();
+    m_mail->show();
+    m_panel->operationCombo()->hide();
+    m_panel->operationLabel()->hide();
+}
+
+void FrmImport::onOperationStringChanged(const QString& operationString) {
+    m_selection.setOperationString(selectedLabel(), operationString);
+}
+
+void FrmImport::onExecuteClicked() {
+    if (m_code->currentText().isEmpty()) {
+        m_services.prompter.message(QStringLiteral("请输入注册编码"), kTitle,
+                                    Prompter::Icon::Warning);
+        return;
+    }
+    ExchangeRunInput input;
+    input.items = m_selection.items();
+    input.senderCode = m_code->currentText().trimmed();
+    input.conversion = m_transfer->isChecked();
+    input.mail = m_mail->isChecked();
+    input.catalogue = &m_catalogue;
+    input.operations = &m_operations;
+    input.attachments = &m_context.attachments;
+    input.mailTransport = m_mailTransport;
+
+    setRunning(true);
+    m_cancelRequested = false;
+    if (isImportMode())
+        RunImport(m_services, input, *this);
+    else
+        RunExport(m_services, input, *this);
+    setRunning(false);
+    if (m_closeWhenIdle)
+        closeWindow();
+}
+
+void FrmImport::setRunning(bool running) {
+    m_running = running;
+    m_selector->setEnabled(!running);
+    m_panel->setEnabled(!running);
+    m_transfer->setEnabled(!running);
+    m_mail->setEnabled(!running);
+    m_execute->setEnabled(!running);
+    m_setting->setEnabled(!running);
+    m_quit->setEnabled(!running);
+    m_quit->setVisible(!running);
+    m_cancel->setVisible(running);
+    m_cancel->setEnabled(running);
+}
+
+void FrmImport::onCancelClicked() {
+    askToCancel();
+}
+
+bool FrmImport::askToCancel() {
+    const Prompter::Answer answer =
+        m_services.prompter.question(QStringLiteral("导入导出正在进行，确实想要结束？"), kTitle,
+                                     Prompter::Buttons::OkCancel, Prompter::Icon::Question);
+    if (answer != Prompter::Answer::Ok)
+        return false;
+    m_cancelRequested = true;
+    return true;
+}
+
+void FrmImport::onSettingClicked() {
+    const QString code = m_code->currentText().trimmed();
+    if (m_openConditionEditor)
+        m_openConditionEditor(code);
+    if (code.isEmpty())
+        m_services.prompter.message(QStringLiteral("请输入注册编码"), kTitle,
+                                    Prompter::Icon::Warning);
+}
+
+void FrmImport::onQuitClicked() {
+    closeWindow();
+}
+
+void FrmImport::closeWindow() {
+    if (auto* subWindow = qobject_cast<QMdiSubWindow*>(parentWidget()))
+        subWindow->close();
+    else
+        close();
+}
+
+void FrmImport::runStarted() {
+    m_waiting->start();
+}
+
+void FrmImport::showProgress(const QString& text, int item, int count) {
+    m_waiting->showProgress(text, item, count);
+}
+
+void FrmImport::runFinished() {
+    m_waiting->stop();
+}
+
+void FrmImport::showReport(const QString& report) {
+    FrmDisplay display(this);
+    display.setDisplayText(report);
+    display.exec();
+}
+
+} // namespace kvx

@@ -1,0 +1,122 @@
+#pragma once
+
+#include "exchange/catalogue.h"
+#include "exchange/exchange_run.h"
+#include "exchange/exchange_selection.h"
+#include "exchange/operations_file.h"
+
+#include <QWidget>
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
+class QTreeWidgetItem;
+
+namespace kvx {
+
+class CatalogueTree;
+class MailTransport;
+class OperationPanel;
+class RunProgressFrame;
+struct AppContext;
+struct Services;
+
+// The exchange window `frmImport` ("导入导出"): the operator moves exchange items from the
+// catalogue tree into the selection list, chooses import or export, the sender code and, for
+// imports, an operation and options per item, and runs the import or export. While a run
+// works the window stays responsive; only cancelling is offered, and it takes effect before
+// the next item.
+class FrmImport : public QWidget, private RunHost {
+    Q_OBJECT
+public:
+    // Opens the condition editor for the sender code (empty when none is typed).
+    using ConditionEditorOpener = std::function<void(const QString& senderCode)>;
+
+    FrmImport(Services& services, AppContext& context, QWidget* parent = nullptr);
+    ~FrmImport() override;
+
+    // True when some entry of the selection list equals the label.
+    bool isSelected(const QString& label) const { return m_selection.isSelected(label); }
+    const ExchangeSelection& selection() const { return m_selection; }
+    bool isImportMode() const;
+    bool isRunning() const { return m_running; }
+
+    void setConditionEditorOpener(ConditionEditorOpener opener) {
+        m_openConditionEditor = std::move(opener);
+    }
+    // The window's connection to the mail component; null: exported files stay queued.
+    void setMailTransport(MailTransport* transport) { m_mailTransport = transport; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createControls();
+    QWidget* createSelector();
+    QWidget* createOptionColumn();
+    QWidget* createButtons();
+
+    void onMoveInClicked();
+    void onTreeDoubleClicked(QTreeWidgetItem* node);
+    void onMoveOutClicked();
+    void onListRowChanged(int row);
+    void onImportModeChosen(bool checked);
+    void onExportModeChosen(bool checked);
+    void onOperationStringChanged(const QString& operationString);
+    void onExecuteClicked();
+    void onCancelClicked();
+    void onSettingClicked();
+    void onQuitClicked();
+
+    // Adds the tree's selected exchange item to the list; false when it is not one.
+    bool moveSelectedNodeIn();
+    void selectListEntry(int row);
+    QString selectedLabel() const;
+    void showSelectedEntry();
+    void resetOptionControls();
+    void setRunning(bool running);
+    bool askToCancel();
+    void closeWindow();
+
+    // RunHost
+    void runStarted() override;
+    void showProgress(const QString& text, int item, int count) override;
+    bool cancelRequested() const override { return m_cancelRequested; }
+    void runFinished() override;
+    void showReport(const QString& report) override;
+
+    Services& m_services;
+    AppContext& m_context;
+    Catalogue m_catalogue;
+    OperationsFile m_operations;
+    ExchangeSelection m_selection;
+    ConditionEditorOpener m_openConditionEditor;
+    MailTransport* m_mailTransport = nullptr;
+    bool m_running = false;
+    bool m_cancelRequested = false;
+    bool m_closeWhenIdle = false;
+
+    QGroupBox* m_selector = nullptr;
+    CatalogueTree* m_tree = nullptr;
+    QListWidget* m_list = nullptr;
+    QPushButton* m_moveIn = nullptr;
+    QPushButton* m_moveOut = nullptr;
+    QRadioButton* m_importMode = nullptr;
+    QRadioButton* m_exportMode = nullptr;
+    QComboBox* m_code = nullptr;
+    OperationPanel* m_panel = nullptr;
+    QCheckBox* m_transfer = nullptr;
+    QCheckBox* m_mail = nullptr;
+    RunProgressFrame* m_waiting = nullptr;
+    QPushButton* m_execute = nullptr;
+    QPushButton* m_cancel = nullptr;
+    QPushButton* m_setting = nullptr;
+    QPushButton* m_quit = nullptr;
+};
+
+} // namespace kvx

@@ -1,0 +1,62 @@
+#include "exchange/run_progress_frame.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QVBoxLayout>
+
+namespace kvx {
+
+RunProgressFrame::RunProgressFrame(QWidget* parent)
+    : QFrame(parent)
+    , m_animation(new QProgressBar(this))
+    , m_message(new QLabel(this))
+    , m_count(new QLabel(this)) {
+    setObjectName(QStringLiteral("frmWaiting"));
+    setFrameShape(QFrame::StyledPanel);
+    m_animation->setObjectName(QStringLiteral("aniPlay"));
+    m_animation->setTextVisible(false);
+    m_message->setObjectName(QStringLiteral("lblMessage"));
+    m_message->setWordWrap(true);
+    m_count->setObjectName(QStringLiteral("lblCount"));
+
+    auto* texts = new QHBoxLayout;
+    texts->addWidget(m_message, 1);
+    texts->addWidget(m_count);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_animation);
+    layout->addLayout(texts);
+    stop();
+}
+
+void RunProgressFrame::start() {
+    m_message->clear();
+    m_count->clear();
+    m_animation->setRange(0, 0); // a busy bar moves by itself
+    show();
+}
+
+void RunProgressFrame::showProgress(const QString& text, int item, int count) {
+    m_message->setText(text);
+    m_count->setText(QStringLiteral("第 %1 项，共 %2 项").arg(item).arg(count));
+}
+
+void RunProgressFrame::stop() {
+    m_animation->setRange(0, 1);
+    m_animation->reset();
+    hide();
+}
+
+QString RunProgressFrame::message() const {
+    return m_message->text();
+}
+
+QString RunProgressFrame::countText() const {
+    return m_count->text();
+}
+
+bool RunProgressFrame::isBusy() const {
+    return m_animation->maximum() == 0;
+}
+
+} // namespace kvx

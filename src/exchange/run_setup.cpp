@@ -1,0 +1,44 @@
+#include "exchange/run_setup.h"
+
+#include "conditions/condition_document.h"
+#include "exchange/server_interface.h"
+#include "platform/http_client.h"
+#include "settings/login_settings.h"
+
+namespace kvx {
+
+RunSetup::RunSetup(AppFolder folder)
+    : m_folder(std::move(folder)) {}
+
+bool RunSetup::loadConditions() {
+    m_conditions = XmlDocument::fromFile(m_folder.resolve(ConditionDocument::relativePath(false)));
+    m_index.rebuild(m_conditions);
+    return !m_conditions.isNull();
+}
+
+QString RunSetup::conditionFileDisplayPath() const {
+    return m_folder.displayPath(ConditionDocument::relativePath(false));
+}
+
+XmlElement RunSetup::conditionItem(const QString& interfaceName, const QString& label,
+                                   const QString& senderCode) const {
+    return m_index.findForSender(interfaceName, label, senderCode);
+}
+
+bool RunSetup::readLogin(QString* message) {
+    const std::optional<LoginSettings> login = LoginSettings::load(m_folder);
+    if (!login) {
+        *message = m_folder.displayPath(LoginSettings::relativePath()) +
+                   QStringLiteral("文件不存在！请重新登录。");
+        return false;
+    }
+    m_url = ServerInterface::address(login->serverUrl, ServerInterface::Request::Import);
+    m_credentials = {login->operatorName, login->encryptedPassword, login->businessDate};
+    if (!HttpClient::isRequestableUrl(m_url)) {
+        *message = ServerInterface::badAddressMessage();
+        return false;
+    }
+    return true;
+}
+
+} // namespace kvx

@@ -1,0 +1,90 @@
+#include "run_fixture.h"
+
+#include "settings/login_settings.h"
+
+#include <QFile>
+
+namespace kvx::test {
+
+QString demoPassword() {
+    static const QString encrypted = PasswordEncryptor().ascPwd(QStringLiteral("demo"));
+    return encrypted;
+}
+
+RunFixture::RunFixture(const QString& serverUrl)
+    : services(folder.path()) {
+    const LoginSettings login{serverUrl, QStringLiteral("demo"), demoPassword(),
+                              QStringLiteral("2026-03-15")};
+    if (!login.save(app()) || !catalogue.load(app()) || !operations.load(app()))
+        qFatal("cannot prepare the application folder");
+    services.http.setTimeoutSeconds(30);
+}
+
+void RunFixture::setConditionAttribute(const QString& element, const QString& label,
+                                       const QString& code, const QString& attribute,
+                                       const QString& value) {
+    const QString path = folder.filePath(QStringLiteral("xml/operation/Condition.xml"));
+    XmlDocument conditions = XmlDocument::fromFile(path);
+    XmlElement item = conditions.selectFirst(
+        QStringLiteral("//*[name()=$e and @name=$l and @code=$c]"), {{QStringLiteral("e"), element},
+                                                                     {QStringLiteral("l"), label},
+                                                                     {QStringLiteral("c"), code}});
+    if (item.isNull()) {
+        item = conditions.root().appendChild(element);
+        item.setAttribute(QStringLiteral("name"), label);
+        item.setAttribute(QStringLiteral("code"), code);
+    }
+    if (!item.setAttribute(attribute, value) || !conditions.save(path))
+        qFatal("cannot change the condition file");
+}
+
+QString RunFixture::sampleData(const QString& name) const {
+    return writeFile(QStringLiteral("in/") + name + QStringLiteral(".xml"),
+                     folder.read(QStringLiteral("data/") + name + QStringLiteral(".xml")));
+}
+
+QString RunFixture::writeFile(const QString& relative, const QByteArray& bytes) const {
+    if (!folder.write(relative, bytes))
+        qFatal("cannot write a test file");
+    return folder.filePath(relative);
+}
+
+ExchangeRunInput RunFixture::input(const QList<SelectedExchangeItem>& items,
+                                   const QString& senderCode) {
+    ExchangeRunInput input;
+    input.items = items;
+    input.senderCode = senderCode;
+    input.catalogue = &catalogue;
+    input.operations = &operations;
+    return input;
+}
+
+void RecordingRunHost::showProgress(const QString& text, int item, int count) {
+    progress.append(QStringLiteral("%1 (%2/%3)").arg(text).arg(item).arg(count));
+    if (!m_cancelAt.isEmpty() && text == m_cancelAt)
+        m_cancel = true;
+}
+
+QByteArray resultDocumentFor(const QByteArray& postedBody, bool failFirst) {
+    const XmlDocument posted = XmlDocument::fromBytes(postedBody);
+    const QString roottag = posted.root().attribute(QStringLiteral("roottag"));
+    XmlDocument result = XmlDocument::create(QStringLiteral("result"));
+    for (const XmlElement& record : posted.root().childElements()) {
+        if (record.name() != roottag)
+            continue;
+        XmlElement item = result.root().appendChild(QStringLiteral("item"));
+        const bool fails = failFirst && result.root().childElements().size() == 1;
+        item.setAttribute(QStringLiteral("succeed"),
+                          fails ? QStringLiteral("1") : QStringLiteral("0"));
+        item.setAttribute(QStringLiteral("key"),
+                          record.firstChildElement(QStringLiteral("code")).text());
+        item.setAttribute(QStringLiteral("dsc"), fails ? QStringLiteral("编码重复") : QString());
+    }
+    return result.toBytes();
+}
+
+QList<QPair<QString, QString>> rootAttributes(const QByteArray& body) {
+    return XmlDocument::fromBytes(body).root().attributes();
+}
+
+} // namespace kvx::test

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "exchange/catalogue.h"
+#include "exchange/exchange_run.h"
+#include "exchange/operations_file.h"
+#include "test_folder.h"
+#include "test_services.h"
+
+#include <QStringList>
+#include <functional>
+
+namespace kvx::test {
+
+// A sample application folder whose "\LoginWan.ini" names the given server, logged in as
+// "demo"/"demo", with the catalogue and the operations file loaded as the window loads them.
+class RunFixture {
+public:
+    explicit RunFixture(const QString& serverUrl);
+
+    AppFolder app() const { return AppFolder(folder.path()); }
+    RecordingPrompter& prompter() { return services.prompter; }
+
+    // Sets an attribute of the item (element name, label, code) in the condition file; a
+    // missing item is added.
+    void setConditionAttribute(const QString& element, const QString& label, const QString& code,
+                               const QString& attribute, const QString& value);
+    // A copy of sample/data/<name>.xml below the folder; its path.
+    QString sampleData(const QString& name) const;
+    // Writes the bytes below the folder; the full path.
+    QString writeFile(const QString& relative, const QByteArray& bytes) const;
+
+    ExchangeRunInput input(const QList<SelectedExchangeItem>& items,
+                           const QString& senderCode = QStringLiteral("001"));
+
+    TestFolder folder;
+    TestServices services;
+    Catalogue catalogue;
+    OperationsFile operations;
+};
+
+// Records what a run shows; cancels when a progress text appears.
+class RecordingRunHost : public RunHost {
+public:
+    void runStarted() override { ++started; }
+    void showProgress(const QString& text, int item, int count) override;
+    bool cancelRequested() const override { return m_cancel; }
+    void runFinished() override { ++finished; }
+    void showReport(const QString& report) override {
+        reports.append(report);
+        if (onReport)
+            onReport();
+    }
+
+    // The operator confirms cancelling while this progress text is shown.
+    void cancelAt(const QString& progressText) { m_cancelAt = progressText; }
+
+    int started = 0;
+    int finished = 0;
+    QStringList progress; // "text (item/count)"
+    QStringList reports;
+    std::function<void()> onReport;
+
+private:
+    QString m_cancelAt;
+    bool m_cancel = false;
+};
+
+// The password component's answer for "demo", as a login would have saved it.
+QString demoPassword();
+
+// An import answer as exchange servers give it: one item per record of the posted document
+// (key = the record's code), the first record failing when `failFirst`.
+QByteArray resultDocumentFor(const QByteArray& postedBody, bool failFirst = false);
+
+// The attributes of the root of a posted document.
+QList<QPair<QString, QString>> rootAttributes(const QByteArray& body);
+
+} // namespace kvx::test
