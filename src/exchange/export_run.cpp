@@ -41,7 +41,8 @@ RunSummary ExportRun::run() {
         return m_summary;
     }
     if (!m_setup.loadConditions()) {
-        warn(m_services.folder.displayPath(QStringLiteral("\\Xml\\Operation\\")) +
+        warn(m_services.folder.displayPath(QStringLiteral("\\Xml\\Operation")) +
+             AppFolder::toNative(QStringLiteral("/")) +
              QStringLiteral("condition.xml文件不存在！"));
         return m_summary;
     }

@@ -2,7 +2,7 @@
 
 #include "settings/login_settings.h"
 
-#include <QFile>
+#include <QDir>
 
 namespace kvx::test {
 
@@ -15,7 +15,10 @@ RunFixture::RunFixture(const QString& serverUrl)
     : services(folder.path()) {
     const LoginSettings login{serverUrl, QStringLiteral("demo"), demoPassword(),
                               QStringLiteral("2026-03-15")};
-    if (!login.save(app()) || !catalogue.load(app()) || !operations.load(app()))
+    // The folder of the files that tests write and export.
+    if (!login.save(app()) || !catalogue.load(app()) || !operations.load(app()) ||
+        !QDir(folder.path()).mkpath(QStringLiteral("in")) ||
+        !QDir(folder.path()).mkpath(QStringLiteral("out")))
         qFatal("cannot prepare the application folder");
     services.http.setTimeoutSeconds(30);
 }
