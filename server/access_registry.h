@@ -27,7 +27,8 @@ struct AccessCheck {
 // Operators with their rights and the registered sender codes.
 class AccessRegistry {
 public:
-    explicit AccessRegistry(StoreDatabase& database) : m_database(database) {}
+    explicit AccessRegistry(StoreDatabase& database)
+        : m_database(database) {}
 
     bool addOperator(const QString& name, const QString& encryptedPassword,
                      const QStringList& rights, QString* error = nullptr);

@@ -27,8 +27,8 @@ std::optional<CodeTranslation> CodeMap::load(const QString& sender, Direction di
                                              QString* error) const {
     CodeTranslation translation;
     QSqlQuery query(m_database.database());
-    query.prepare(QStringLiteral(
-        "SELECT roottag, external_code, erp_code FROM code_map WHERE sender = ?"));
+    query.prepare(
+        QStringLiteral("SELECT roottag, external_code, erp_code FROM code_map WHERE sender = ?"));
     query.addBindValue(sender.trimmed());
     if (!query.exec()) {
         if (error)

@@ -3,7 +3,6 @@
 #include "server/code_translation.h"
 
 #include <QString>
-
 #include <optional>
 
 namespace kvx {
@@ -15,7 +14,8 @@ class CodeMap {
 public:
     enum class Direction { ToErp, ToExternal };
 
-    explicit CodeMap(StoreDatabase& database) : m_database(database) {}
+    explicit CodeMap(StoreDatabase& database)
+        : m_database(database) {}
 
     bool add(const QString& roottag, const QString& sender, const QString& externalCode,
              const QString& erpCode, QString* error = nullptr);

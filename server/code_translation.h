@@ -17,8 +17,7 @@ public:
     bool isEmpty() const { return m_pairs.isEmpty(); }
     QString translate(const QString& roottag, const QString& code) const;
 
-    void applyTo(const XmlElement& record, const QString& roottag,
-                 const QString& keyPath) const;
+    void applyTo(const XmlElement& record, const QString& roottag, const QString& keyPath) const;
 
 private:
     void translateReferences(const XmlElement& element, const XmlElement& keyField) const;

@@ -17,16 +17,17 @@ const QString kSeedResource = QStringLiteral(":/server/demo_seed.xml");
 bool seedOperatorsAndSenders(const XmlElement& seed, AccessRegistry& access, QString* error) {
     const PasswordEncryptor encryptor;
     for (const XmlElement& op : seed.select(QStringLiteral("operator"))) {
-        const QStringList rights = op.attribute(QStringLiteral("rights")).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        const QStringList rights =
+            op.attribute(QStringLiteral("rights")).split(QLatin1Char(' '), Qt::SkipEmptyParts);
         if (!access.addOperator(op.attribute(QStringLiteral("name")),
                                 encryptor.ascPwd(op.attribute(QStringLiteral("password"))), rights,
                                 error))
             return false;
     }
     for (const XmlElement& sender : seed.select(QStringLiteral("sender"))) {
-        if (!access.addSender(sender.attribute(QStringLiteral("code")),
-                              sender.attribute(QStringLiteral("name")),
-                              sender.attribute(QStringLiteral("disabled")) == QLatin1String("1"), error))
+        if (!access.addSender(
+                sender.attribute(QStringLiteral("code")), sender.attribute(QStringLiteral("name")),
+                sender.attribute(QStringLiteral("disabled")) == QLatin1String("1"), error))
             return false;
     }
     return true;
@@ -34,9 +35,10 @@ bool seedOperatorsAndSenders(const XmlElement& seed, AccessRegistry& access, QSt
 
 bool seedCodePairs(const XmlElement& seed, CodeMap& codes, QString* error) {
     for (const XmlElement& pair : seed.select(QStringLiteral("codemap"))) {
-        if (!codes.add(pair.attribute(QStringLiteral("roottag")), pair.attribute(QStringLiteral("sender")),
-                       pair.attribute(QStringLiteral("external")), pair.attribute(QStringLiteral("erp")),
-                       error))
+        if (!codes.add(pair.attribute(QStringLiteral("roottag")),
+                       pair.attribute(QStringLiteral("sender")),
+                       pair.attribute(QStringLiteral("external")),
+                       pair.attribute(QStringLiteral("erp")), error))
             return false;
     }
     return true;
@@ -81,8 +83,8 @@ bool seedDemoData(StoreDatabase& database, const QDate& today, QString* error) {
     CodeMap codes(database);
     RecordTable records(database);
     const XmlElement root = seed.root();
-    if (!seedOperatorsAndSenders(root, access, error) || !seedCodePairs(root, codes, error)
-        || !seedRecords(root, records, today, error))
+    if (!seedOperatorsAndSenders(root, access, error) || !seedCodePairs(root, codes, error) ||
+        !seedRecords(root, records, today, error))
         return false;
     if (!transaction.commit()) {
         if (error)

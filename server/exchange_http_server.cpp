@@ -8,7 +8,6 @@
 #include <QPointer>
 #include <QTcpSocket>
 #include <QTimer>
-
 #include <cstdio>
 #include <memory>
 
@@ -24,7 +23,8 @@ void writeToStderr(const QString& line) {
 void write(QHttpServerResponder& responder, const ExchangeReply& reply) {
     const auto status = static_cast<QHttpServerResponder::StatusCode>(reply.status);
     if (reply.status == 405)
-        responder.write(reply.body, {{"Content-Type", reply.contentType}, {"Allow", "POST"}}, status);
+        responder.write(reply.body, {{"Content-Type", reply.contentType}, {"Allow", "POST"}},
+                        status);
     else
         responder.write(reply.body, {{"Content-Type", reply.contentType}}, status);
 }
@@ -41,9 +41,11 @@ ExchangeHttpServer::ExchangeHttpServer(ExchangeService& service, HttpSettings se
 }
 
 ExchangeHttpServer::Page ExchangeHttpServer::pageOf(const QString& path) const {
-    if (path.compare(m_settings.basePath + QLatin1String("M6KVX/login.asp"), Qt::CaseInsensitive) == 0)
+    if (path.compare(m_settings.basePath + QLatin1String("M6KVX/login.asp"), Qt::CaseInsensitive) ==
+        0)
         return Page::Login;
-    if (path.compare(m_settings.basePath + QLatin1String("M6Kvx/import.asp"), Qt::CaseInsensitive) == 0)
+    if (path.compare(m_settings.basePath + QLatin1String("M6Kvx/import.asp"),
+                     Qt::CaseInsensitive) == 0)
         return Page::Import;
     return Page::None;
 }
@@ -51,11 +53,13 @@ ExchangeHttpServer::Page ExchangeHttpServer::pageOf(const QString& path) const {
 std::optional<ExchangeReply> ExchangeHttpServer::injectedFault() {
     ++m_importRequests;
     if (m_settings.failEvery > 0 && m_importRequests % m_settings.failEvery == 0) {
-        return ExchangeReply::text(m_settings.failStatus,
-                                   QStringLiteral("故障测试：应答状态%1。").arg(m_settings.failStatus));
+        return ExchangeReply::text(
+            m_settings.failStatus,
+            QStringLiteral("故障测试：应答状态%1。").arg(m_settings.failStatus));
     }
     if (m_settings.garbageEvery > 0 && m_importRequests % m_settings.garbageEvery == 0) {
-        ExchangeReply garbage = ExchangeReply::text(200, QStringLiteral("故障测试：这不是XML文档 <"));
+        ExchangeReply garbage =
+            ExchangeReply::text(200, QStringLiteral("故障测试：这不是XML文档 <"));
         garbage.summary.outcome = QStringLiteral("fault: not XML");
         return garbage;
     }
@@ -68,7 +72,8 @@ ExchangeReply ExchangeHttpServer::answer(const QHttpServerRequest& request, Page
     if (request.method() != QHttpServerRequest::Method::Post)
         return ExchangeReply::text(405, QStringLiteral("此页面只接受POST请求。"));
     if (request.body().size() > m_settings.maxBodyBytes)
-        return ExchangeReply::text(413, QStringLiteral("请求内容超过上限（%1字节）。").arg(m_settings.maxBodyBytes));
+        return ExchangeReply::text(
+            413, QStringLiteral("请求内容超过上限（%1字节）。").arg(m_settings.maxBodyBytes));
     if (page == Page::Login)
         return m_service.login(request.body());
     if (auto fault = injectedFault())
@@ -97,10 +102,11 @@ void ExchangeHttpServer::respond(const QHttpServerRequest& request, QTcpSocket* 
     // Answer late without blocking other connections; a client that gave up meanwhile has
     // taken its socket with it.
     auto responder = std::make_shared<QHttpServerResponder>(makeResponder(request, socket));
-    QTimer::singleShot(m_settings.delayMs, this, [responder, reply, guard = QPointer<QTcpSocket>(socket)] {
-        if (guard && guard->state() == QAbstractSocket::ConnectedState)
-            write(*responder, reply);
-    });
+    QTimer::singleShot(m_settings.delayMs, this,
+                       [responder, reply, guard = QPointer<QTcpSocket>(socket)] {
+                           if (guard && guard->state() == QAbstractSocket::ConnectedState)
+                               write(*responder, reply);
+                       });
 }
 
 } // namespace kvx

@@ -4,7 +4,6 @@
 #include "server/http_settings.h"
 
 #include <QAbstractHttpServer>
-
 #include <functional>
 
 class QHttpServerResponder;
@@ -23,8 +22,7 @@ class ExchangeHttpServer : public QAbstractHttpServer {
 public:
     using LogSink = std::function<void(const QString&)>;
 
-    ExchangeHttpServer(ExchangeService& service, HttpSettings settings,
-                       QObject* parent = nullptr);
+    ExchangeHttpServer(ExchangeService& service, HttpSettings settings, QObject* parent = nullptr);
 
     void setLogSink(LogSink sink) { m_log = std::move(sink); }
 

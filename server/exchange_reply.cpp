@@ -45,7 +45,8 @@ ExchangeReply ExchangeReply::text(int status, const QString& text, RequestSummar
 
 QString ExchangeReply::logLine(const QDateTime& time, const QString& path) const {
     // Joined, not formatted: a path or name may itself hold "%1".
-    return QStringList{time.toString(Qt::ISODate), orDash(path),
+    return QStringList{time.toString(Qt::ISODate),
+                       orDash(path),
                        QStringLiteral("operator=") + orDash(summary.operatorName),
                        QStringLiteral("sender=") + orDash(summary.sender),
                        QStringLiteral("roottag=") + orDash(summary.roottag),

@@ -57,35 +57,42 @@ ExchangeReply ExportHandler::handle(const XmlDocument& query, RequestSummary sum
     if (!filter)
         return ExchangeReply::text(400, error, summary);
     CodeTranslation toExternal;
-    if (root.attribute(QStringLiteral("exportneedexch")).trimmed().compare(QLatin1String("y"), Qt::CaseInsensitive) == 0) {
+    if (root.attribute(QStringLiteral("exportneedexch"))
+            .trimmed()
+            .compare(QLatin1String("y"), Qt::CaseInsensitive) == 0) {
         const auto loaded = m_codes.load(summary.sender, CodeMap::Direction::ToExternal, &error);
         if (!loaded)
-            return ExchangeReply::text(500, QStringLiteral("读取编码映射失败：%1").arg(error), summary);
+            return ExchangeReply::text(500, QStringLiteral("读取编码映射失败：%1").arg(error),
+                                       summary);
         toExternal = *loaded;
     }
 
     XmlDocument data = dataDocument(root, summary.sender);
     const QString keyPath = m_records.keyPath(summary.roottag);
     QString damagedKey;
-    const bool read = m_records.forEach(summary.roottag, [&](const StoredRecord& stored) {
-        XmlDocument record = XmlDocument::fromString(stored.xml);
-        if (record.isNull()) {
-            damagedKey = stored.key;
-            return false;
-        }
-        // Conditions see the codes the receiver will see.
-        toExternal.applyTo(record.root(), summary.roottag, keyPath);
-        if (filter->matches(record.root())) {
-            data.root().appendCopy(record.root());
-            ++summary.records;
-        }
-        return true;
-    }, &error);
+    const bool read = m_records.forEach(
+        summary.roottag,
+        [&](const StoredRecord& stored) {
+            XmlDocument record = XmlDocument::fromString(stored.xml);
+            if (record.isNull()) {
+                damagedKey = stored.key;
+                return false;
+            }
+            // Conditions see the codes the receiver will see.
+            toExternal.applyTo(record.root(), summary.roottag, keyPath);
+            if (filter->matches(record.root())) {
+                data.root().appendCopy(record.root());
+                ++summary.records;
+            }
+            return true;
+        },
+        &error);
     if (!read)
         return ExchangeReply::text(500, QStringLiteral("读取数据失败：%1").arg(error), summary);
     if (!damagedKey.isEmpty())
         return ExchangeReply::text(
-            500, QStringLiteral("存储中关键字为“%1”的记录已损坏，无法导出！").arg(damagedKey), summary);
+            500, QStringLiteral("存储中关键字为“%1”的记录已损坏，无法导出！").arg(damagedKey),
+            summary);
     summary.outcome = QStringLiteral("ok");
     return ExchangeReply::xml(data, summary);
 }

@@ -16,7 +16,9 @@ class XmlDocument;
 class ExportHandler {
 public:
     ExportHandler(AccessRegistry& access, RecordTable& records, CodeMap& codes)
-        : m_access(access), m_records(records), m_codes(codes) {}
+        : m_access(access)
+        , m_records(records)
+        , m_codes(codes) {}
 
     ExchangeReply handle(const XmlDocument& query, RequestSummary summary) const;
 

@@ -103,14 +103,15 @@ ExchangeReply ImportHandler::store(XmlDocument& result, const QList<XmlElement>&
     const QString& roottag = summary.roottag;
     StoreTransaction transaction(m_database);
     if (!transaction.isActive())
-        return ExchangeReply::text(503, QStringLiteral("数据库忙，请稍后再试：%1").arg(transaction.error()),
-                                   summary);
+        return ExchangeReply::text(
+            503, QStringLiteral("数据库忙，请稍后再试：%1").arg(transaction.error()), summary);
     CodeTranslation toErp;
     if (isYes(root.attribute(QStringLiteral("codeexchanged")))) {
         QString error;
         const auto loaded = m_codes.load(summary.sender, CodeMap::Direction::ToErp, &error);
         if (!loaded)
-            return ExchangeReply::text(500, QStringLiteral("读取编码映射失败：%1").arg(error), summary);
+            return ExchangeReply::text(500, QStringLiteral("读取编码映射失败：%1").arg(error),
+                                       summary);
         toErp = *loaded;
     }
 
@@ -143,13 +144,16 @@ ExchangeReply ImportHandler::store(XmlDocument& result, const QList<XmlElement>&
         failed += outcome.succeeded ? 0 : 1;
     }
 
-    if (m_commitDelayMs > 0)
+    if (m_commitDelayMs > 0) {
+        qInfo("holding the import transaction open for %d ms", m_commitDelayMs);
         QThread::msleep(static_cast<unsigned long>(m_commitDelayMs));
+    }
     if (!transaction.commit())
-        return ExchangeReply::text(500, QStringLiteral("保存失败，文档未导入：%1").arg(transaction.error()),
-                                   summary);
-    summary.outcome = failed == 0 ? QStringLiteral("ok")
-                                  : QStringLiteral("%1 of %2 failed").arg(failed).arg(records.size());
+        return ExchangeReply::text(
+            500, QStringLiteral("保存失败，文档未导入：%1").arg(transaction.error()), summary);
+    summary.outcome = failed == 0
+                          ? QStringLiteral("ok")
+                          : QStringLiteral("%1 of %2 failed").arg(failed).arg(records.size());
     return ExchangeReply::xml(result, summary);
 }
 

@@ -22,7 +22,10 @@ class ImportHandler {
 public:
     ImportHandler(StoreDatabase& database, AccessRegistry& access, RecordTable& records,
                   CodeMap& codes)
-        : m_database(database), m_access(access), m_records(records), m_codes(codes) {}
+        : m_database(database)
+        , m_access(access)
+        , m_records(records)
+        , m_codes(codes) {}
 
     // Fault tests: keep the transaction open this long before committing.
     void setCommitDelayMs(int ms) { m_commitDelayMs = ms; }

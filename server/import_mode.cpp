@@ -28,8 +28,8 @@ ImportMode::Action ImportMode::actionOf(const QString& proc) {
         return Action::Edit;
     if (p == QLatin1String("delete"))
         return Action::Delete;
-    const bool adds = mentions(p, {QStringLiteral("add"), QStringLiteral("insert"),
-                                   QStringLiteral("new")});
+    const bool adds =
+        mentions(p, {QStringLiteral("add"), QStringLiteral("insert"), QStringLiteral("new")});
     const bool changes = mentions(p, {QStringLiteral("edit"), QStringLiteral("update"),
                                       QStringLiteral("modify"), QStringLiteral("change")});
     const bool deletes = mentions(p, {QStringLiteral("delete"), QStringLiteral("remove")});

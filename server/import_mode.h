@@ -18,8 +18,8 @@ struct ImportMode {
 
     Action action = Action::Add;
     QString proc;
-    bool updateExisting = false; // "updateexisting" y: adding an existing record changes it
-    bool skipExisting = false;   // "skipexisting" y: adding an existing record leaves it
+    bool updateExisting = false;  // "updateexisting" y: adding an existing record changes it
+    bool skipExisting = false;    // "skipexisting" y: adding an existing record leaves it
     bool allowUnbalanced = false; // "unbalanced" y: a voucher's debit and credit may differ
 
     static ImportMode fromDocument(const XmlElement& root);

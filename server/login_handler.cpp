@@ -13,13 +13,14 @@ ExchangeReply LoginHandler::handle(const XmlDocument& request) const {
     summary.operatorName = opinfo.attribute(QStringLiteral("uid")).trimmed();
     summary.sender = opinfo.attribute(QStringLiteral("sender")).trimmed();
 
-    const AccessCheck access = m_access.check(summary.operatorName,
-                                              opinfo.attribute(QStringLiteral("pwd")),
-                                              summary.sender);
+    const AccessCheck access = m_access.check(
+        summary.operatorName, opinfo.attribute(QStringLiteral("pwd")), summary.sender);
     XmlDocument answer = XmlDocument::create(QStringLiteral("login"));
     XmlElement result = answer.root().appendChild(QStringLiteral("result"));
-    result.setAttribute(QStringLiteral("succeed"), access.granted ? QStringLiteral("0") : QStringLiteral("1"));
-    result.setAttribute(QStringLiteral("dsc"), access.granted ? QStringLiteral("登录成功") : access.reason);
+    result.setAttribute(QStringLiteral("succeed"),
+                        access.granted ? QStringLiteral("0") : QStringLiteral("1"));
+    result.setAttribute(QStringLiteral("dsc"),
+                        access.granted ? QStringLiteral("登录成功") : access.reason);
     if (access.granted) {
         for (const QString& key : RightKey::All) {
             XmlElement item = answer.root().appendChild(QStringLiteral("item"));

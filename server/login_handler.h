@@ -12,7 +12,8 @@ class XmlDocument;
 // its `succeed` "1" when the operator holds the right and "0" otherwise.
 class LoginHandler {
 public:
-    explicit LoginHandler(AccessRegistry& access) : m_access(access) {}
+    explicit LoginHandler(AccessRegistry& access)
+        : m_access(access) {}
 
     ExchangeReply handle(const XmlDocument& request) const;
 

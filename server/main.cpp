@@ -7,7 +7,6 @@
 #include "server/store_database.h"
 
 #include <QCoreApplication>
-
 #include <cstdio>
 
 using namespace kvx;
@@ -15,7 +14,9 @@ using namespace kvx;
 namespace {
 
 void print(std::FILE* stream, const QString& text) {
-    std::fputs((text.endsWith(QLatin1Char('\n')) ? text : text + QLatin1Char('\n')).toUtf8().constData(), stream);
+    std::fputs(
+        (text.endsWith(QLatin1Char('\n')) ? text : text + QLatin1Char('\n')).toUtf8().constData(),
+        stream);
     std::fflush(stream);
 }
 
@@ -57,7 +58,9 @@ int main(int argc, char** argv) {
     ExchangeHttpServer server(service, options.http);
     const quint16 port = server.listen(options.address, options.port);
     if (port == 0) {
-        print(stderr, QStringLiteral("cannot listen on %1:%2").arg(options.address.toString()).arg(options.port));
+        print(stderr, QStringLiteral("cannot listen on %1:%2")
+                          .arg(options.address.toString())
+                          .arg(options.port));
         return 1;
     }
     print(stdout, QStringLiteral("listening on %1").arg(options.baseUrl(port)));

@@ -3,7 +3,6 @@
 #include "server/record_fields.h"
 
 #include <QDate>
-
 #include <cmath>
 
 namespace kvx {
@@ -51,8 +50,8 @@ QString voucherProblem(const XmlElement& voucher, bool allowUnbalanced) {
     qint64 credit = 0;
     QString problem;
     for (const XmlElement& entry : entries) {
-        if (!addAmount(entry, QStringLiteral("debit"), debit, &problem)
-            || !addAmount(entry, QStringLiteral("credit"), credit, &problem))
+        if (!addAmount(entry, QStringLiteral("debit"), debit, &problem) ||
+            !addAmount(entry, QStringLiteral("credit"), credit, &problem))
             return problem;
     }
     if (debit != credit && !allowUnbalanced)

@@ -52,14 +52,17 @@ std::optional<RecordFilter> RecordFilter::fromConditionItem(const XmlElement& it
         return filter;
     int position = 0;
     for (const XmlElement& field : item.childElements()) {
-        if (field.name() != QLatin1String("field") || field.hasAttribute(QStringLiteral("preserved")))
+        if (field.name() != QLatin1String("field") ||
+            field.hasAttribute(QStringLiteral("preserved")))
             continue;
         ++position;
         const QString label = field.attribute(QStringLiteral("display"));
         const QString name = field.attribute(QStringLiteral("name")).trimmed();
         if (name.isEmpty()) {
             if (error)
-                *error = QStringLiteral("第%1个查询条件（%2）没有字段名，无法查询！").arg(position).arg(label);
+                *error = QStringLiteral("第%1个查询条件（%2）没有字段名，无法查询！")
+                             .arg(position)
+                             .arg(label);
             return std::nullopt;
         }
         const auto op = parseOperator(field.attribute(QStringLiteral("operation")));

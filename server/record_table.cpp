@@ -55,8 +55,7 @@ std::optional<StoredRecord> RecordTable::find(const QString& roottag, const QStr
 qint64 RecordTable::insert(const QString& roottag, const QString& key, const QString& xml,
                            QString* error) {
     QSqlQuery query(m_database.database());
-    query.prepare(
-        QStringLiteral("INSERT INTO records(roottag, record_key, xml) VALUES(?, ?, ?)"));
+    query.prepare(QStringLiteral("INSERT INTO records(roottag, record_key, xml) VALUES(?, ?, ?)"));
     query.addBindValue(roottag);
     query.addBindValue(key);
     query.addBindValue(xml);

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <functional>
 #include <optional>
 
@@ -20,7 +19,8 @@ struct StoredRecord {
 // roottag (default: the record's "code" child).
 class RecordTable {
 public:
-    explicit RecordTable(StoreDatabase& database) : m_database(database) {}
+    explicit RecordTable(StoreDatabase& database)
+        : m_database(database) {}
 
     QString keyPath(const QString& roottag) const;
     bool setKeyPath(const QString& roottag, const QString& path, QString* error = nullptr);

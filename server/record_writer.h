@@ -20,7 +20,8 @@ struct RecordOutcome {
 // failed record's changes.
 class RecordWriter {
 public:
-    explicit RecordWriter(RecordTable& records) : m_records(records) {}
+    explicit RecordWriter(RecordTable& records)
+        : m_records(records) {}
 
     RecordOutcome write(const XmlElement& record, const QString& roottag, const QString& key,
                         const ImportMode& mode);

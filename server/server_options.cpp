@@ -31,7 +31,10 @@ bool parseSize(const QString& text, qint64& bytes) {
     if (!match.hasMatch())
         return false;
     const QString unit = match.captured(2).toUpper();
-    const int shift = unit == QLatin1String("K") ? 10 : unit == QLatin1String("M") ? 20 : unit == QLatin1String("G") ? 30 : 0;
+    const int shift = unit == QLatin1String("K")   ? 10
+                      : unit == QLatin1String("M") ? 20
+                      : unit == QLatin1String("G") ? 30
+                                                   : 0;
     bytes = match.captured(1).toLongLong() << shift;
     return bytes > 0;
 }
@@ -44,8 +47,8 @@ bool parseCount(const QString& text, int& value, int minimum) {
 
 bool parseFailStatus(const QString& text, int& status, int& every) {
     const QStringList parts = text.split(QLatin1Char(':'));
-    return parts.size() == 2 && parseCount(parts[0], status, 100) && status <= 599
-           && parseCount(parts[1], every, 1);
+    return parts.size() == 2 && parseCount(parts[0], status, 100) && status <= 599 &&
+           parseCount(parts[1], every, 1);
 }
 
 } // namespace
@@ -61,12 +64,13 @@ ServerOptions::Outcome ServerOptions::parse(const QStringList& arguments, Server
     const QCommandLineOption listen(
         QStringLiteral("listen"),
         QStringLiteral("Address and port to listen on (default 127.0.0.1:%1); port 0 picks a "
-                       "free one, printed on stdout.").arg(kDefaultPort),
+                       "free one, printed on stdout.")
+            .arg(kDefaultPort),
         QStringLiteral("HOST:PORT"));
-    const QCommandLineOption data(QStringLiteral("data"),
-                                  QStringLiteral("SQLite store, created when missing (default %1).")
-                                      .arg(options.dataPath),
-                                  QStringLiteral("FILE"));
+    const QCommandLineOption data(
+        QStringLiteral("data"),
+        QStringLiteral("SQLite store, created when missing (default %1).").arg(options.dataPath),
+        QStringLiteral("FILE"));
     const QCommandLineOption demo(QStringLiteral("demo"),
                                   QStringLiteral("Seed demo operators, sender codes and records "
                                                  "into an empty store."));
@@ -93,7 +97,8 @@ ServerOptions::Outcome ServerOptions::parse(const QStringList& arguments, Server
         QStringLiteral("hold-commit-ms"),
         QStringLiteral("Fault test: keep each import transaction open N ms before committing."),
         QStringLiteral("N"));
-    parser.addOptions({help, listen, data, demo, base, maxBody, delay, failStatus, garbage, holdCommit});
+    parser.addOptions(
+        {help, listen, data, demo, base, maxBody, delay, failStatus, garbage, holdCommit});
 
     auto fail = [&](const QString& text) {
         *message = text + QLatin1Char('\n') + parser.helpText();
@@ -106,7 +111,8 @@ ServerOptions::Outcome ServerOptions::parse(const QStringList& arguments, Server
         return Outcome::Help;
     }
     if (!parser.positionalArguments().isEmpty())
-        return fail(QStringLiteral("Unexpected argument: %1").arg(parser.positionalArguments().first()));
+        return fail(
+            QStringLiteral("Unexpected argument: %1").arg(parser.positionalArguments().first()));
     if (parser.isSet(listen) && !parseListen(parser.value(listen), options.address, options.port))
         return fail(QStringLiteral("--listen wants HOST:PORT, not %1").arg(parser.value(listen)));
     if (parser.isSet(data))
@@ -118,8 +124,8 @@ ServerOptions::Outcome ServerOptions::parse(const QStringList& arguments, Server
         return fail(QStringLiteral("--max-body wants a size such as 1048576 or 256M"));
     if (parser.isSet(delay) && !parseCount(parser.value(delay), options.http.delayMs, 0))
         return fail(QStringLiteral("--delay-ms wants a number of milliseconds"));
-    if (parser.isSet(failStatus)
-        && !parseFailStatus(parser.value(failStatus), options.http.failStatus, options.http.failEvery))
+    if (parser.isSet(failStatus) &&
+        !parseFailStatus(parser.value(failStatus), options.http.failStatus, options.http.failEvery))
         return fail(QStringLiteral("--fail-status wants CODE:EVERY, such as 500:3"));
     if (parser.isSet(garbage) && !parseCount(parser.value(garbage), options.http.garbageEvery, 1))
         return fail(QStringLiteral("--garbage wants a positive number"));

@@ -37,7 +37,8 @@ const QStringList kSchema = {
 } // namespace
 
 StoreDatabase::StoreDatabase()
-    : m_connectionName(QStringLiteral("kvx-store-%1").arg(g_connectionCounter.fetchAndAddRelaxed(1))) {}
+    : m_connectionName(
+          QStringLiteral("kvx-store-%1").arg(g_connectionCounter.fetchAndAddRelaxed(1))) {}
 
 StoreDatabase::~StoreDatabase() {
     if (QSqlDatabase::contains(m_connectionName)) {
@@ -58,10 +59,9 @@ bool StoreDatabase::open(const QString& path, QString* error) {
     // WAL keeps readers and the one writer apart; FULL makes a committed document survive
     // a power cut as well as a killed process. The busy timeout lets a second process (an
     // inspection with sqlite3) wait instead of failing at once.
-    const QStringList pragmas = {QStringLiteral("PRAGMA journal_mode=WAL"),
-                                 QStringLiteral("PRAGMA synchronous=FULL"),
-                                 QStringLiteral("PRAGMA foreign_keys=ON"),
-                                 QStringLiteral("PRAGMA busy_timeout=5000")};
+    const QStringList pragmas = {
+        QStringLiteral("PRAGMA journal_mode=WAL"), QStringLiteral("PRAGMA synchronous=FULL"),
+        QStringLiteral("PRAGMA foreign_keys=ON"), QStringLiteral("PRAGMA busy_timeout=5000")};
     for (const QString& pragma : pragmas) {
         if (!execute(pragma, error))
             return false;
@@ -79,7 +79,8 @@ QSqlDatabase StoreDatabase::database() const {
 
 bool StoreDatabase::isEmpty() const {
     QSqlQuery query(database());
-    query.exec(QStringLiteral("SELECT (SELECT COUNT(*) FROM operators) + (SELECT COUNT(*) FROM records)"));
+    query.exec(
+        QStringLiteral("SELECT (SELECT COUNT(*) FROM operators) + (SELECT COUNT(*) FROM records)"));
     return query.next() && query.value(0).toLongLong() == 0;
 }
 

@@ -8,7 +8,8 @@ namespace {
 const QString kRecordSavepoint = QStringLiteral("record");
 }
 
-StoreTransaction::StoreTransaction(StoreDatabase& database) : m_database(database) {
+StoreTransaction::StoreTransaction(StoreDatabase& database)
+    : m_database(database) {
     m_active = m_database.execute(QStringLiteral("BEGIN IMMEDIATE"), &m_error);
 }
 

@@ -8,18 +8,19 @@
 
 #include <QStringList>
 #include <QTemporaryDir>
-
 #include <memory>
 
 namespace kvx::test {
 
 // A reference server in the test's own event loop, on 127.0.0.1 with a fresh SQLite store
-// in a temporary folder. Operators: "demo"/"demo" with every right, "viewer"/"viewer" with
-// the right to execute only, "clerk"/"clerk" with the right to configure only. Sender
-// codes "001" and "002", and "009" disabled.
+// in a temporary folder. Test access: operators "demo"/"demo" with every right,
+// "viewer"/"viewer" with the right to execute only, "clerk"/"clerk" with the right to
+// configure only; sender codes "001" and "002", and "009" disabled. Or the demo data.
 class ServerFixture {
 public:
-    explicit ServerFixture(HttpSettings settings = {});
+    enum class Content { TestAccess, DemoData };
+
+    explicit ServerFixture(HttpSettings settings = {}, Content content = Content::TestAccess);
 
     ExchangeService& service() { return *m_service; }
     StoreDatabase& store() { return m_store; }
@@ -28,12 +29,18 @@ public:
     const QStringList& log() const { return m_log; }
 
     HttpResult post(const QString& page, const QByteArray& body);
-    HttpResult login(const QByteArray& body) { return post(QStringLiteral("M6KVX/login.asp"), body); }
-    HttpResult exchange(const QByteArray& body) { return post(QStringLiteral("M6Kvx/import.asp"), body); }
+    HttpResult login(const QByteArray& body) {
+        return post(QStringLiteral("M6KVX/login.asp"), body);
+    }
+    HttpResult exchange(const QByteArray& body) {
+        return post(QStringLiteral("M6Kvx/import.asp"), body);
+    }
     // Posts to the import page and parses the answer; fails the test on anything but 200 XML.
     XmlDocument exchangeDocument(const QByteArray& body);
 
 private:
+    void addTestAccess();
+
     QTemporaryDir m_dir;
     StoreDatabase m_store;
     std::unique_ptr<ExchangeService> m_service;
@@ -57,7 +64,8 @@ struct Credentials {
 // An interface document with the given records (XML text of record elements), completed
 // with proc, sender, further root attributes ("name='value' ...") and opinfo.
 QByteArray importDocument(const QString& roottag, const QString& proc, const QString& records,
-                          const QString& extraAttributes = {}, const QString& sender = QStringLiteral("001"),
+                          const QString& extraAttributes = {},
+                          const QString& sender = QStringLiteral("001"),
                           const Credentials& credentials = {});
 
 // A query envelope with an optional condition item (its `field` elements as XML text).

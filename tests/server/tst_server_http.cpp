@@ -24,7 +24,8 @@ QString loginOutcome(const HttpResult& result, QString* dsc = nullptr) {
 
 QString rightOf(const HttpResult& result, const QString& key) {
     const XmlDocument answer = XmlDocument::fromBytes(result.body);
-    return answer.root().selectFirst(QStringLiteral("item[@key=$k]"), {{QStringLiteral("k"), key}})
+    return answer.root()
+        .selectFirst(QStringLiteral("item[@key=$k]"), {{QStringLiteral("k"), key}})
         .attribute(QStringLiteral("succeed"));
 }
 
@@ -49,7 +50,8 @@ private Q_SLOTS:
         QFETCH(int, status);
         ServerFixture server;
         const HttpResult result =
-            server.post(page, loginRequest(QStringLiteral("demo"), QStringLiteral("demo"), QStringLiteral("001")));
+            server.post(page, loginRequest(QStringLiteral("demo"), QStringLiteral("demo"),
+                                           QStringLiteral("001")));
         QCOMPARE(result.status, status);
         if (status == 404)
             QVERIFY(QString::fromUtf8(result.body).startsWith(QStringLiteral("找不到页面")));
@@ -58,7 +60,8 @@ private Q_SLOTS:
     void otherMethodsAreRefused() {
         ServerFixture server;
         QNetworkAccessManager manager;
-        QNetworkReply* reply = manager.get(QNetworkRequest(QUrl(server.baseUrl() + QStringLiteral("m6kvx/import.asp"))));
+        QNetworkReply* reply = manager.get(
+            QNetworkRequest(QUrl(server.baseUrl() + QStringLiteral("m6kvx/import.asp"))));
         QTRY_VERIFY_WITH_TIMEOUT(reply->isFinished(), 10000);
         QCOMPARE(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 405);
         QCOMPARE(reply->rawHeader("Allow"), QByteArray("POST"));
@@ -70,7 +73,8 @@ private Q_SLOTS:
         HttpSettings settings;
         settings.basePath = QStringLiteral("kvx");
         ServerFixture server(settings);
-        const QByteArray body = loginRequest(QStringLiteral("demo"), QStringLiteral("demo"), QStringLiteral("001"));
+        const QByteArray body =
+            loginRequest(QStringLiteral("demo"), QStringLiteral("demo"), QStringLiteral("001"));
         QCOMPARE(server.post(QStringLiteral("KVX/m6kvx/login.asp"), body).status, 200);
         QCOMPARE(server.post(QStringLiteral("M6KVX/login.asp"), body).status, 404);
     }
@@ -80,9 +84,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("configure");
         QTest::addColumn<QString>("execute");
         QTest::addColumn<QString>("mail");
-        QTest::newRow("every right") << "demo" << "1" << "1" << "1";
-        QTest::newRow("execute only") << "viewer" << "0" << "1" << "0";
-        QTest::newRow("configure only") << "clerk" << "1" << "0" << "0";
+        QTest::newRow("every right") << "demo"
+                                     << "1"
+                                     << "1"
+                                     << "1";
+        QTest::newRow("execute only") << "viewer"
+                                      << "0"
+                                      << "1"
+                                      << "0";
+        QTest::newRow("configure only") << "clerk"
+                                        << "1"
+                                        << "0"
+                                        << "0";
     }
     void loginReportsTheRights() {
         QFETCH(QString, user);
@@ -105,13 +118,34 @@ private Q_SLOTS:
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("sender");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("unknown user") << "nobody" << "demo" << "001" << "用户“nobody”不存在！";
-        QTest::newRow("user in other case") << "DEMO" << "demo" << "001" << "用户“DEMO”不存在！";
-        QTest::newRow("empty user") << "" << "demo" << "001" << "用户名不能为空！";
-        QTest::newRow("wrong password") << "demo" << "Demo" << "001" << "用户“demo”的密码不正确！";
-        QTest::newRow("unknown sender") << "demo" << "demo" << "003" << "注册号“003”不存在！";
-        QTest::newRow("disabled sender") << "demo" << "demo" << "009" << "注册号“009”已停用！";
-        QTest::newRow("no sender") << "demo" << "demo" << " " << "注册号不能为空！";
+        QTest::newRow("unknown user") << "nobody"
+                                      << "demo"
+                                      << "001"
+                                      << "用户“nobody”不存在！";
+        QTest::newRow("user in other case") << "DEMO"
+                                            << "demo"
+                                            << "001"
+                                            << "用户“DEMO”不存在！";
+        QTest::newRow("empty user") << ""
+                                    << "demo"
+                                    << "001"
+                                    << "用户名不能为空！";
+        QTest::newRow("wrong password") << "demo"
+                                        << "Demo"
+                                        << "001"
+                                        << "用户“demo”的密码不正确！";
+        QTest::newRow("unknown sender") << "demo"
+                                        << "demo"
+                                        << "003"
+                                        << "注册号“003”不存在！";
+        QTest::newRow("disabled sender") << "demo"
+                                         << "demo"
+                                         << "009"
+                                         << "注册号“009”已停用！";
+        QTest::newRow("no sender") << "demo"
+                                   << "demo"
+                                   << " "
+                                   << "注册号不能为空！";
     }
     void loginRefusalsSayWhy() {
         QFETCH(QString, user);
@@ -132,15 +166,35 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QString>("reason");
         const QByteArray opinfo = "<opinfo operator='demo' pwd='x' date='d'/>";
-        QTest::newRow("login not XML") << "M6KVX/login.asp" << QByteArray("uid=demo&pwd=x") << "请求内容不是XML文档";
+        QTest::newRow("login not XML")
+            << "M6KVX/login.asp" << QByteArray("uid=demo&pwd=x") << "请求内容不是XML文档";
         QTest::newRow("login empty") << "M6KVX/login.asp" << QByteArray() << "请求内容不是XML文档";
-        QTest::newRow("login other root") << "M6KVX/login.asp" << QByteArray("<login uid='demo'/>") << "登录文档的根元素不是opinfo";
-        QTest::newRow("import not XML") << "M6Kvx/import.asp" << QByteArray("<ztinterface") << "请求内容不是XML文档";
-        QTest::newRow("import other root") << "M6Kvx/import.asp" << QByteArray("<interface roottag='customer'>" + opinfo + "</interface>") << "文档的根元素是interface，不是ztinterface";
-        QTest::newRow("no roottag") << "M6Kvx/import.asp" << QByteArray("<ztinterface proc='Add'>" + opinfo + "</ztinterface>") << "文档缺少roottag属性";
-        QTest::newRow("blank roottag") << "M6Kvx/import.asp" << QByteArray("<ztinterface roottag=' ' proc='Query'>" + opinfo + "</ztinterface>") << "文档缺少roottag属性";
-        QTest::newRow("no opinfo") << "M6Kvx/import.asp" << QByteArray("<ztinterface roottag='customer' proc='Add'><customer><code>C1</code></customer></ztinterface>") << "文档缺少opinfo元素";
-        QTest::newRow("opinfo not a child of the root") << "M6Kvx/import.asp" << QByteArray("<ztinterface roottag='customer' proc='Add'><customer>" + opinfo + "</customer></ztinterface>") << "文档缺少opinfo元素";
+        QTest::newRow("login other root") << "M6KVX/login.asp" << QByteArray("<login uid='demo'/>")
+                                          << "登录文档的根元素不是opinfo";
+        QTest::newRow("import not XML")
+            << "M6Kvx/import.asp" << QByteArray("<ztinterface") << "请求内容不是XML文档";
+        QTest::newRow("import other root")
+            << "M6Kvx/import.asp"
+            << QByteArray("<interface roottag='customer'>" + opinfo + "</interface>")
+            << "文档的根元素是interface，不是ztinterface";
+        QTest::newRow("no roottag")
+            << "M6Kvx/import.asp"
+            << QByteArray("<ztinterface proc='Add'>" + opinfo + "</ztinterface>")
+            << "文档缺少roottag属性";
+        QTest::newRow("blank roottag")
+            << "M6Kvx/import.asp"
+            << QByteArray("<ztinterface roottag=' ' proc='Query'>" + opinfo + "</ztinterface>")
+            << "文档缺少roottag属性";
+        QTest::newRow("no opinfo")
+            << "M6Kvx/import.asp"
+            << QByteArray("<ztinterface roottag='customer' "
+                          "proc='Add'><customer><code>C1</code></customer></ztinterface>")
+            << "文档缺少opinfo元素";
+        QTest::newRow("opinfo not a child of the root")
+            << "M6Kvx/import.asp"
+            << QByteArray("<ztinterface roottag='customer' proc='Add'><customer>" + opinfo +
+                          "</customer></ztinterface>")
+            << "文档缺少opinfo元素";
     }
     void malformedRequestsGet400() {
         QFETCH(QString, page);
@@ -157,28 +211,44 @@ private Q_SLOTS:
         HttpSettings settings;
         settings.maxBodyBytes = 4096;
         ServerFixture server(settings);
-        const QString records = QStringLiteral("<customer><code>C%1</code><name>%2</name></customer>")
-                                    .arg(1).arg(QString(5000, QLatin1Char('x')));
-        const HttpResult tooLarge = server.exchange(importDocument(QStringLiteral("customer"), QStringLiteral("Add"), records));
+        const QString records =
+            QStringLiteral("<customer><code>C%1</code><name>%2</name></customer>")
+                .arg(1)
+                .arg(QString(5000, QLatin1Char('x')));
+        const HttpResult tooLarge = server.exchange(
+            importDocument(QStringLiteral("customer"), QStringLiteral("Add"), records));
         QCOMPARE(tooLarge.status, 413);
         QVERIFY(QString::fromUtf8(tooLarge.body).contains(QStringLiteral("4096")));
         QCOMPARE(server.service().records().count(QStringLiteral("customer")), 0);
-        QCOMPARE(server.login(loginRequest(QStringLiteral("demo"), QStringLiteral("demo"), QStringLiteral("001"))).status, 200);
+        QCOMPARE(server
+                     .login(loginRequest(QStringLiteral("demo"), QStringLiteral("demo"),
+                                         QStringLiteral("001")))
+                     .status,
+                 200);
     }
 
     // The console sends bytes in the declared encoding; names outside GB2312 (堃) are
     // common in GBK files and must come back unchanged.
     void bodiesAreReadByTheirDeclaration_data() {
         QTest::addColumn<QByteArray>("body");
-        const QString text = QStringLiteral("<?xml version='1.0' encoding='%1'?><ztinterface sender='001' receiver='m6' "
-                                            "roottag='customer' proc='Add'><customer><code>C101</code><name>杭州堃源贸易</name>"
-                                            "</customer><opinfo operator='demo' pwd='%2' date='2026-03-15'/></ztinterface>");
+        const QString text = QStringLiteral(
+            "<?xml version='1.0' encoding='%1'?><ztinterface sender='001' receiver='m6' "
+            "roottag='customer' proc='Add'><customer><code>C101</code><name>杭州堃源贸易</name>"
+            "</customer><opinfo operator='demo' pwd='%2' date='2026-03-15'/></ztinterface>");
         const QString pwd = PasswordEncryptor().ascPwd(QStringLiteral("demo"));
         QTest::newRow("gb2312 declared, GBK bytes")
-            << QStringEncoder("GB18030").encode(text.arg(QStringLiteral("gb2312"), pwd)).operator QByteArray();
+            << QStringEncoder("GB18030")
+                   .encode(text.arg(QStringLiteral("gb2312"), pwd))
+                   .
+                   operator QByteArray();
         QTest::newRow("utf-8") << text.arg(QStringLiteral("UTF-8"), pwd).toUtf8();
         QTest::newRow("gb2312 with a character reference")
-            << QStringEncoder("GB18030").encode(QString(text).replace(QStringLiteral("堃"), QStringLiteral("&#22531;")).arg(QStringLiteral("gb2312"), pwd)).operator QByteArray();
+            << QStringEncoder("GB18030")
+                   .encode(QString(text)
+                               .replace(QStringLiteral("堃"), QStringLiteral("&#22531;"))
+                               .arg(QStringLiteral("gb2312"), pwd))
+                   .
+                   operator QByteArray();
     }
     void bodiesAreReadByTheirDeclaration() {
         QFETCH(QByteArray, body);
@@ -189,7 +259,8 @@ private Q_SLOTS:
         QCOMPARE(exported.status, 200);
         QVERIFY(exported.body.startsWith("<?xml version=\"1.0\" encoding=\"gb2312\"?>"));
         const XmlDocument data = XmlDocument::fromBytes(exported.body);
-        QCOMPARE(data.selectFirst(QStringLiteral("//customer/name")).text(), QStringLiteral("杭州堃源贸易"));
+        QCOMPARE(data.selectFirst(QStringLiteral("//customer/name")).text(),
+                 QStringLiteral("杭州堃源贸易"));
     }
 
     void delayAnswersLate() {
@@ -198,7 +269,8 @@ private Q_SLOTS:
         ServerFixture server(settings);
         QElapsedTimer clock;
         clock.start();
-        const HttpResult result = server.login(loginRequest(QStringLiteral("demo"), QStringLiteral("demo"), QStringLiteral("001")));
+        const HttpResult result = server.login(
+            loginRequest(QStringLiteral("demo"), QStringLiteral("demo"), QStringLiteral("001")));
         QVERIFY(clock.elapsed() >= 400);
         QCOMPARE(loginOutcome(result), QStringLiteral("0"));
     }
@@ -211,12 +283,18 @@ private Q_SLOTS:
         {
             HttpClient impatient;
             impatient.setTimeoutMilliseconds(50);
-            const HttpResult gaveUp = impatient.post(server.baseUrl() + QStringLiteral("M6KVX/login.asp"),
-                                                     loginRequest(QStringLiteral("demo"), QStringLiteral("demo"), QStringLiteral("001")));
+            const HttpResult gaveUp =
+                impatient.post(server.baseUrl() + QStringLiteral("M6KVX/login.asp"),
+                               loginRequest(QStringLiteral("demo"), QStringLiteral("demo"),
+                                            QStringLiteral("001")));
             QVERIFY(!gaveUp.answered());
         }
         QTest::qWait(400);
-        QCOMPARE(server.login(loginRequest(QStringLiteral("demo"), QStringLiteral("demo"), QStringLiteral("001"))).status, 200);
+        QCOMPARE(server
+                     .login(loginRequest(QStringLiteral("demo"), QStringLiteral("demo"),
+                                         QStringLiteral("001")))
+                     .status,
+                 200);
     }
 
     void failStatusHitsEveryNthExchange() {
@@ -231,10 +309,16 @@ private Q_SLOTS:
         QVERIFY(!failed.body.isEmpty());
         QCOMPARE(server.exchange(query).status, 200);
         // Logins are not exchange requests and do not count.
-        QCOMPARE(server.login(loginRequest(QStringLiteral("demo"), QStringLiteral("demo"), QStringLiteral("001"))).status, 200);
+        QCOMPARE(server
+                     .login(loginRequest(QStringLiteral("demo"), QStringLiteral("demo"),
+                                         QStringLiteral("001")))
+                     .status,
+                 200);
         QCOMPARE(server.exchange(query).status, 503);
         // A failed import did nothing.
-        const QByteArray import = importDocument(QStringLiteral("customer"), QStringLiteral("Add"), QStringLiteral("<customer><code>C1</code></customer>"));
+        const QByteArray import =
+            importDocument(QStringLiteral("customer"), QStringLiteral("Add"),
+                           QStringLiteral("<customer><code>C1</code></customer>"));
         QCOMPARE(server.exchange(import).status, 200);
         QCOMPARE(server.exchange(import).status, 503);
         QCOMPARE(server.service().records().count(QStringLiteral("customer")), 1);
@@ -254,13 +338,16 @@ private Q_SLOTS:
 
     void logLineNamesTheRequest() {
         ServerFixture server;
-        server.exchangeDocument(importDocument(QStringLiteral("customer"), QStringLiteral("Add"),
-                                               QStringLiteral("<customer><code>C1</code></customer><customer><code>C1</code></customer>")));
+        server.exchangeDocument(importDocument(
+            QStringLiteral("customer"), QStringLiteral("Add"),
+            QStringLiteral(
+                "<customer><code>C1</code></customer><customer><code>C1</code></customer>")));
         const QString line = server.log().last();
-        for (const QString& part : {QStringLiteral(" /M6Kvx/import.asp "), QStringLiteral(" operator=demo "),
-                                    QStringLiteral(" sender=001 "), QStringLiteral(" roottag=customer "),
-                                    QStringLiteral(" proc=Add "), QStringLiteral(" records=2 "),
-                                    QStringLiteral(" outcome=200 1 of 2 failed")})
+        for (const QString& part :
+             {QStringLiteral(" /M6Kvx/import.asp "), QStringLiteral(" operator=demo "),
+              QStringLiteral(" sender=001 "), QStringLiteral(" roottag=customer "),
+              QStringLiteral(" proc=Add "), QStringLiteral(" records=2 "),
+              QStringLiteral(" outcome=200 1 of 2 failed")})
             QVERIFY2(line.contains(part), qPrintable(line));
     }
 };
