@@ -86,7 +86,7 @@ ServerOptions::Outcome ServerOptions::parse(const QStringList& arguments, Server
                                    QStringLiteral("N"));
     const QCommandLineOption failStatus(
         QStringLiteral("fail-status"),
-        QStringLiteral("Fault test: answer CODE to every EVERY-th import page request."),
+        QStringLiteral("Fault test: answer CODE (400-599) to every EVERY-th import page request."),
         QStringLiteral("CODE:EVERY"));
     const QCommandLineOption garbage(
         QStringLiteral("garbage"),
