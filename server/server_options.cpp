@@ -47,7 +47,8 @@ bool parseCount(const QString& text, int& value, int minimum) {
 
 bool parseFailStatus(const QString& text, int& status, int& every) {
     const QStringList parts = text.split(QLatin1Char(':'));
-    return parts.size() == 2 && parseCount(parts[0], status, 100) && status <= 599 &&
+    // Failures only: the console takes every status but 200 as one.
+    return parts.size() == 2 && parseCount(parts[0], status, 400) && status <= 599 &&
            parseCount(parts[1], every, 1);
 }
 

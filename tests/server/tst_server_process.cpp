@@ -105,8 +105,8 @@ private Q_SLOTS:
             << QStringList{"--listen", "127.0.0.1:70000"} << "--listen wants HOST:PORT";
         QTest::newRow("fail status without every")
             << QStringList{"--fail-status", "500"} << "--fail-status wants CODE:EVERY";
-        QTest::newRow("fail status not a status")
-            << QStringList{"--fail-status", "42:2"} << "--fail-status wants CODE:EVERY";
+        QTest::newRow("fail status not a failure")
+            << QStringList{"--fail-status", "200:2"} << "--fail-status wants CODE:EVERY";
         QTest::newRow("garbage zero")
             << QStringList{"--garbage", "0"} << "--garbage wants a positive number";
         QTest::newRow("max body words")
