@@ -157,6 +157,20 @@ void XmlElement::removeAllChildren() {
     }
 }
 
+void XmlElement::removeIndentation() {
+    if (!m_node || !nextElement(m_node->children))
+        return; // whitespace alone is the element's text
+    xmlNode* child = m_node->children;
+    while (child) {
+        xmlNode* next = child->next;
+        if (child->type == XML_TEXT_NODE && xmlIsBlankNode(child)) {
+            xmlUnlinkNode(child);
+            xmlFreeNode(child);
+        }
+        child = next;
+    }
+}
+
 void XmlElement::remove() {
     if (!m_node)
         return;

@@ -52,6 +52,10 @@ public:
     XmlElement appendCopy(const XmlElement& source);
     // Removes every child node (elements, text, comments).
     void removeAllChildren();
+    // Removes the whitespace-only text between this element's children (its indentation in
+    // the file), so that saving indents its children afresh, children added later included.
+    // The children keep their own content and layout.
+    void removeIndentation();
     // Unlinks and frees the element; this view and views of its descendants become invalid.
     void remove();
 

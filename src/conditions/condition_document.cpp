@@ -1,0 +1,169 @@
+#include "conditions/condition_document.h"
+
+#include "conditions/item_structure.h"
+
+namespace kvx {
+
+namespace {
+const QString kField = QStringLiteral("field");
+const QString kPreserved = QStringLiteral("preserved");
+const QString kLogic = QStringLiteral("logic");
+
+// A row is written when it names a field and an operator and, unless the field is text,
+// has a value: a text field may be compared with the empty string.
+bool isWritten(const ConditionRow& row) {
+    return !row.display.isEmpty() && !row.operation.isEmpty() &&
+           (row.fieldType == QStringLiteral("文本") || !row.value.isEmpty());
+}
+} // namespace
+
+ConditionDocument::ConditionDocument(AppFolder folder)
+    : m_folder(std::move(folder)) {}
+
+QString ConditionDocument::relativePath(bool planMode) {
+    return planMode ? QStringLiteral("\\xml\\Operation\\ScheCondition.xml")
+                    : QStringLiteral("\\Xml\\Operation\\Condition.xml");
+}
+
+bool ConditionDocument::OpenConditionDocument(bool planMode) {
+    if (isLoaded())
+        return true;
+    const QString path = m_folder.resolve(relativePath(planMode));
+    XmlDocument document = XmlDocument::fromFile(path);
+    if (document.isNull()) {
+        m_failureMessage =
+            AppFolder::toNative(path) + QStringLiteral("导入导出配置文件不存在！无法保存数据！");
+        return false;
+    }
+    // Without the whitespace between the items, saving indents new and stored items like
+    // the others; items not stored keep their layout.
+    document.root().removeIndentation();
+    m_document = std::move(document);
+    m_path = path;
+    m_failureMessage.clear();
+    m_indexStale = true;
+    return true;
+}
+
+const ConditionItemIndex& ConditionDocument::index() const {
+    if (m_indexStale) {
+        m_index.rebuild(m_document);
+        m_indexStale = false;
+    }
+    return m_index;
+}
+
+std::optional<ConditionItemContent>
+ConditionDocument::ReadConditionItem(const QString& elementName, const QString& itemLabel,
+                                     const QString& senderCode) const {
+    if (!isLoaded())
+        return std::nullopt;
+    const XmlElement item = index().find(elementName, itemLabel, senderCode.trimmed());
+    if (item.isNull())
+        return std::nullopt;
+    ConditionItemContent content{item.attribute(QStringLiteral("importfile")),
+                                 item.attribute(QStringLiteral("exportfile")),
+                                 {}};
+    for (XmlElement child = item.firstChildElement(); child; child = child.nextSiblingElement()) {
+        if (child.name() != kField || child.hasAttribute(kPreserved))
+            continue;
+        content.conditions.append({child.attribute(QStringLiteral("display")),
+                                   child.attribute(QStringLiteral("operation")),
+                                   child.attribute(QStringLiteral("value")),
+                                   child.attribute(kLogic),
+                                   {}});
+    }
+    return content;
+}
+
+// The item of the code, else a copy of the template with the code, else a new element
+// carrying name and code in this order; null when the element name is not an XML name.
+XmlElement ConditionDocument::itemToStore(const QString& elementName, const QString& itemLabel,
+                                          const QString& code) {
+    XmlElement item = index().find(elementName, itemLabel, code);
+    if (!item.isNull())
+        return item;
+    const XmlElement templateItem = index().find(elementName, itemLabel, QString());
+    if (!templateItem.isNull()) {
+        item = m_document.root().appendCopy(templateItem);
+        item.setAttribute(QStringLiteral("code"), code);
+    } else {
+        item = m_document.root().appendChild(elementName);
+        if (item.isNull())
+            return item;
+        item.setAttribute(QStringLiteral("name"), itemLabel);
+        item.setAttribute(QStringLiteral("code"), code);
+    }
+    m_index.add(item);
+    return item;
+}
+
+// Removes the item's whole content except a copy of its first preserved element, which
+// becomes its only child and is returned.
+XmlElement ConditionDocument::clearKeepingPreserved(XmlElement& item) {
+    // Items nested inside this one would vanish with it: look them up afresh next time.
+    if (m_index.holdsItems(item))
+        m_indexStale = true;
+    XmlElement preserved;
+    for (XmlElement child = item.firstChildElement(); child; child = child.nextSiblingElement()) {
+        if (child.hasAttribute(kPreserved)) {
+            preserved = child;
+            break;
+        }
+    }
+    if (preserved.isNull()) {
+        item.removeAllChildren();
+        return {};
+    }
+    XmlDocument holder = XmlDocument::create(QStringLiteral("preserved"));
+    const XmlElement kept = holder.root().appendCopy(preserved);
+    item.removeAllChildren();
+    return item.appendCopy(kept);
+}
+
+bool ConditionDocument::StoreConditionItem(const QString& elementName, const QString& itemLabel,
+                                           const QString& senderCode, const QString& importPath,
+                                           const QString& exportPath,
+                                           const QList<ConditionRow>& rows,
+                                           const ItemStructure& fields) {
+    if (!isLoaded())
+        return false;
+    XmlElement item = itemToStore(elementName, itemLabel, senderCode.trimmed());
+    if (item.isNull())
+        return false;
+    XmlElement lastAppended = clearKeepingPreserved(item);
+    item.setAttribute(QStringLiteral("importfile"), importPath.trimmed());
+    item.setAttribute(QStringLiteral("exportfile"), exportPath.trimmed());
+    for (const ConditionRow& row : rows) {
+        if (!isWritten(row))
+            continue;
+        XmlElement field = item.appendChild(kField);
+        field.setAttribute(QStringLiteral("display"), row.display);
+        field.setAttribute(QStringLiteral("name"), fields.FieldNameOf(row.display));
+        field.setAttribute(QStringLiteral("operation"), row.operation);
+        field.setAttribute(QStringLiteral("value"), row.value);
+        field.setAttribute(kLogic, row.logic);
+        lastAppended = field;
+    }
+    // The last condition has no connective to a next one.
+    if (!rows.isEmpty() && !lastAppended.isNull())
+        lastAppended.setAttribute(kLogic, QString());
+    m_changed = true;
+    return true;
+}
+
+bool ConditionDocument::WriteConditionFile() {
+    if (!isLoaded())
+        return false;
+    AppFolder::makeWritable(m_path);
+    QString error;
+    if (!m_document.save(m_path, &error)) {
+        m_failureMessage = AppFolder::toNative(m_path) + QStringLiteral("保存失败！") + error;
+        return false;
+    }
+    m_failureMessage.clear();
+    m_changed = false;
+    return true;
+}
+
+} // namespace kvx

@@ -1,0 +1,69 @@
+#include "conditions/condition_item_index.h"
+
+namespace kvx {
+
+namespace {
+const QString kName = QStringLiteral("name");
+const QString kCode = QStringLiteral("code");
+
+// The element after `element` in document order within the subtree of `top`; null at its
+// end. Walking in C++ is several times faster than an XPath predicate over every element.
+XmlElement nextInSubtree(const XmlElement& element, const XmlElement& top) {
+    if (const XmlElement child = element.firstChildElement())
+        return child;
+    for (XmlElement at = element; at && !(at == top); at = at.parentElement()) {
+        if (const XmlElement sibling = at.nextSiblingElement())
+            return sibling;
+    }
+    return {};
+}
+
+// An absent attribute never equals a text: only elements with both can be found. Conditions
+// have a name but no code, so asking for the code first settles most elements at once.
+bool isAddressable(const XmlElement& element) {
+    return element.hasAttribute(kCode) && element.hasAttribute(kName);
+}
+} // namespace
+
+void ConditionItemIndex::rebuild(const XmlDocument& document) {
+    m_items.clear();
+    m_onlyTopLevel = true;
+    const XmlElement root = document.root();
+    for (XmlElement element = root; element; element = nextInSubtree(element, root)) {
+        if (isAddressable(element)) {
+            add(element);
+            m_onlyTopLevel = m_onlyTopLevel && element.parentElement() == root;
+        }
+    }
+}
+
+bool ConditionItemIndex::holdsItems(const XmlElement& element) const {
+    if (m_onlyTopLevel)
+        return false;
+    for (XmlElement inner = nextInSubtree(element, element); inner;
+         inner = nextInSubtree(inner, element)) {
+        if (isAddressable(inner))
+            return true;
+    }
+    return false;
+}
+
+XmlElement ConditionItemIndex::find(const QString& elementName, const QString& label,
+                                    const QString& code) const {
+    return m_items.value(Key{elementName, label, code});
+}
+
+XmlElement ConditionItemIndex::findForSender(const QString& elementName, const QString& label,
+                                             const QString& senderCode) const {
+    const XmlElement own = find(elementName, label, senderCode.trimmed());
+    return own.isNull() ? find(elementName, label, QString()) : own;
+}
+
+void ConditionItemIndex::add(const XmlElement& item) {
+    Key key{item.name(), item.attribute(kName), item.attribute(kCode)};
+    // The first element of a key in document order is the one found.
+    if (!m_items.contains(key))
+        m_items.insert(std::move(key), item);
+}
+
+} // namespace kvx

@@ -1,0 +1,61 @@
+#include "exchange/catalogue.h"
+
+#include "exchange/element_search.h"
+
+namespace kvx {
+
+namespace {
+
+void collectItems(const XmlElement& group, QList<CatalogueItem>& items) {
+    for (const XmlElement& child : group.childElements()) {
+        if (Catalogue::isItem(child))
+            items.append(Catalogue::describe(child));
+        else
+            collectItems(child, items);
+    }
+}
+
+} // namespace
+
+QString Catalogue::relativePath() {
+    return QStringLiteral("\\xml\\operation\\dir.xml");
+}
+
+QString Catalogue::missingFileMessage(const AppFolder& folder) {
+    return folder.displayPath(relativePath()) + QStringLiteral("文件不存在！");
+}
+
+bool Catalogue::load(const AppFolder& folder, QString* error) {
+    XmlDocument loaded = XmlDocument::fromFile(folder.resolve(relativePath()), error);
+    if (loaded.isNull())
+        return false;
+    m_document = std::move(loaded);
+    return true;
+}
+
+XmlElement Catalogue::find(const QString& label) const {
+    return findFirstElementNamed(root(), label);
+}
+
+CatalogueItem Catalogue::item(const QString& label) const {
+    const XmlElement element = find(label);
+    // The root is the catalogue itself, never an exchange item, even when it is empty.
+    if (element == root() || !isItem(element))
+        return {};
+    return describe(element);
+}
+
+QList<CatalogueItem> Catalogue::items() const {
+    QList<CatalogueItem> result;
+    collectItems(root(), result);
+    return result;
+}
+
+CatalogueItem Catalogue::describe(const XmlElement& element) {
+    if (element.isNull())
+        return {};
+    return {element, element.name(), element.attribute(QStringLiteral("name")),
+            element.parentElement().name()};
+}
+
+} // namespace kvx

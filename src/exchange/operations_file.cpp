@@ -1,0 +1,52 @@
+#include "exchange/operations_file.h"
+
+#include "exchange/element_search.h"
+
+namespace kvx {
+
+QString OperationsFile::relativePath() {
+    return QStringLiteral("\\xml\\operation\\ImOperation.xml");
+}
+
+QString OperationsFile::missingFileMessage(const AppFolder& folder) {
+    return folder.displayPath(relativePath()) + QStringLiteral("文件不存在！");
+}
+
+bool OperationsFile::load(const AppFolder& folder, QString* error) {
+    XmlDocument loaded = XmlDocument::fromFile(folder.resolve(relativePath()), error);
+    if (loaded.isNull())
+        return false;
+    m_document = std::move(loaded);
+    return true;
+}
+
+XmlElement OperationsFile::findEntryElement(const QString& label) const {
+    if (label.isEmpty())
+        return {};
+    for (XmlElement group = root().firstChildElement(); group; group = group.nextSiblingElement()) {
+        if (XmlElement entry = group.firstChildElement(label))
+            return entry;
+    }
+    return {};
+}
+
+std::optional<OperationEntry> OperationsFile::findEntry(const QString& label) const {
+    const XmlElement element = findEntryElement(label);
+    if (element.isNull())
+        return std::nullopt;
+    return OperationEntry::fromElement(element);
+}
+
+OperationEntry OperationsFile::entryFor(const QString& label) const {
+    return findEntry(label).value_or(OperationEntry::defaults(label));
+}
+
+XmlElement OperationsFile::findOperationElement(const QString& operationName) const {
+    return findFirstElementNamed(root(), operationName);
+}
+
+QString OperationsFile::procOf(const QString& operationName) const {
+    return findOperationElement(operationName).attribute(QStringLiteral("proc"));
+}
+
+} // namespace kvx

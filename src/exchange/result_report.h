@@ -1,0 +1,14 @@
+#pragma once
+
+#include "platform/xml_document.h"
+
+#include <QString>
+
+namespace kvx {
+
+// Appends one item's block of the run report: the title line, one line per result element
+// `item` (at any depth, in document order) and an empty line; every line ends with CRLF.
+QString AppendResultReport(const XmlDocument& resultDocument, const QString& title,
+                           const QString& report);
+
+} // namespace kvx

@@ -1,0 +1,78 @@
+#include "exchange/server_interface.h"
+
+#include "platform/http_client.h"
+#include "settings/text_decoding.h"
+
+namespace kvx::ServerInterface {
+
+namespace {
+
+const QString kNoAnswerImport = QStringLiteral("连接失败！请检查网络连接(服务器IIS是否启动)");
+const QString kServerSays = QStringLiteral("连接失败！服务器信息：");
+
+} // namespace
+
+QString address(const QString& serverText, Request request) {
+    QString url = serverText;
+    if (!serverText.trimmed().endsWith(QLatin1Char('/')))
+        url += QLatin1Char('/');
+    switch (request) {
+    case Request::Login:
+        return url + QStringLiteral("M6KVX/") + QStringLiteral("login.asp");
+    case Request::Import:
+    case Request::Export:
+        break;
+    }
+    return url + QStringLiteral("M6Kvx/") + QStringLiteral("import.asp");
+}
+
+QString exampleServerAddress() {
+    return QStringLiteral("http://192.168.0.1/");
+}
+
+QString badAddressMessage() {
+    return QStringLiteral("Url地址不正确，请与相关的服务器管理员联系！") + QStringLiteral("(类似") +
+           exampleServerAddress() + QStringLiteral(")");
+}
+
+QString loginConnectionFailedMessage() {
+    return QStringLiteral("登录失败,请检查网络连接(服务器需要IIS支持)！");
+}
+
+QString loginRightsMissingMessage(const QString& answerXml) {
+    return QStringLiteral("返回xmlError") + answerXml;
+}
+
+QString importTransportFailure(const HttpResult& result) {
+    if (result.outcome == HttpResult::Outcome::BadUrl)
+        return badAddressMessage();
+    if (result.ok())
+        return {};
+    const QString text = answerText(result);
+    return text.isEmpty() ? kNoAnswerImport : kServerSays + text;
+}
+
+QString exportTransportFailure(const HttpResult& result) {
+    if (result.outcome == HttpResult::Outcome::BadUrl)
+        return badAddressMessage();
+    if (result.ok())
+        return {};
+    // Without any answer there is no server information to show: say what to check instead.
+    if (!result.answered())
+        return kNoAnswerImport;
+    return kServerSays + answerText(result);
+}
+
+QString importNotXmlMessage(const QString& answerText) {
+    return QStringLiteral("导入失败！") + QLatin1Char('\n') + answerText;
+}
+
+QString exportNotXmlMessage(const QString& answerText) {
+    return QStringLiteral("导出失败！") + QLatin1Char('\n') + answerText;
+}
+
+QString answerText(const HttpResult& result) {
+    return decodeUtf8OrGb18030(result.body);
+}
+
+} // namespace kvx::ServerInterface

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QDialog>
+
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+
+namespace kvx {
+
+class AppFolder;
+class PathDlg;
+class Prompter;
+struct PathSettings;
+
+// Edits the import and export folders of the mail transfer and saves them to "\xml.ini".
+class FrmPath : public QDialog {
+    Q_OBJECT
+public:
+    FrmPath(PathSettings& settings, const AppFolder& folder, Prompter& prompter,
+            QWidget* parent = nullptr);
+
+private:
+    void onImportReturnPressed();
+    void onExportReturnPressed();
+    void onImportBrowseClicked();
+    void onExportBrowseClicked();
+    void onOkClicked();
+
+    void browseInto(QLineEdit* box);
+    // The first failed check's message, or an empty text when the folders can be kept.
+    QString checkFolders(const QString& importFolder, const QString& exportFolder) const;
+
+    PathSettings& m_settings;
+    const AppFolder& m_folder;
+    Prompter& m_prompter;
+    QLineEdit* m_importBox;
+    QLineEdit* m_exportBox;
+    QPushButton* m_importBrowse;
+    QPushButton* m_exportBrowse;
+    QCheckBox* m_wholeFolder;
+    PathDlg* m_pathDlg = nullptr;
+};
+
+} // namespace kvx

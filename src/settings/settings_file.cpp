@@ -1,0 +1,86 @@
+#include "settings/settings_file.h"
+
+#include "platform/app_folder.h"
+#include "settings/text_decoding.h"
+
+#include <QFile>
+
+namespace kvx::SettingsFile {
+
+namespace {
+
+bool isLineEnd(QChar c) {
+    return c == QLatin1Char('\r') || c == QLatin1Char('\n');
+}
+
+// Moves past one delimiter at `pos`: a comma, or a line end (CR LF, LF or CR).
+qsizetype skipDelimiter(const QString& text, qsizetype pos) {
+    if (pos >= text.size())
+        return pos;
+    if (text.at(pos) == QLatin1Char('\r') && pos + 1 < text.size() &&
+        text.at(pos + 1) == QLatin1Char('\n'))
+        return pos + 2;
+    return pos + 1;
+}
+
+qsizetype findDelimiter(const QString& text, qsizetype pos) {
+    while (pos < text.size() && text.at(pos) != QLatin1Char(',') && !isLineEnd(text.at(pos)))
+        ++pos;
+    return pos;
+}
+
+} // namespace
+
+QStringList parse(const QString& text) {
+    QStringList items;
+    qsizetype pos = 0;
+    while (pos < text.size()) {
+        while (pos < text.size() &&
+               (text.at(pos) == QLatin1Char(' ') || text.at(pos) == QLatin1Char('\t')))
+            ++pos;
+        if (pos < text.size() && text.at(pos) == QLatin1Char('"')) {
+            const qsizetype close = text.indexOf(QLatin1Char('"'), pos + 1);
+            const qsizetype end = close < 0 ? text.size() : close;
+            items.append(text.mid(pos + 1, end - pos - 1));
+            pos = skipDelimiter(text, findDelimiter(text, end));
+        } else {
+            const qsizetype end = findDelimiter(text, pos);
+            items.append(text.mid(pos, end - pos));
+            pos = skipDelimiter(text, end);
+        }
+    }
+    return items;
+}
+
+QByteArray format(const QStringList& values) {
+    QByteArray bytes;
+    for (const QString& value : values)
+        bytes += '"' + value.toUtf8() + "\"\r\n";
+    return bytes;
+}
+
+bool canHold(const QString& value) {
+    return !value.contains(QLatin1Char('"')) && !value.contains(QLatin1Char('\r')) &&
+           !value.contains(QLatin1Char('\n'));
+}
+
+std::optional<QStringList> read(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return parse(decodeUtf8OrGb18030(file.readAll()));
+}
+
+bool write(const QString& path, const QStringList& values, QString* error) {
+    for (const QString& value : values) {
+        if (!canHold(value)) {
+            if (error)
+                *error = QStringLiteral("设置值“%1”含有双引号或换行，无法保存").arg(value);
+            return false;
+        }
+    }
+    AppFolder::makeWritable(path);
+    return AppFolder::writeAtomically(path, format(values), error);
+}
+
+} // namespace kvx::SettingsFile

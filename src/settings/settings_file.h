@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace kvx {
+
+// The line-oriented form of the small settings files: one double-quoted value per line,
+// CR LF, no keys; the position of an item gives its meaning.
+//
+// Reading: items are taken in order; leading blanks are skipped; an item that begins with a
+// double quote runs to the next double quote (what follows it up to the next comma or line
+// end is ignored); an unquoted item runs to the next comma or line end.
+//
+// The form has no escape for a double quote and a quoted value cannot hold one, nor a line
+// break that a reader would take for the end of an item. Such values are refused when
+// writing rather than stored in a form that reads back differently.
+namespace SettingsFile {
+
+QStringList parse(const QString& text);
+QByteArray format(const QStringList& values);
+
+// True when the value reads back exactly as written.
+bool canHold(const QString& value);
+
+// The items of the file; nullopt when it does not exist or cannot be read. Files in UTF-8
+// and in the Chinese Windows code page are both read.
+std::optional<QStringList> read(const QString& path);
+
+// Rewrites the whole file in UTF-8 atomically, after making a read-only file writable.
+// Nothing is written (and the old file stays) when a value cannot be held; `error` then
+// says why.
+bool write(const QString& path, const QStringList& values, QString* error = nullptr);
+
+} // namespace SettingsFile
+
+} // namespace kvx
