@@ -3,16 +3,23 @@
 # curl, then one export of all records, beside plain xmllint and sqlite3 on the same data.
 # Usage: bench/server_exchange.sh BUILD_DIR [RECORDS]
 set -euo pipefail
-build=${1:?build directory}
+build=${1:?usage: server_exchange.sh <build folder> [records]}
 records=${2:-100000}
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/timing.bash"
 server="$build/server/kvx-exchange-server"
-work=$(mktemp -d)
+work="$here/out/server"
+rm -rf "$work"
+mkdir -p "$work"
 server_pid=""
-cleanup() {
-  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
-  rm -rf "$work"
+stop_server() {
+  if [ -n "$server_pid" ]; then
+    kill "$server_pid" 2>/dev/null || true
+    wait "$server_pid" 2>/dev/null || true
+    server_pid=""
+  fi
 }
-trap cleanup EXIT
+trap stop_server EXIT
 
 pwd_hash=$(openssl kdf -keylen 32 -kdfopt digest:SHA256 -kdfopt pass:demo -kdfopt salt:KVXEncrypt \
   -kdfopt iter:10000 PBKDF2 | tr -d ':' | tr 'A-F' 'a-f')
@@ -41,8 +48,10 @@ seconds() { # output file of /usr/bin/time -f "%e %M"
   cut -d' ' -f1 "$1"
 }
 
-/usr/bin/time -f "%e %M" -o "$work/xmllint.t" xmllint --noout "$work/import.xml"
-/usr/bin/time -f "%e %M" -o "$work/sqlite.t" sqlite3 "$work/plain.sqlite" <"$work/insert.sql"
+read -r xmllint_s xmllint_kb < <(best /dev/null xmllint --noout "$work/import.xml")
+prepare() { rm -f "$work/plain.sqlite"; }
+read -r sqlite_s _ < <(best /dev/null sqlite3 -init "$work/insert.sql" "$work/plain.sqlite" .quit)
+unset -f prepare
 
 "$server" --listen 127.0.0.1:0 --demo \
   --data "$work/store.sqlite" >"$work/server.out" 2>"$work/server.log" &
@@ -61,18 +70,16 @@ url=$(sed -n 's/^listening on \(.*\)$/\1/p' "$work/server.out")
 /usr/bin/time -f "%e %M" -o "$work/curl.t" curl -s -H 'Expect:' -o /dev/null \
   --data-binary @"$work/import.xml" "${url}no-such-page"
 peak_kb=$(awk '/^VmHWM/ { print $2 }' "/proc/$server_pid/status")
-kill "$server_pid"; wait "$server_pid" 2>/dev/null || true; server_pid=""
+stop_server
 
 failed=$(grep -c 'succeed="1"' "$work/result.xml" || true)
 exported=$(grep -c '<customer>' "$work/export.xml" || true)
 size=$(du -m "$work/import.xml" | cut -f1)
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf (b > 0 ? "%.1f" : "-"), a / b }'; }
-xmllint_s=$(seconds "$work/xmllint.t"); sqlite_s=$(seconds "$work/sqlite.t")
 import_s=$(seconds "$work/import.t"); export_s=$(seconds "$work/export.t"); curl_s=$(seconds "$work/curl.t")
 peak_mb=$(( peak_kb / 1024 ))
-xmllint_mb=$(( $(cut -d' ' -f2 "$work/xmllint.t") / 1024 ))
+xmllint_mb=$(( xmllint_kb / 1024 ))
 
-printf '%s records, import document %s MB\n' "$records" "$size"
+printf '%s records, import document %s MB (xmllint and sqlite3: best of 3 runs)\n' "$records" "$size"
 printf '  xmllint --noout           %6.2f s  %5d MB\n' "$xmllint_s" "$xmllint_mb"
 printf '  sqlite3 inserts, 1 txn    %6.2f s\n' "$sqlite_s"
 printf '  curl POST, 404 page       %6.2f s\n' "$curl_s"
