@@ -9,6 +9,12 @@ namespace kvx {
 
 bool CodeMap::add(const QString& roottag, const QString& sender, const QString& externalCode,
                   const QString& erpCode, QString* error) {
+    // An empty code would turn a record's key into nothing.
+    if (externalCode.trimmed().isEmpty() || erpCode.trimmed().isEmpty()) {
+        if (error)
+            *error = QStringLiteral("empty code in a code pair of %1").arg(roottag);
+        return false;
+    }
     QSqlQuery query(m_database.database());
     query.prepare(QStringLiteral("INSERT OR REPLACE INTO code_map(roottag, sender, external_code,"
                                  " erp_code) VALUES(?, ?, ?, ?)"));

@@ -271,6 +271,8 @@ private Q_SLOTS:
                           QStringLiteral("C001")));
         QVERIFY(codes.add(QStringLiteral("inventory"), QStringLiteral("002"),
                           QStringLiteral("SH-I1"), QStringLiteral("I001")));
+        QVERIFY(!codes.add(kCustomer, QStringLiteral("002"), QStringLiteral("SH-2"),
+                           QStringLiteral(" ")));
         const XmlDocument added = server.exchangeDocument(
             importDocument(kCustomer, QStringLiteral("Add"),
                            customer(QStringLiteral("SH-1")) + customer(QStringLiteral("SH-9")),
