@@ -15,11 +15,11 @@ class CodeTranslation {
 public:
     void add(const QString& roottag, const QString& from, const QString& to);
     bool isEmpty() const { return m_pairs.isEmpty(); }
-    QString translate(const QString& roottag, const QString& code) const;
 
     void applyTo(const XmlElement& record, const QString& roottag, const QString& keyPath) const;
 
 private:
+    QString translate(const QString& roottag, const QString& code) const;
     void translateReferences(const XmlElement& element, const XmlElement& keyField) const;
 
     QHash<QString, QHash<QString, QString>> m_pairs;

@@ -18,16 +18,14 @@ bool flagSet(const XmlElement& root, const QString& name) {
     return root.attribute(name).trimmed().compare(QLatin1String("y"), Qt::CaseInsensitive) == 0;
 }
 
-} // namespace
-
-ImportMode::Action ImportMode::actionOf(const QString& proc) {
+ImportMode::Action actionOf(const QString& proc) {
     const QString p = proc.trimmed().toLower();
     if (p.isEmpty() || p == QLatin1String("add"))
-        return Action::Add;
+        return ImportMode::Action::Add;
     if (p == QLatin1String("edit"))
-        return Action::Edit;
+        return ImportMode::Action::Edit;
     if (p == QLatin1String("delete"))
-        return Action::Delete;
+        return ImportMode::Action::Delete;
     const bool adds =
         mentions(p, {QStringLiteral("add"), QStringLiteral("insert"), QStringLiteral("new")});
     const bool changes = mentions(p, {QStringLiteral("edit"), QStringLiteral("update"),
@@ -35,15 +33,17 @@ ImportMode::Action ImportMode::actionOf(const QString& proc) {
     const bool deletes = mentions(p, {QStringLiteral("delete"), QStringLiteral("remove")});
     // Deleting is never guessed from a proc that also names another action.
     if (deletes)
-        return adds || changes ? Action::Unsupported : Action::Delete;
+        return adds || changes ? ImportMode::Action::Unsupported : ImportMode::Action::Delete;
     if (adds && changes)
-        return Action::AddOrEdit;
+        return ImportMode::Action::AddOrEdit;
     if (changes)
-        return Action::Edit;
+        return ImportMode::Action::Edit;
     if (adds)
-        return Action::Add;
-    return Action::Unsupported;
+        return ImportMode::Action::Add;
+    return ImportMode::Action::Unsupported;
 }
+
+} // namespace
 
 ImportMode ImportMode::fromDocument(const XmlElement& root) {
     ImportMode mode;

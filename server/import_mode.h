@@ -23,7 +23,6 @@ struct ImportMode {
     bool allowUnbalanced = false; // "unbalanced" y: a voucher's debit and credit may differ
 
     static ImportMode fromDocument(const XmlElement& root);
-    static Action actionOf(const QString& proc);
 };
 
 } // namespace kvx

@@ -24,7 +24,6 @@ public:
                                                          QString* error = nullptr);
 
     bool matches(const XmlElement& record) const;
-    int size() const { return int(m_conditions.size()); }
 
 private:
     enum class Operator { Equal, NotEqual, Less, LessOrEqual, Greater, GreaterOrEqual };

@@ -55,7 +55,6 @@ bool StoreDatabase::open(const QString& path, QString* error) {
             *error = db.lastError().text();
         return false;
     }
-    m_path = path;
     // WAL keeps readers and the one writer apart; FULL makes a committed document survive
     // a power cut as well as a killed process. The busy timeout lets a second process (an
     // inspection with sqlite3) wait instead of failing at once.
@@ -67,10 +66,6 @@ bool StoreDatabase::open(const QString& path, QString* error) {
             return false;
     }
     return createSchema(error);
-}
-
-bool StoreDatabase::isOpen() const {
-    return QSqlDatabase::contains(m_connectionName) && database().isOpen();
 }
 
 QSqlDatabase StoreDatabase::database() const {

@@ -16,8 +16,6 @@ public:
 
     // Opens (and creates when missing) the file and brings the schema up to date.
     bool open(const QString& path, QString* error = nullptr);
-    bool isOpen() const;
-    QString path() const { return m_path; }
     QSqlDatabase database() const;
 
     // True when the store holds neither operators nor records (a fresh file).
@@ -29,7 +27,6 @@ private:
     bool createSchema(QString* error);
 
     QString m_connectionName;
-    QString m_path;
 };
 
 } // namespace kvx
