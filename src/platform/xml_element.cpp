@@ -78,6 +78,16 @@ QString XmlElement::text() const {
     return m_node ? takeXml(xmlNodeGetContent(m_node)) : QString();
 }
 
+QString XmlElement::toXml() const {
+    if (!m_node)
+        return {};
+    xmlBufferPtr buffer = xmlBufferCreate();
+    xmlNodeDump(buffer, m_node->doc, m_node, 0, 0);
+    const QString xml = fromXml(xmlBufferContent(buffer));
+    xmlBufferFree(buffer);
+    return xml;
+}
+
 void XmlElement::setText(const QString& text) {
     if (!m_node)
         return;

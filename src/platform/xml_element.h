@@ -36,6 +36,8 @@ public:
     // Concatenated text of the element and its descendants.
     QString text() const;
     void setText(const QString& text);
+    // The element with its attributes and content as XML text, without a declaration.
+    QString toXml() const;
 
     bool hasChildElements() const;
     QList<XmlElement> childElements() const;

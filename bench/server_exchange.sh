@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# The reference exchange server on 100,000 customer records: one import document posted with
+# curl, then one export of all records, beside plain xmllint and sqlite3 on the same data.
+# Usage: bench/server_exchange.sh BUILD_DIR [RECORDS]
+set -euo pipefail
+build=${1:?usage: server_exchange.sh <build folder> [records]}
+records=${2:-100000}
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/timing.bash"
+server="$build/server/kvx-exchange-server"
+work="$here/out/server"
+rm -rf "$work"
+mkdir -p "$work"
+server_pid=""
+stop_server() {
+  if [ -n "$server_pid" ]; then
+    kill "$server_pid" 2>/dev/null || true
+    wait "$server_pid" 2>/dev/null || true
+    server_pid=""
+  fi
+}
+trap stop_server EXIT
+
+pwd_hash=$(openssl kdf -keylen 32 -kdfopt digest:SHA256 -kdfopt pass:demo -kdfopt salt:KVXEncrypt \
+  -kdfopt iter:10000 PBKDF2 | tr -d ':' | tr 'A-F' 'a-f')
+
+# One interface document, records shaped like the sample's customers.
+awk -v n="$records" -v pwd="$pwd_hash" 'BEGIN {
+  print "<?xml version=\"1.0\" encoding=\"gb2312\"?>"
+  print "<ztinterface sender=\"001\" receiver=\"m6\" roottag=\"customer\" docid=\"1\" proc=\"Add\">"
+  for (i = 1; i <= n; i++)
+    printf "  <customer>\n    <code>B%07d</code>\n    <name>Bench customer %d</name>\n    <abbrname>Bench %d</abbrname>\n    <class>01</class>\n    <dept>D04</dept>\n    <person>P004</person>\n    <taxno>91110105MA01A2B3C4</taxno>\n    <creditline>%d.00</creditline>\n    <creditdays>30</creditdays>\n    <devdate>2020-01-01</devdate>\n    <address>Jianguo Road %d, Chaoyang District, Beijing</address>\n    <phone>010-85801234</phone>\n    <disabled>0</disabled>\n  </customer>\n", i, i, i, i * 10, i
+  printf "  <opinfo operator=\"demo\" pwd=\"%s\" date=\"2026-01-01\"/>\n</ztinterface>\n", pwd
+}' >"$work/import.xml"
+awk -v n="$records" 'BEGIN {
+  print "CREATE TABLE records(roottag TEXT, record_key TEXT, xml TEXT, UNIQUE(roottag, record_key));"
+  print "BEGIN;"
+  for (i = 1; i <= n; i++)
+    printf "INSERT INTO records VALUES(\x27customer\x27, \x27B%07d\x27, \x27<customer><code>B%07d</code><name>Bench customer %d</name><class>01</class><creditline>%d.00</creditline><devdate>2020-01-01</devdate><address>Jianguo Road %d, Chaoyang District, Beijing</address><disabled>0</disabled></customer>\x27);\n", i, i, i, i * 10, i
+  print "COMMIT;"
+}' >"$work/insert.sql"
+cat >"$work/query.xml" <<XML
+<?xml version='1.0' encoding='gb2312' ?>
+<ztinterface sender='001' receiver='m6' roottag='customer' docid='2' proc='Query' codeexchanged='n' exportneedexch='n'><customer name='customer' code='001'><field display='creditline' name='creditline' operation='&gt;=' value='0' logic=''/></customer><opinfo operator='demo' pwd='$pwd_hash' date='2026-01-01'/></ztinterface>
+XML
+
+seconds() { # output file of /usr/bin/time -f "%e %M"
+  cut -d' ' -f1 "$1"
+}
+
+read -r xmllint_s xmllint_kb < <(best /dev/null xmllint --noout "$work/import.xml")
+prepare() { rm -f "$work/plain.sqlite"; }
+read -r sqlite_s _ < <(best /dev/null sqlite3 -init "$work/insert.sql" "$work/plain.sqlite" .quit)
+unset -f prepare
+
+"$server" --listen 127.0.0.1:0 --demo \
+  --data "$work/store.sqlite" >"$work/server.out" 2>"$work/server.log" &
+server_pid=$!
+for _ in $(seq 1 100); do
+  grep -q '^listening on' "$work/server.out" && break
+  sleep 0.1
+done
+url=$(sed -n 's/^listening on \(.*\)$/\1/p' "$work/server.out")
+[ -n "$url" ] || { echo "server did not start" >&2; cat "$work/server.log" >&2; exit 1; }
+
+/usr/bin/time -f "%e %M" -o "$work/import.t" curl -s -H 'Expect:' -o "$work/result.xml" -w '%{http_code}' \
+  --data-binary @"$work/import.xml" "${url}M6Kvx/import.asp" >"$work/import.status"
+/usr/bin/time -f "%e %M" -o "$work/export.t" curl -s -H 'Expect:' -o "$work/export.xml" -w '%{http_code}' \
+  --data-binary @"$work/query.xml" "${url}M6Kvx/import.asp" >"$work/export.status"
+/usr/bin/time -f "%e %M" -o "$work/curl.t" curl -s -H 'Expect:' -o /dev/null \
+  --data-binary @"$work/import.xml" "${url}no-such-page"
+peak_kb=$(awk '/^VmHWM/ { print $2 }' "/proc/$server_pid/status")
+stop_server
+
+failed=$(grep -c 'succeed="1"' "$work/result.xml" || true)
+exported=$(grep -c '<customer>' "$work/export.xml" || true)
+size=$(du -m "$work/import.xml" | cut -f1)
+import_s=$(seconds "$work/import.t"); export_s=$(seconds "$work/export.t"); curl_s=$(seconds "$work/curl.t")
+peak_mb=$(( peak_kb / 1024 ))
+xmllint_mb=$(( xmllint_kb / 1024 ))
+
+printf '%s records, import document %s MB (xmllint and sqlite3: best of 3 runs)\n' "$records" "$size"
+printf '  xmllint --noout           %6.2f s  %5d MB\n' "$xmllint_s" "$xmllint_mb"
+printf '  sqlite3 inserts, 1 txn    %6.2f s\n' "$sqlite_s"
+printf '  curl POST, 404 page       %6.2f s\n' "$curl_s"
+printf '  import (HTTP %s)         %6.2f s  = %s x (xmllint + sqlite3), %s failed records\n' \
+  "$(cat "$work/import.status")" "$import_s" "$(ratio "$import_s" "$(awk -v a="$xmllint_s" -v b="$sqlite_s" 'BEGIN{print a+b}')")" "$failed"
+printf '  export (HTTP %s)         %6.2f s  = %s x xmllint, %s records\n' \
+  "$(cat "$work/export.status")" "$export_s" "$(ratio "$export_s" "$xmllint_s")" "$exported"
+printf '  server peak memory        %6d MB  = %s x xmllint\n' "$peak_mb" "$(ratio "$peak_mb" "$xmllint_mb")"

@@ -1,0 +1,160 @@
+#include "server/import_handler.h"
+
+#include "platform/xml_document.h"
+#include "server/access_registry.h"
+#include "server/code_map.h"
+#include "server/record_fields.h"
+#include "server/record_table.h"
+#include "server/record_writer.h"
+#include "server/store_transaction.h"
+
+#include <QThread>
+
+namespace kvx {
+
+namespace {
+
+const QString kSucceed = QStringLiteral("succeed");
+const QString kDsc = QStringLiteral("dsc");
+
+bool isYes(const QString& flag) {
+    return flag.trimmed().compare(QLatin1String("y"), Qt::CaseInsensitive) == 0;
+}
+
+void setIfPresent(XmlElement& item, const QString& name, const QString& value) {
+    if (!value.isEmpty())
+        item.setAttribute(name, value);
+}
+
+// What the ERP says about an imported voucher: its type and number from the document,
+// its own number and its accounting period.
+void describeVoucher(XmlElement& item, const XmlElement& voucher, qint64 erpNumber) {
+    setIfPresent(item, QStringLiteral("voucher_type"),
+                 recordFieldText(voucher, QStringLiteral("header/voucher_type")));
+    setIfPresent(item, QStringLiteral("voucher_id"),
+                 recordFieldText(voucher, QStringLiteral("header/voucher_id")));
+    if (erpNumber > 0)
+        item.setAttribute(QStringLiteral("m6voucher_id"), QString::number(erpNumber));
+    const QString year = recordFieldText(voucher, QStringLiteral("header/fiscal_year"));
+    const QString period = recordFieldText(voucher, QStringLiteral("header/accounting_period"));
+    if (!year.isEmpty() && !period.isEmpty())
+        item.setAttribute(QStringLiteral("m6accounting_period"),
+                          year + period.rightJustified(2, QLatin1Char('0')));
+}
+
+XmlElement appendItem(XmlDocument& result, bool succeeded, const QString& key,
+                      const QString& description) {
+    XmlElement item = result.root().appendChild(QStringLiteral("item"));
+    item.setAttribute(kSucceed, succeeded ? QStringLiteral("0") : QStringLiteral("1"));
+    item.setAttribute(QStringLiteral("key"), key);
+    item.setAttribute(kDsc, description);
+    return item;
+}
+
+} // namespace
+
+QString ImportHandler::refusalOf(const XmlElement& root, const ImportMode& mode) const {
+    const XmlElement opinfo = root.firstChildElement(QStringLiteral("opinfo"));
+    const QString operatorName = opinfo.attribute(QStringLiteral("operator")).trimmed();
+    const AccessCheck access = m_access.check(operatorName, opinfo.attribute(QStringLiteral("pwd")),
+                                              root.attribute(QStringLiteral("sender")));
+    if (!access.granted)
+        return access.reason;
+    if (!access.hasRight(RightKey::Execute))
+        return QStringLiteral("用户“%1”没有执行导入导出的权限！").arg(operatorName);
+    if (mode.action == ImportMode::Action::Unsupported)
+        return QStringLiteral("不支持的导入操作“%1”！").arg(mode.proc);
+    return {};
+}
+
+ExchangeReply ImportHandler::handle(XmlDocument& document, RequestSummary summary) {
+    const XmlElement root = document.root();
+    const ImportMode mode = ImportMode::fromDocument(root);
+    QList<XmlElement> records;
+    for (const XmlElement& child : root.childElements()) {
+        if (child.name() == summary.roottag)
+            records.append(child);
+    }
+    summary.records = int(records.size());
+
+    XmlDocument result = XmlDocument::create(QStringLiteral("result"));
+    result.root().setAttribute(QStringLiteral("roottag"), summary.roottag);
+    result.root().setAttribute(QStringLiteral("docid"), root.attribute(QStringLiteral("docid")));
+    result.root().setAttribute(QStringLiteral("proc"), mode.proc);
+
+    const QString keyPath = m_records.keyPath(summary.roottag);
+    QString refusal = refusalOf(root, mode);
+    if (refusal.isEmpty() && records.isEmpty())
+        refusal = QStringLiteral("文档中没有%1记录！").arg(summary.roottag);
+    if (!refusal.isEmpty()) {
+        for (const XmlElement& record : records)
+            appendItem(result, false, recordFieldText(record, keyPath), refusal);
+        if (records.isEmpty())
+            appendItem(result, false, QString(), refusal);
+        summary.outcome = refusal;
+        return ExchangeReply::xml(result, summary);
+    }
+    return store(result, records, root, mode, keyPath, summary);
+}
+
+ExchangeReply ImportHandler::store(XmlDocument& result, const QList<XmlElement>& records,
+                                   const XmlElement& root, const ImportMode& mode,
+                                   const QString& keyPath, RequestSummary summary) {
+    const QString& roottag = summary.roottag;
+    StoreTransaction transaction(m_database);
+    if (!transaction.isActive())
+        return ExchangeReply::text(
+            503, QStringLiteral("数据库忙，请稍后再试：%1").arg(transaction.error()), summary);
+    CodeTranslation toErp;
+    if (isYes(root.attribute(QStringLiteral("codeexchanged")))) {
+        QString error;
+        const auto loaded = m_codes.load(summary.sender, CodeMap::Direction::ToErp, &error);
+        if (!loaded)
+            return ExchangeReply::text(500, QStringLiteral("读取编码映射失败：%1").arg(error),
+                                       summary);
+        toErp = *loaded;
+    }
+
+    RecordWriter writer(m_records);
+    int failed = 0;
+    for (const XmlElement& record : records) {
+        const QString key = recordFieldText(record, keyPath);
+        RecordOutcome outcome;
+        QString erpKey;
+        if (key.isEmpty()) {
+            outcome.description = QStringLiteral("缺少关键字（%1）！").arg(keyPath);
+        } else {
+            toErp.applyTo(record, roottag, keyPath);
+            erpKey = recordFieldText(record, keyPath);
+            if (!transaction.beginRecord()) {
+                outcome.description = QStringLiteral("保存失败：%1").arg(transaction.error());
+            } else {
+                outcome = writer.write(record, roottag, erpKey, mode);
+                if (outcome.succeeded)
+                    transaction.releaseRecord();
+                else
+                    transaction.rollbackRecord();
+            }
+        }
+        if (outcome.succeeded && erpKey != key)
+            outcome.description += QStringLiteral("（ERP编码%1）").arg(erpKey);
+        XmlElement item = appendItem(result, outcome.succeeded, key, outcome.description);
+        if (roottag == QLatin1String("voucher"))
+            describeVoucher(item, record, outcome.succeeded ? outcome.erpNumber : 0);
+        failed += outcome.succeeded ? 0 : 1;
+    }
+
+    if (m_commitDelayMs > 0) {
+        qInfo("holding the import transaction open for %d ms", m_commitDelayMs);
+        QThread::msleep(static_cast<unsigned long>(m_commitDelayMs));
+    }
+    if (!transaction.commit())
+        return ExchangeReply::text(
+            500, QStringLiteral("保存失败，文档未导入：%1").arg(transaction.error()), summary);
+    summary.outcome = failed == 0
+                          ? QStringLiteral("ok")
+                          : QStringLiteral("%1 of %2 failed").arg(failed).arg(records.size());
+    return ExchangeReply::xml(result, summary);
+}
+
+} // namespace kvx

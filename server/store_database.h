@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+
+namespace kvx {
+
+// The server's SQLite file: one connection, the schema, and the pragmas that make a
+// document's transaction survive a crash entirely or not at all.
+class StoreDatabase {
+public:
+    StoreDatabase();
+    ~StoreDatabase();
+    StoreDatabase(const StoreDatabase&) = delete;
+    StoreDatabase& operator=(const StoreDatabase&) = delete;
+
+    // Opens (and creates when missing) the file and brings the schema up to date.
+    bool open(const QString& path, QString* error = nullptr);
+    QSqlDatabase database() const;
+
+    // True when the store holds neither operators nor records (a fresh file).
+    bool isEmpty() const;
+
+    bool execute(const QString& sql, QString* error = nullptr);
+
+private:
+    bool createSchema(QString* error);
+
+    QString m_connectionName;
+};
+
+} // namespace kvx

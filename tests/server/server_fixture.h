@@ -1,0 +1,89 @@
+#pragma once
+
+#include "platform/http_client.h"
+#include "platform/xml_document.h"
+#include "server/exchange_http_server.h"
+#include "server/exchange_service.h"
+#include "server/store_database.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+
+namespace kvx::test {
+
+// A reference server in the test's own event loop, on 127.0.0.1 with a fresh SQLite store
+// in a temporary folder. Test access: operators "demo"/"demo" with every right,
+// "viewer"/"viewer" with the right to execute only, "clerk"/"clerk" with the right to
+// configure only; sender codes "001" and "002", and "009" disabled. Or the demo data.
+class ServerFixture {
+public:
+    enum class Content { TestAccess, DemoData };
+
+    explicit ServerFixture(HttpSettings settings = {}, Content content = Content::TestAccess);
+
+    ExchangeService& service() { return *m_service; }
+    StoreDatabase& store() { return m_store; }
+    QString storePath() const { return m_dir.filePath(QStringLiteral("store.sqlite")); }
+    QString baseUrl() const;
+    const QStringList& log() const { return m_log; }
+
+    HttpResult post(const QString& page, const QByteArray& body);
+    HttpResult login(const QByteArray& body) {
+        return post(QStringLiteral("M6KVX/login.asp"), body);
+    }
+    HttpResult exchange(const QByteArray& body) {
+        return post(QStringLiteral("M6Kvx/import.asp"), body);
+    }
+    // Posts to the import page and parses the answer; fails the test on anything but 200 XML.
+    XmlDocument exchangeDocument(const QByteArray& body);
+
+private:
+    void addTestAccess();
+
+    QTemporaryDir m_dir;
+    StoreDatabase m_store;
+    std::unique_ptr<ExchangeService> m_service;
+    std::unique_ptr<ExchangeHttpServer> m_server;
+    quint16 m_port = 0;
+    HttpClient m_http;
+    QStringList m_log;
+};
+
+// AscPwd of a password (cached: the password component is slow on purpose).
+QString encryptedPassword(const QString& password);
+
+// Documents as the console builds them, declared gb2312.
+QByteArray loginRequest(const QString& user, const QString& password, const QString& sender);
+
+struct Credentials {
+    QString user = QStringLiteral("demo");
+    QString password = QStringLiteral("demo");
+};
+
+// An interface document with the given records (XML text of record elements), completed
+// with proc, sender, further root attributes ("name='value' ...") and opinfo.
+QByteArray importDocument(const QString& roottag, const QString& proc, const QString& records,
+                          const QString& extraAttributes = {},
+                          const QString& sender = QStringLiteral("001"),
+                          const Credentials& credentials = {});
+
+// A query envelope with an optional condition item (its `field` elements as XML text).
+QByteArray queryEnvelope(const QString& roottag, const QString& fields = {},
+                         const QString& sender = QStringLiteral("001"),
+                         const QString& exportNeedExch = QStringLiteral("n"),
+                         const Credentials& credentials = {});
+
+// (succeed, key, dsc) of every `item` of a result document.
+struct ResultItem {
+    QString succeed;
+    QString key;
+    QString dsc;
+    XmlElement element;
+};
+QList<ResultItem> resultItems(const XmlDocument& result);
+
+// The keys (by the "code" child) of the records in a data document, in order.
+QStringList recordKeys(const XmlDocument& data, const QString& roottag);
+
+} // namespace kvx::test
