@@ -1,0 +1,463 @@
+#include "app/app_context.h"
+#include "app/frm_display.h"
+#include "exchange/catalogue_tree.h"
+#include "exchange/frm_import.h"
+#include "exchange/run_progress_frame.h"
+#include "run_fixture.h"
+#include "test_main.h"
+#include "tests/server/server_fixture.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTcpServer>
+#include <QTimer>
+
+using namespace kvx;
+using namespace kvx::test;
+
+namespace {
+
+const QString kNoAnswer = QStringLiteral("连接失败！请检查网络连接(服务器IIS是否启动)");
+
+// The window on a sample application folder logged in to the server as demo, sender 001.
+struct Window {
+    explicit Window(const QString& serverUrl)
+        : run(serverUrl) {
+        context.login.senderCode = QStringLiteral("001");
+        frm = std::make_unique<FrmImport>(run.services.services, context);
+        frm->show();
+    }
+
+    template <typename T> T* find(const QString& name) const {
+        T* widget = frm->findChild<T*>(name);
+        if (!widget)
+            qFatal("no control %s", qPrintable(name));
+        return widget;
+    }
+    QPushButton* button(const QString& name) const { return find<QPushButton>(name); }
+    CatalogueTree* tree() const { return find<CatalogueTree>("Dir"); }
+    QListWidget* list() const { return find<QListWidget>("lstSelected"); }
+    QComboBox* operations() const { return find<QComboBox>("cmbOperate"); }
+
+    void selectInTree(const QString& label) const {
+        tree()->setCurrentItem(tree()->findNode(label));
+    }
+    void moveIn(const QString& label) const {
+        selectInTree(label);
+        button("cmdMoveIn")->click();
+    }
+    QStringList listed() const {
+        QStringList labels;
+        for (int i = 0; i < list()->count(); ++i)
+            labels.append(list()->item(i)->text());
+        return labels;
+    }
+    QString selected() const {
+        return list()->currentItem() ? list()->currentItem()->text() : QString();
+    }
+    void chooseImport() const { find<QRadioButton>("OptIn")->click(); }
+    void chooseExport() const { find<QRadioButton>("OptOut")->click(); }
+    void setCode(const QString& code) const { find<QComboBox>("cmbCode")->setCurrentText(code); }
+
+    RunFixture run;
+    AppContext context;
+    std::unique_ptr<FrmImport> frm;
+};
+
+// Calls the check every few milliseconds while the test waits, also inside a run.
+class Watcher {
+public:
+    explicit Watcher(std::function<void()> check)
+        : m_check(std::move(check)) {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { m_check(); });
+        m_timer.start(10);
+    }
+
+private:
+    std::function<void()> m_check;
+    QTimer m_timer;
+};
+
+// Reads and closes the modal report window whenever it appears.
+class ReportReader : public Watcher {
+public:
+    ReportReader()
+        : Watcher([this] {
+            auto* display = qobject_cast<FrmDisplay*>(QApplication::activeModalWidget());
+            if (!display)
+                return;
+            texts.append(display->displayText());
+            display->findChild<QPushButton*>("cmdOk")->click();
+        }) {}
+    QStringList texts;
+};
+
+// Log lines of the server for the import page: "roottag proc records outcome".
+QStringList imports(const ServerFixture& server) {
+    QStringList lines;
+    for (const QString& line : server.log()) {
+        QStringList kept;
+        for (const QString& part : line.split(' ')) {
+            if (part.startsWith("roottag=") || part.startsWith("proc=") ||
+                part.startsWith("records=") || part.startsWith("outcome="))
+                kept.append(part.section('=', 1));
+        }
+        lines.append(kept.join(' '));
+    }
+    return lines;
+}
+
+} // namespace
+
+class ExchangeWindowTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void controlsAndCaptions() {
+        Window w(QStringLiteral("http://127.0.0.1:1/"));
+        QCOMPARE(w.frm->objectName(), QStringLiteral("frmImport"));
+        QCOMPARE(w.frm->windowTitle(), QStringLiteral("导入导出"));
+        const QList<QPair<QString, QString>> buttons = {
+            {"cmdMoveIn", ">"},    {"cmdMoveOut", "<"},        {"cmdExcute", "执行(&E)"},
+            {"cmdCancel", "取消"}, {"cmdSetting", "设置(&S)"}, {"cmdQuit", "退出(&X)"}};
+        for (const auto& [name, text] : buttons)
+            QCOMPARE(w.button(name)->text(), text);
+        QCOMPARE(w.find<QRadioButton>("OptIn")->text(), QStringLiteral("外部XML文件数据导入M6"));
+        QCOMPARE(w.find<QRadioButton>("OptOut")->text(), QStringLiteral("M6数据导出XML文件"));
+        QCOMPARE(w.find<QCheckBox>("chkTransfer")->text(), QStringLiteral("根据数据映射转换"));
+        QCOMPARE(w.find<QCheckBox>("chkMail")->text(), QStringLiteral("邮件发送导出"));
+        QCOMPARE(w.find<QGroupBox>("frmOpt")->title(), QStringLiteral("选项"));
+        QCOMPARE(w.find<QLabel>("Label4")->text(), QStringLiteral("操作类型"));
+        for (int number = 1; number <= 5; ++number)
+            QVERIFY(!w.find<QCheckBox>(QStringLiteral("Check%1").arg(number))->isVisible());
+        QVERIFY(w.find<QWidget>("frmSelector"));
+        QVERIFY(w.find<QProgressBar>("aniPlay"));
+        QVERIFY(w.find<QLabel>("lblMessage"));
+        QVERIFY(!w.find<QWidget>("frmWaiting")->isVisible());
+        QStringList labels;
+        for (const QLabel* label : w.frm->findChildren<QLabel*>())
+            labels.append(label->text());
+        for (const QString caption : {"可选项目", "已选项目", "注册编码"})
+            QVERIFY2(labels.contains(caption), qPrintable(caption));
+        // The login's sender code is the box's only entry and its text.
+        QComboBox* code = w.find<QComboBox>("cmbCode");
+        QCOMPARE(code->count(), 1);
+        QCOMPARE(code->currentText(), QStringLiteral("001"));
+        // Idle: no cancelling; export mode until import is chosen.
+        QVERIFY(!w.button("cmdCancel")->isVisible());
+        QVERIFY(w.button("cmdQuit")->isVisible());
+        QVERIFY(w.find<QRadioButton>("OptOut")->isChecked());
+        QVERIFY(w.find<QCheckBox>("chkMail")->isVisible());
+        QVERIFY(!w.operations()->isVisible());
+        QCOMPARE(w.tree()->topLevelItem(0)->text(0), QStringLiteral("KVX管理系统"));
+        QApplication::setActiveWindow(w.frm.get());
+        QVERIFY(QTest::qWaitForWindowActive(w.frm.get()));
+        QCOMPARE(QApplication::focusWidget(), w.button("cmdMoveIn"));
+    }
+
+    void moveInAndOut() {
+        Window w(QStringLiteral("http://127.0.0.1:1/"));
+        w.moveIn("部门档案");
+        QCOMPARE(w.listed(), QStringList{"部门档案"});
+        QCOMPARE(w.selected(), QStringLiteral("部门档案"));
+        QCOMPARE(w.tree()->selectedLabel(), QStringLiteral("职员档案"));
+        w.button("cmdMoveIn")->click();
+        w.moveIn("客户档案");
+        // Already listed: only the tree selection moves.
+        w.moveIn("部门档案");
+        QCOMPARE(w.listed(), QStringList({"部门档案", "职员档案", "客户档案"}));
+        QCOMPARE(w.tree()->selectedLabel(), QStringLiteral("职员档案"));
+        QVERIFY(w.frm->isSelected("客户档案"));
+        QVERIFY(!w.frm->isSelected("凭证"));
+        // A group is no exchange item.
+        w.moveIn("基础档案");
+        QCOMPARE(w.listed().size(), 3);
+        QCOMPARE(w.tree()->selectedLabel(), QStringLiteral("基础档案"));
+
+        // Removing the last entry selects the first; removing another selects its successor.
+        w.list()->setCurrentRow(2);
+        w.button("cmdMoveOut")->click();
+        QCOMPARE(w.listed(), QStringList({"部门档案", "职员档案"}));
+        QCOMPARE(w.selected(), QStringLiteral("部门档案"));
+        w.button("cmdMoveOut")->click();
+        QCOMPARE(w.listed(), QStringList{"职员档案"});
+        QCOMPARE(w.selected(), QStringLiteral("职员档案"));
+        emit w.list()->itemDoubleClicked(w.list()->item(0));
+        QVERIFY(w.listed().isEmpty());
+        QVERIFY(w.frm->selection().isEmpty());
+        w.button("cmdMoveOut")->click(); // nothing left: nothing happens
+
+        // A double-click adds without moving the tree selection; the root is never added.
+        QTreeWidgetItem* root = w.tree()->topLevelItem(0);
+        emit w.tree()->itemDoubleClicked(root, 0);
+        QVERIFY(w.listed().isEmpty());
+        QTreeWidgetItem* voucher = w.tree()->findNode("凭证");
+        emit w.tree()->itemDoubleClicked(voucher, 0);
+        QCOMPARE(w.listed(), QStringList{"凭证"});
+        QCOMPARE(w.tree()->selectedLabel(), QStringLiteral("凭证"));
+    }
+
+    void operationStringsFollowTheModes() {
+        Window w(QStringLiteral("http://127.0.0.1:1/"));
+        w.chooseImport();
+        QVERIFY(w.run.prompter().records().isEmpty());
+        QVERIFY(w.operations()->isVisible());
+        QVERIFY(!w.find<QCheckBox>("chkMail")->isVisible());
+        // The first item moved in is selected, which stores its entry's second operation.
+        w.moveIn("客户档案");
+        QCOMPARE(w.frm->selection().operationString("客户档案"),
+                 QStringLiteral("添加|已存在时跳过"));
+        QCOMPARE(w.find<QCheckBox>("Check2")->text(), QStringLiteral("已存在时跳过"));
+        QVERIFY(w.find<QCheckBox>("Check2")->isChecked());
+        w.moveIn("部门档案");
+        QCOMPARE(w.frm->selection().operationString("部门档案"), QString());
+        w.list()->setCurrentRow(1);
+        QCOMPARE(w.frm->selection().operationString("部门档案"), QStringLiteral("添加"));
+        QVERIFY(!w.find<QCheckBox>("Check1")->isVisible());
+        w.operations()->setCurrentIndex(w.operations()->findText("修改"));
+        QCOMPARE(w.frm->selection().operationString("部门档案"), QStringLiteral("修改"));
+        w.list()->setCurrentRow(0);
+        w.find<QCheckBox>("Check1")->click(); // 已存在时更新 excludes 已存在时跳过
+        QCOMPARE(w.frm->selection().operationString("客户档案"),
+                 QStringLiteral("添加|已存在时更新"));
+
+        w.chooseExport();
+        QVERIFY(!w.operations()->isVisible());
+        QVERIFY(!w.find<QLabel>("Label4")->isVisible());
+        QVERIFY(!w.find<QCheckBox>("Check1")->isVisible());
+        QVERIFY(w.find<QCheckBox>("chkMail")->isVisible());
+        w.list()->setCurrentRow(1); // list clicks change nothing in export mode
+        w.chooseImport();
+        QCOMPARE(w.operations()->currentText(), QStringLiteral("修改"));
+        QCOMPARE(w.frm->selection().operationString("客户档案"),
+                 QStringLiteral("添加|已存在时更新"));
+        QCOMPARE(w.frm->selection().operationString("部门档案"), QStringLiteral("修改"));
+        w.list()->setCurrentRow(0);
+        QVERIFY(w.find<QCheckBox>("Check1")->isChecked());
+        QVERIFY(!w.find<QCheckBox>("Check2")->isChecked());
+        // Removing an entry drops its operation string; moving it in again starts afresh.
+        w.button("cmdMoveOut")->click();
+        w.moveIn("客户档案");
+        QCOMPARE(w.frm->selection().operationString("客户档案"), QString());
+    }
+
+    void missingOperationsFile() {
+        Window w(QStringLiteral("http://127.0.0.1:1/"));
+        QVERIFY(QFile::remove(w.run.folder.filePath("xml/operation/ImOperation.xml")));
+        w.moveIn("客户档案");
+        w.chooseImport();
+        QCOMPARE(w.run.prompter().texts(),
+                 QStringList{AppFolder::toNative(w.run.folder.path()) +
+                             "/xml/operation/ImOperation.xml文件不存在！"});
+        QCOMPARE(w.run.prompter().last().icon, Prompter::Icon::Warning);
+        // The default operations are offered; a later switch tries again.
+        QCOMPARE(w.operations()->count(), 4);
+        w.chooseExport();
+        w.chooseImport();
+        QCOMPARE(w.run.prompter().records().size(), 2);
+    }
+
+    void executeNeedsASenderCode() {
+        ServerFixture server;
+        Window w(server.baseUrl());
+        w.moveIn("部门档案");
+        w.setCode(QString());
+        w.button("cmdExcute")->click();
+        QCOMPARE(w.run.prompter().texts(), QStringList{"请输入注册编码"});
+        QCOMPARE(w.run.prompter().last().title, QStringLiteral("提示"));
+        QVERIFY(server.log().isEmpty());
+        QVERIFY(w.button("cmdExcute")->isEnabled());
+        QVERIFY(w.button("cmdQuit")->isVisible());
+    }
+
+    void settingsOpensTheConditionEditor() {
+        Window w(QStringLiteral("http://127.0.0.1:1/"));
+        QStringList opened;
+        w.frm->setConditionEditorOpener([&](const QString& code) { opened.append(code); });
+        w.setCode(" 002 ");
+        w.button("cmdSetting")->click();
+        QVERIFY(w.run.prompter().records().isEmpty());
+        w.setCode(QString());
+        w.button("cmdSetting")->click();
+        QCOMPARE(opened, QStringList({"002", ""}));
+        QCOMPARE(w.run.prompter().texts(), QStringList{"请输入注册编码"});
+        QCOMPARE(w.run.prompter().last().title, QStringLiteral("提示"));
+    }
+
+    void importTwoItemsThroughTheServer() {
+        ServerFixture server;
+        Window w(server.baseUrl());
+        w.run.setConditionAttribute("customer", "客户档案", "001", "importfile",
+                                    w.run.sampleData("customer"));
+        w.run.setConditionAttribute("department", "部门档案", "", "importfile",
+                                    w.run.sampleData("department"));
+        w.chooseImport();
+        w.moveIn("客户档案");
+        w.moveIn("部门档案");
+        ReportReader reports;
+        w.button("cmdExcute")->click();
+
+        QVERIFY2(w.run.prompter().records().isEmpty(),
+                 qPrintable(w.run.prompter().texts().join('\n')));
+        QCOMPARE(imports(server), QStringList({"customer Add 5 200", "department add 5 200"}));
+        QCOMPARE(reports.texts.size(), 1);
+        const QString report = reports.texts.first();
+        QVERIFY2(report.startsWith("\n客户档案\n导入、导出成功！【关键字=C001】已添加\n"),
+                 qPrintable(report));
+        QVERIFY(report.contains("\n\n\n部门档案\n导入、导出成功！【关键字=D01】已添加\n"));
+        QCOMPARE(report.count("导入、导出成功！"), 10);
+        QCOMPARE(w.find<RunProgressFrame>("frmWaiting")->message(),
+                 QStringLiteral("导入部门档案结束！"));
+        QVERIFY(!w.find<QWidget>("frmWaiting")->isVisible());
+    }
+
+    void exportWithTemplateAndToday() {
+        ServerFixture server({}, ServerFixture::Content::DemoData);
+        Window w(server.baseUrl());
+        w.run.services.clock.set(QDateTime(QDate(2026, 10, 20), QTime(8, 0)));
+        const QString out = w.run.folder.filePath("out/saleorder.xml");
+        w.run.setConditionAttribute("saleorder", "销售订单", "", "exportfile", out);
+        const QString conditions = w.run.folder.filePath("xml/operation/Condition.xml");
+        XmlDocument document = XmlDocument::fromFile(conditions);
+        document.selectFirst("//saleorder/field").setAttribute("value", "today");
+        QVERIFY(document.save(conditions));
+        w.moveIn("销售订单");
+        w.button("cmdExcute")->click();
+
+        QVERIFY2(w.run.prompter().records().isEmpty(),
+                 qPrintable(w.run.prompter().texts().join('\n')));
+        // The server applied "date >= 2026-10-20": of the two orders only the later one.
+        const XmlDocument data = XmlDocument::fromFile(out);
+        QCOMPARE(recordKeys(data, "saleorder"), QStringList{"SO2026100002"});
+        QCOMPARE(data.root().attribute("codeexchanged"), QStringLiteral("N"));
+        QVERIFY(XmlDocument::fromFile(conditions).selectFirst("//saleorder/field[@value='today']"));
+    }
+
+    void exportGoesOnAfterAFailedRequest() {
+        HttpSettings settings;
+        settings.failStatus = 500;
+        settings.failEvery = 2;
+        ServerFixture server(settings, ServerFixture::Content::DemoData);
+        Window w(server.baseUrl());
+        const QStringList labels = {"部门档案", "职员档案", "仓库档案"};
+        const QStringList names = {"department", "person", "warehouse"};
+        for (int i = 0; i < 3; ++i) {
+            w.run.setConditionAttribute(names[i], labels[i], "001", "exportfile",
+                                        w.run.folder.filePath("out/" + names[i] + ".xml"));
+            w.moveIn(labels[i]);
+        }
+        w.find<QCheckBox>("chkMail")->setChecked(true);
+        w.button("cmdExcute")->click();
+
+        QCOMPARE(w.run.prompter().texts(),
+                 QStringList({"连接失败！服务器信息：故障测试：应答状态500。",
+                              "未连接邮件组件，导出的文件尚未发送！"}));
+        QVERIFY(QFile::exists(w.run.folder.filePath("out/department.xml")));
+        QVERIFY(!QFile::exists(w.run.folder.filePath("out/person.xml")));
+        QVERIFY(QFile::exists(w.run.folder.filePath("out/warehouse.xml")));
+        QCOMPARE(w.context.attachments.paths(),
+                 QStringList({w.run.folder.filePath("out/department.xml"),
+                              w.run.folder.filePath("out/warehouse.xml")}));
+    }
+
+    void cancelDuringTheSecondOfThree() {
+        HttpSettings settings;
+        settings.delayMs = 200;
+        ServerFixture server(settings);
+        Window w(server.baseUrl());
+        const QStringList labels = {"客户档案", "部门档案", "职员档案"};
+        const QStringList names = {"customer", "department", "person"};
+        for (int i = 0; i < 3; ++i) {
+            w.run.setConditionAttribute(names[i], labels[i], i == 0 ? "001" : "", "importfile",
+                                        w.run.sampleData(names[i]));
+            w.moveIn(labels[i]);
+        }
+        w.chooseImport();
+        w.run.prompter().queueAnswer(Prompter::Answer::Ok);
+        // What the operator sees while the second request is under way, and the click.
+        QStringList seen;
+        Watcher operatorAtWork([&] {
+            auto* frame = w.find<RunProgressFrame>("frmWaiting");
+            if (!seen.isEmpty() || frame->message() != QStringLiteral("正在导入部门档案....."))
+                return;
+            seen = {frame->countText(),
+                    frame->isVisible() ? "shown" : "hidden",
+                    frame->isBusy() ? "busy" : "still",
+                    w.button("cmdCancel")->isVisible() ? "cancel" : "",
+                    w.button("cmdQuit")->isVisible() ? "quit" : "",
+                    w.button("cmdExcute")->isEnabled() ? "execute" : "",
+                    w.find<QWidget>("frmSelector")->isEnabled() ? "selector" : ""};
+            w.button("cmdCancel")->click();
+        });
+        ReportReader reports;
+        w.button("cmdExcute")->click();
+
+        QCOMPARE(seen, QStringList({"第 2 项，共 3 项", "shown", "busy", "cancel", "", "", ""}));
+        QCOMPARE(w.run.prompter().texts(), QStringList{"导入导出正在进行，确实想要结束？"});
+        QCOMPARE(w.run.prompter().last().buttons, Prompter::Buttons::OkCancel);
+        // Only the entry selected when import mode was chosen has an operation string.
+        QCOMPARE(imports(server), QStringList({"customer Add 5 200", "department add 5 200"}));
+        QCOMPARE(reports.texts.size(), 1);
+        QVERIFY(reports.texts.first().contains("\n\n\n部门档案\n"));
+        QVERIFY(reports.texts.first().endsWith("\n\n导入已取消：已完成 2 项，共 3 项\n"));
+        // Idle again.
+        QVERIFY(!w.button("cmdCancel")->isVisible());
+        QVERIFY(w.button("cmdQuit")->isVisible());
+        QVERIFY(w.button("cmdExcute")->isEnabled());
+        QVERIFY(w.find<QWidget>("frmSelector")->isEnabled());
+    }
+
+    void serverDown() {
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+        const QString url = QStringLiteral("http://127.0.0.1:%1/").arg(closed.serverPort());
+        closed.close();
+        Window w(url);
+        w.run.setConditionAttribute("customer", "客户档案", "001", "importfile",
+                                    w.run.sampleData("customer"));
+        w.run.setConditionAttribute("department", "部门档案", "", "importfile",
+                                    w.run.sampleData("department"));
+        w.chooseImport();
+        w.moveIn("客户档案");
+        w.moveIn("部门档案");
+        ReportReader reports;
+        w.button("cmdExcute")->click();
+        QCOMPARE(w.run.prompter().texts(), QStringList({kNoAnswer, kNoAnswer}));
+        QVERIFY(reports.texts.isEmpty());
+        QVERIFY(w.button("cmdExcute")->isEnabled());
+    }
+
+    void closingDuringARunCancelsFirst() {
+        HttpSettings settings;
+        settings.delayMs = 200;
+        ServerFixture server(settings);
+        Window w(server.baseUrl());
+        w.run.setConditionAttribute("customer", "客户档案", "001", "importfile",
+                                    w.run.sampleData("customer"));
+        w.run.setConditionAttribute("department", "部门档案", "", "importfile",
+                                    w.run.sampleData("department"));
+        w.chooseImport();
+        w.moveIn("客户档案");
+        w.moveIn("部门档案");
+        w.run.prompter().queueAnswer(Prompter::Answer::Ok);
+        bool closeRefused = false;
+        Watcher operatorAtWork([&] {
+            if (w.frm->isRunning() && !closeRefused)
+                closeRefused = !w.frm->close();
+        });
+        ReportReader reports;
+        w.button("cmdExcute")->click();
+        QVERIFY(closeRefused);
+        QCOMPARE(imports(server), QStringList{"customer Add 5 200"});
+        QVERIFY(!w.frm->isVisible());
+    }
+};
+
+KVX_TEST_MAIN(ExchangeWindowTest)
+#include "tst_exchange_window.moc"
