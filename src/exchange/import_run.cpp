@@ -2,12 +2,11 @@
 
 #include "exchange/exchange_run_base.h"
 #include "exchange/import_completion.h"
+#include "exchange/import_document.h"
 #include "exchange/operations_file.h"
 #include "exchange/result_report.h"
 #include "platform/prompter.h"
 #include "platform/services.h"
-
-#include <QFileInfo>
 
 namespace kvx {
 
@@ -26,8 +25,8 @@ public:
 private:
     ItemEnd runItem(const SelectedExchangeItem& item, int position) override;
     QString chooseImportFile(const CatalogueItem& item);
-    // The file as a document of the item; null (and the message shown) when it is not.
-    XmlDocument loadItemDocument(const QString& path, const CatalogueItem& item);
+    // Loads the file as a document of the item; false (and the message shown) when it is not.
+    bool loadItemDocument(const QString& path, const CatalogueItem& item, ImportDocument& document);
     // The item's entry in the operations file as the directives need it. False, with
     // *error, when the operations file cannot say what the operation string asks for.
     bool findOperationsEntry(const SelectedExchangeItem& item, OperationsEntry* entry,
@@ -81,8 +80,8 @@ ExchangeRunBase::ItemEnd ImportRun::runItem(const SelectedExchangeItem& selected
         path = chooseImportFile(item);
     if (path.isEmpty())
         return ItemEnd::Skipped;
-    XmlDocument document = loadItemDocument(path, item);
-    if (document.isNull())
+    ImportDocument document;
+    if (!loadItemDocument(path, item, document))
         return ItemEnd::Skipped;
 
     OperationsEntry entry;
@@ -92,13 +91,11 @@ ExchangeRunBase::ItemEnd ImportRun::runItem(const SelectedExchangeItem& selected
     const ImportCompletion completion{m_input.conversion ? QStringLiteral("y")
                                                          : QStringLiteral("n"),
                                       label, item.family, m_senderCode, m_setup.credentials()};
-    if (!CompleteImportDocument(document, WorkOutImportDirectives(selected.operationString, entry),
-                                completion, &error))
+    if (!document.complete(WorkOutImportDirectives(selected.operationString, entry), completion,
+                           &error))
         return abort(error);
 
-    QByteArray body = document.toBytes();
-    document = XmlDocument(); // the file's document is not needed any more
-    const XmlDocument result = exchange(std::move(body));
+    const XmlDocument result = exchange(document.takeBody());
     if (result.isNull())
         return ItemEnd::Skipped;
     const QString block = AppendResultReport(result, label, QString());
@@ -114,33 +111,35 @@ QString ImportRun::chooseImportFile(const CatalogueItem& item) {
                                         QString());
 }
 
-XmlDocument ImportRun::loadItemDocument(const QString& path, const CatalogueItem& item) {
+bool ImportRun::loadItemDocument(const QString& path, const CatalogueItem& item,
+                                 ImportDocument& document) {
     const QString shown = AppFolder::toNative(path);
-    if (!QFileInfo(path).isFile()) {
+    switch (document.load(path)) {
+    case ImportDocument::Load::Missing:
         warn(shown + QStringLiteral("文件不存在！"));
-        return {};
-    }
-    XmlDocument document = XmlDocument::fromFile(path);
-    if (document.isNull()) {
+        return false;
+    case ImportDocument::Load::NotXml:
         warn(shown + QStringLiteral("不是Xml格式的文件!"));
-        return {};
+        return false;
+    case ImportDocument::Load::Loaded:
+        break;
     }
     const XmlElement root = document.root();
     const QString roottag = QStringLiteral("roottag");
     if (!root.hasAttribute(roottag)) {
         warn(shown + QStringLiteral("该文件中没有必须的roottag属性！"));
-        return {};
+        return false;
     }
     if (root.attribute(roottag) != item.interfaceName) {
         warn(QStringLiteral("选择的文件不是与") + item.label + QStringLiteral("(") +
              item.interfaceName + QStringLiteral(")") + QStringLiteral("相关的文件!"));
-        return {};
+        return false;
     }
-    if (root.firstChildElement(item.interfaceName).isNull()) {
+    if (!document.hasChildElement(item.interfaceName)) {
         warn(QStringLiteral("选择的文件格式不对或文件中不包含数据!"));
-        return {};
+        return false;
     }
-    return document;
+    return true;
 }
 
 bool ImportRun::findOperationsEntry(const SelectedExchangeItem& item, OperationsEntry* entry,

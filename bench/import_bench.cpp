@@ -1,0 +1,196 @@
+// Import run benchmark.
+//   import_bench generate <dir> <records>    writes <dir>/document.xml (an interface document of
+//                                            customers) and <dir>/answer.xml (its result)
+//   import_bench serve <answer file>         answers every POST with the file; prints the port
+//   import_bench prepare <app> <doc> <url>   points the application folder's login at the
+//                                            server and the customers' import file at <doc>
+//   import_bench run <app>                   imports 客户档案 as the exchange window does
+//   import_bench display <lines>             shows a report of that many lines in the display
+//                                            window; prints the milliseconds until it was
+//                                            painted and until it was painted scrolled to the end
+#include "app/frm_display.h"
+#include "bench_http_server.h"
+#include "exchange/catalogue.h"
+#include "exchange/import_run.h"
+#include "exchange/operations_file.h"
+#include "platform/clock.h"
+#include "platform/help_viewer.h"
+#include "platform/http_client.h"
+#include "platform/logging_prompter.h"
+#include "platform/services.h"
+#include "platform/shell.h"
+#include "settings/login_settings.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QStringEncoder>
+#include <QTextStream>
+
+using namespace kvx;
+
+namespace {
+
+QTextStream& err() {
+    static QTextStream stream(stderr);
+    return stream;
+}
+
+QByteArray gb(const QString& text) {
+    // Only characters that GB2312 holds are written here: GB18030 gives the same bytes.
+    return QStringEncoder("GB18030").encode(text);
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+int generate(const QString& dir, int count) {
+    const QByteArray name = gb(QStringLiteral("华联商贸有限公司第"));
+    const QByteArray address = gb(QStringLiteral("北京市海淀区中关村大街二十七号中关村大厦十二层"));
+    const QByteArray contact = gb(QStringLiteral("张伟"));
+    const QByteArray memo =
+        gb(QStringLiteral("年度重点客户，按月结算，账期三十天，需提前预约送货时间"));
+    QByteArray document;
+    document.reserve(qsizetype(count) * 560 + 256);
+    document += "<?xml version=\"1.0\" encoding=\"gb2312\"?>\n<ztinterface sender=\"001\" "
+                "receiver=\"m6\" roottag=\"customer\" docid=\"903182647\" proc=\"Add\">\n";
+    QByteArray answer;
+    answer.reserve(qsizetype(count) * 60 + 256);
+    answer += "<?xml version=\"1.0\" encoding=\"gb2312\"?>\n<result roottag=\"customer\" "
+              "docid=\"903182647\" proc=\"Add\">\n";
+    const QByteArray added = gb(QStringLiteral("已添加"));
+    for (int i = 1; i <= count; ++i) {
+        const QByteArray code = "C" + QByteArray::number(i).rightJustified(7, '0');
+        const QByteArray n = QByteArray::number(i);
+        document += "  <customer>\n    <code>" + code + "</code>\n    <name>" + name + n +
+                    "</name>\n    <abbrname>" + contact + n + "</abbrname>\n    <class>0" +
+                    QByteArray::number(i % 3 + 1) + "</class>\n    <address>" + address +
+                    "</address>\n    <phone>010-6275" + n.right(4).rightJustified(4, '0') +
+                    "</phone>\n    <contact>" + contact + "</contact>\n    <creditline>" +
+                    QByteArray::number(10000 + i % 90000) +
+                    ".00</creditline>\n    "
+                    "<creditdays>30</creditdays>\n    <devdate>2024-01-01</devdate>\n    "
+                    "<dept>D01</dept>\n    <person>P001</person>\n    <disabled>0</disabled>\n    "
+                    "<memo>" +
+                    memo + "</memo>\n  </customer>\n";
+        answer += "  <item succeed=\"0\" key=\"" + code + "\" dsc=\"" + added + "\"/>\n";
+    }
+    document += "</ztinterface>\n";
+    answer += "</result>\n";
+    return writeFile(dir + QStringLiteral("/document.xml"), document) &&
+                   writeFile(dir + QStringLiteral("/answer.xml"), answer)
+               ? 0
+               : 1;
+}
+
+int serve(const QString& answerPath) {
+    QFile file(answerPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return 1;
+    BenchHttpServer server(file.readAll());
+    const quint16 port = server.listen();
+    if (port == 0)
+        return 1;
+    QTextStream(stdout) << "port " << port << Qt::endl;
+    return QCoreApplication::exec();
+}
+
+int prepare(const QString& app, const QString& document, const QString& url) {
+    const AppFolder folder(app);
+    const LoginSettings login{url, QStringLiteral("demo"), PasswordEncryptor().ascPwd("demo"),
+                              QStringLiteral("2026-03-15")};
+    const QString conditionsPath =
+        folder.resolve(QStringLiteral("\\Xml\\Operation\\Condition.xml"));
+    XmlDocument conditions = XmlDocument::fromFile(conditionsPath);
+    XmlElement item = conditions.selectFirst(QStringLiteral("//customer[@code='001']"));
+    return login.save(folder) && item.setAttribute(QStringLiteral("importfile"), document) &&
+                   conditions.save(conditionsPath)
+               ? 0
+               : 1;
+}
+
+// The run without a window: progress and the report are counted, not shown.
+class BenchHost : public RunHost {
+public:
+    void runStarted() override {}
+    void showProgress(const QString&, int, int) override {}
+    bool cancelRequested() const override { return false; }
+    void runFinished() override {}
+    void showReport(const QString& report) override { lines = report.count(QLatin1Char('\n')); }
+    qsizetype lines = 0;
+};
+
+int run(const QString& app) {
+    LoggingPrompter prompter;
+    HttpClient http;
+    http.setTimeoutSeconds(600);
+    SystemClock clock;
+    DesktopShell shell;
+    ShellHelpViewer help(shell);
+    Services services{AppFolder(app), prompter, http, clock, shell, help, PasswordEncryptor{}};
+    Catalogue catalogue;
+    OperationsFile operations;
+    if (!catalogue.load(services.folder) || !operations.load(services.folder))
+        return 1;
+    ExchangeRunInput input;
+    input.items = {{QStringLiteral("客户档案"), QStringLiteral("添加|已存在时跳过")}};
+    input.senderCode = QStringLiteral("001");
+    input.catalogue = &catalogue;
+    input.operations = &operations;
+    BenchHost host;
+    const RunSummary summary = RunImport(services, input, host);
+    QTextStream(stdout) << "report lines " << host.lines << Qt::endl;
+    return summary.exchanged == 1 ? 0 : 1;
+}
+
+int display(int count) {
+    QString report = QStringLiteral("\r\n客户档案\r\n");
+    for (int i = 1; i <= count; ++i)
+        report += QStringLiteral("导入、导出成功！【关键字=C%1】已添加\r\n")
+                      .arg(i, 7, 10, QLatin1Char('0'));
+    QElapsedTimer timer;
+    timer.start();
+    FrmDisplay window;
+    window.setDisplayText(report);
+    window.show();
+    window.grab(); // paints the window as the screen would
+    const qint64 shown = timer.restart();
+    auto* text = window.findChild<QPlainTextEdit*>(QStringLiteral("txtDisplay"));
+    text->verticalScrollBar()->setValue(text->verticalScrollBar()->maximum());
+    window.grab();
+    const qint64 scrolled = timer.elapsed();
+    const bool whole = text->document()->blockCount() >= count;
+    QTextStream(stdout) << shown << " " << scrolled << " " << (whole ? "whole" : "cut") << Qt::endl;
+    return whole ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const bool gui = argc > 1 && qstrcmp(argv[1], "display") == 0;
+    if (gui)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> app(gui ? new QApplication(argc, argv)
+                                              : new QCoreApplication(argc, argv));
+    XmlDocument::initializeLibrary();
+    const QStringList args = app->arguments();
+    const QString mode = args.value(1);
+    if (mode == QLatin1String("generate") && args.size() == 4)
+        return generate(args[2], args[3].toInt());
+    if (mode == QLatin1String("serve") && args.size() == 3)
+        return serve(args[2]);
+    if (mode == QLatin1String("prepare") && args.size() == 5)
+        return prepare(args[2], args[3], args[4]);
+    if (mode == QLatin1String("run") && args.size() == 3)
+        return run(args[2]);
+    if (gui && args.size() == 3)
+        return display(args[2].toInt());
+    err() << "usage: import_bench generate <dir> <records> | serve <answer> | "
+             "prepare <app> <document> <url> | run <app> | display <lines>"
+          << Qt::endl;
+    return 2;
+}
