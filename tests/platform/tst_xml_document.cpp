@@ -2,7 +2,6 @@
 #include "test_folder.h"
 #include "test_main.h"
 
-
 using namespace kvx;
 
 namespace {
@@ -59,13 +58,6 @@ private Q_SLOTS:
         QCOMPARE(doc.encoding(), QStringLiteral("gb2312")); // the document keeps its own
     }
 
-    void fromStringIgnoresDeclaredEncoding() {
-        XmlDocument doc = XmlDocument::fromString(
-            QStringLiteral("<?xml version='1.0' encoding='gb2312'?><r>中文</r>"));
-        QCOMPARE(doc.root().text(), QStringLiteral("中文"));
-        QCOMPARE(doc.encoding(), QStringLiteral("gb2312"));
-    }
-
     void neverReadsExternalEntities() {
         test::TestFolder folder(test::TestFolder::Content::Empty);
         folder.write(QStringLiteral("secret.txt"), "TOPSECRET");
@@ -87,26 +79,6 @@ private Q_SLOTS:
         QVERIFY(!found.isNull());
         QCOMPARE(found.attribute(QStringLiteral("code")), QStringLiteral("a]b"));
         QVERIFY(doc.select(QStringLiteral("//item[@name=")).isEmpty()); // malformed: nothing
-    }
-
-    void editsElements() {
-        XmlDocument doc = XmlDocument::fromBytes("<c><item><field/><field/></item></c>");
-        XmlElement item = doc.root().firstChildElement();
-        QVERIFY(!item.setAttribute(QStringLiteral("bad name"), QStringLiteral("v")));
-        QVERIFY(item.appendChild(QStringLiteral("1bad")).isNull());
-        item.removeAllChildren();
-        QVERIFY(!item.hasChildElements());
-        item.remove();
-        QVERIFY(!doc.root().hasChildElements());
-    }
-
-    void processingInstructionsBeforeRoot() {
-        XmlDocument doc = XmlDocument::fromBytes("<?xml version=\"1.0\"?><?xsl a?><?xsl b?><r/>");
-        doc.removeProcessingInstructions(QStringLiteral("xsl"));
-        doc.insertProcessingInstructionBeforeRoot(QStringLiteral("note"), QStringLiteral("x='1'"));
-        const QByteArray bytes = doc.toBytes();
-        QVERIFY(!bytes.contains("xsl"));
-        QVERIFY(bytes.indexOf("<?note x='1'?>") < bytes.indexOf("<r"));
     }
 };
 
