@@ -15,8 +15,6 @@ private Q_SLOTS:
         row("1", 1);
         row("0", 0);
         row("-1", 1);
-        row("2.5", 1);
-        row("0.0", 0);
         row("True", 1);
         row(" FALSE ", 0);
         row("yes", -1);
