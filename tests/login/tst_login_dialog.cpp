@@ -25,15 +25,6 @@ namespace {
 const QString kTitle = QStringLiteral("KVX管理系统");
 const QString kConnectionFailed = QStringLiteral("登录失败,请检查网络连接(服务器需要IIS支持)！");
 
-QByteArray successAnswer(const QString& configure, const QString& execute) {
-    return QStringLiteral("<?xml version=\"1.0\" encoding=\"gb2312\"?><login>"
-                          "<result succeed=\"0\" dsc=\"\"/>"
-                          "<item key=\"KV020202\" succeed=\"%1\"/>"
-                          "<item key=\"KV0203\" succeed=\"%2\"/></login>")
-        .arg(configure, execute)
-        .toUtf8();
-}
-
 struct Fixture {
     explicit Fixture(FixtureHttpServer::Handler handler = {})
         : server(std::move(handler)) {}
@@ -128,7 +119,8 @@ private Q_SLOTS:
 
     void successSavesTheLoginAndFillsTheContext() {
         Fixture f([](const FixtureHttpServer::Request&) {
-            return Response{200, successAnswer("0", "1")};
+            return Response{200, "<login><result succeed='0'/><item key='KV020202' succeed='0'/>"
+                                 "<item key='KV0203' succeed='1'/></login>"};
         });
         FrmHttpLogin dialog(f.s.services, f.context);
         Fixture::child<QDateEdit>(dialog, "dpLogin")->setDate(QDate(2026, 1, 2));
