@@ -8,8 +8,6 @@
 
 using namespace kvx;
 
-using Attributes = QList<QPair<QString, QString>>;
-
 namespace {
 
 const QString kCustomer = QStringLiteral("customer");

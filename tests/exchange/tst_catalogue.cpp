@@ -31,29 +31,23 @@ QStringList rulesText(const QList<OperationRule>& rules) {
     return result;
 }
 
-// The sample's operations file, extended by one group for the lookup cases.
-const QString kOperationsWithEdgeCases = QStringLiteral(R"(<ImOperation>
-  <甲组>
+// An operations file with the lookup cases: entries repeated, empty, without attributes, with
+// too many options, too deep.
+const QString kOperationsWithEdgeCases = QStringLiteral(R"(<ImOperation><甲组>
     <!-- a comment before the first entry -->
     <重复项><操作><添加 proc="first"/></操作></重复项>
     <空操作><操作/><选项><甲/></选项></空操作>
     <无子元素>text only</无子元素>
     <缺属性><操作><添加/><删除 proc=""/></操作><选项><甲/><乙 name="b"/><丙 mode="m"/></选项></缺属性>
-    <多选项>
-      <!-- the containers are the first two child elements, whatever comes between -->
+    <多选项><!-- the containers are the first two child elements, whatever comes between -->
       <操作><添加 proc="Add"><required>
-        选项六  </required></添加></操作>
-      text
-      <选项><一/><二/><三/><四/><五/><六/><七/></选项>
-      <第三个子元素><忽略/></第三个子元素>
-    </多选项>
+        选项六  </required></添加></操作> text <选项><一/><二/><三/><四/><五/><六/><七/></选项>
+      <第三个子元素><忽略/></第三个子元素></多选项>
     <深层><嵌套><藏起来><操作><添加/></操作></藏起来></嵌套></深层>
-  </甲组>
-  <乙组>
+  </甲组><乙组>
     <重复项><操作><添加 proc="second"/></操作></重复项>
     <修改 proc="group-level"/>
-  </乙组>
-</ImOperation>)");
+  </乙组></ImOperation>)");
 
 // A sample application folder with its catalogue and operations file loaded.
 struct Sample {
