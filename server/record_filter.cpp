@@ -52,8 +52,11 @@ std::optional<RecordFilter> RecordFilter::fromConditionItem(const XmlElement& it
         return filter;
     int position = 0;
     for (const XmlElement& field : item.childElements()) {
+        // A preserved field is a fixed condition the console's editor keeps but never shows;
+        // a preserved element without a field name is only carried along.
         if (field.name() != QLatin1String("field") ||
-            field.hasAttribute(QStringLiteral("preserved")))
+            (field.hasAttribute(QStringLiteral("preserved")) &&
+             field.attribute(QStringLiteral("name")).trimmed().isEmpty()))
             continue;
         ++position;
         const QString label = field.attribute(QStringLiteral("display"));

@@ -25,18 +25,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("server");
         QTest::addColumn<int>("request");
         QTest::addColumn<QString>("address");
-        QTest::newRow("login, final slash")
-            << "http://srv/" << int(Request::Login) << "http://srv/M6KVX/login.asp";
-        QTest::newRow("login, no final slash")
-            << "http://srv" << int(Request::Login) << "http://srv/M6KVX/login.asp";
-        QTest::newRow("login, blank after the slash stays")
-            << "http://srv/ " << int(Request::Login) << "http://srv/ M6KVX/login.asp";
-        QTest::newRow("login, blank without slash")
-            << "http://srv " << int(Request::Login) << "http://srv /M6KVX/login.asp";
-        QTest::newRow("import") << "http://srv:8080/app" << int(Request::Import)
-                                << "http://srv:8080/app/M6Kvx/import.asp";
-        QTest::newRow("export") << "https://srv/app/" << int(Request::Export)
-                                << "https://srv/app/M6Kvx/import.asp";
+        auto row = [](const char* tag, const char* server, Request request, const char* address) {
+            QTest::newRow(tag) << QString(server) << int(request) << QString(address);
+        };
+        row("login, final slash", "http://srv/", Request::Login, "http://srv/M6KVX/login.asp");
+        row("login, no final slash", "http://srv", Request::Login, "http://srv/M6KVX/login.asp");
+        row("login, blank after the slash stays", "http://srv/ ", Request::Login,
+            "http://srv/ M6KVX/login.asp");
+        row("login, blank without slash", "http://srv ", Request::Login,
+            "http://srv /M6KVX/login.asp");
+        row("import", "http://srv:8080/app", Request::Import,
+            "http://srv:8080/app/M6Kvx/import.asp");
+        row("export", "https://srv/app/", Request::Export, "https://srv/app/M6Kvx/import.asp");
     }
     void buildsAddresses() {
         QFETCH(QString, server);

@@ -89,8 +89,11 @@ private Q_SLOTS:
             << QStringList{"C10", "C2"};
         QTest::newRow("connective of the last condition is ignored")
             << field("class", "=", "02", o) << QStringList{"C2"};
-        QTest::newRow("preserved element is no condition")
+        QTest::newRow("preserved field is a fixed condition")
             << preserved("disabled", "=", "1") + field("class", "=", "01")
+            << QStringList{"C3"};
+        QTest::newRow("preserved element without a name is carried only")
+            << preserved("", "=", "1") + field("class", "=", "01")
             << QStringList{"C1", "C3"};
         QTest::newRow("other elements are no condition")
             << QStringLiteral("<sort name='class' operation='=' value='99'/>") +
