@@ -8,6 +8,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -37,6 +38,9 @@ QWidget* FrmImport::createSelector() {
     m_selector = named(new QGroupBox(this), QStringLiteral("frmSelector"));
     m_tree = named(new CatalogueTree(m_selector), QStringLiteral("Dir"));
     m_tree->setHeaderHidden(true);
+    // Long labels scroll rather than being cut short.
+    m_tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_tree->header()->setStretchLastSection(false);
     m_list = named(new QListWidget(m_selector), QStringLiteral("lstSelected"));
     m_moveIn = named(new QPushButton(QStringLiteral(">"), m_selector), QStringLiteral("cmdMoveIn"));
     m_moveOut =
@@ -61,8 +65,8 @@ QWidget* FrmImport::createSelector() {
     lists->addWidget(m_tree, 1, 0);
     lists->addLayout(moveButtons, 1, 1);
     lists->addWidget(m_list, 1, 2);
-    lists->setColumnStretch(0, 1);
-    lists->setColumnStretch(2, 1);
+    lists->setColumnStretch(0, 3);
+    lists->setColumnStretch(2, 2);
 
     auto* modes = new QHBoxLayout;
     modes->addWidget(m_importMode);
