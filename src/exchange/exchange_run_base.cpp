@@ -12,6 +12,7 @@ namespace kvx {
 namespace {
 
 const QString kTitle = QStringLiteral("提示");
+const QString kXmlFilter = QStringLiteral("Xml Fiels (*.xml)|*.xml|All Files (*.*)|*.*");
 
 // A message box cannot show megabytes of text: a long answer is cut for showing.
 constexpr qsizetype kShownAnswerBytes = 4000;
@@ -86,6 +87,16 @@ CatalogueItem ExchangeRunBase::findItem(const QString& label) {
     if (item.isNull())
         warn(label + QStringLiteral("在Dir.xml文件中不存在！"));
     return item;
+}
+
+QString ExchangeRunBase::ChooseImportFile(const QString& label) {
+    return m_services.prompter.openFile(QStringLiteral("选择导入文件：") + label, kXmlFilter,
+                                        QString());
+}
+
+QString ExchangeRunBase::ChooseExportFile(const QString& label) {
+    return m_services.prompter.saveFile(QStringLiteral("选择导出文件：") + label, kXmlFilter,
+                                        QString());
 }
 
 XmlDocument ExchangeRunBase::exchange(QByteArray body) {

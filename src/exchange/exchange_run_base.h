@@ -43,6 +43,9 @@ protected:
     // The catalogue's exchange item of the label; null (and the message shown) when the
     // catalogue has none.
     CatalogueItem findItem(const QString& label);
+    // The open and save dialogs of the runs; cancelling gives an empty path.
+    QString ChooseImportFile(const QString& label);
+    QString ChooseExportFile(const QString& label);
     // Posts the document's bytes and reads the answer; a null document when the request
     // failed or the answer is not XML (the message has been shown).
     XmlDocument exchange(QByteArray body);

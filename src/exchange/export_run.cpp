@@ -12,7 +12,6 @@ namespace kvx {
 
 namespace {
 
-const QString kXmlFilter = QStringLiteral("Xml Fiels (*.xml)|*.xml|All Files (*.*)|*.*");
 const QString kValue = QStringLiteral("value");
 
 class ExportRun : public ExchangeRunBase {
@@ -73,8 +72,7 @@ ExchangeRunBase::ItemEnd ExportRun::runItem(const SelectedExchangeItem& selected
     }
     QString path = conditionItem.attribute(QStringLiteral("exportfile")).trimmed();
     if (path.isEmpty())
-        path = m_services.prompter.saveFile(QStringLiteral("选择导出文件：") + label, kXmlFilter,
-                                            QString());
+        path = ChooseExportFile(label);
     if (path.isEmpty())
         return ItemEnd::Skipped;
 

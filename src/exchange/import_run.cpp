@@ -13,7 +13,6 @@ namespace kvx {
 namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
-const QString kXmlFilter = QStringLiteral("Xml Fiels (*.xml)|*.xml|All Files (*.*)|*.*");
 
 class ImportRun : public ExchangeRunBase {
 public:
@@ -24,7 +23,6 @@ public:
 
 private:
     ItemEnd runItem(const SelectedExchangeItem& item, int position) override;
-    QString chooseImportFile(const CatalogueItem& item);
     // Loads the file as a document of the item; false (and the message shown) when it is not.
     bool loadItemDocument(const QString& path, const CatalogueItem& item, ImportDocument& document);
     // The item's entry in the operations file as the directives need it. False, with
@@ -77,7 +75,7 @@ ExchangeRunBase::ItemEnd ImportRun::runItem(const SelectedExchangeItem& selected
     const XmlElement conditionItem = m_setup.conditionItem(item.interfaceName, label, m_senderCode);
     QString path = conditionItem.attribute(QStringLiteral("importfile")).trimmed();
     if (path.isEmpty())
-        path = chooseImportFile(item);
+        path = ChooseImportFile(label);
     if (path.isEmpty())
         return ItemEnd::Skipped;
     ImportDocument document;
@@ -104,11 +102,6 @@ ExchangeRunBase::ItemEnd ImportRun::runItem(const SelectedExchangeItem& selected
     m_summary.report += kCrLf + block;
     showProgress(QStringLiteral("导入") + label + QStringLiteral("结束！"), position);
     return ItemEnd::Exchanged;
-}
-
-QString ImportRun::chooseImportFile(const CatalogueItem& item) {
-    return m_services.prompter.openFile(QStringLiteral("选择导入文件：") + item.label, kXmlFilter,
-                                        QString());
 }
 
 bool ImportRun::loadItemDocument(const QString& path, const CatalogueItem& item,
