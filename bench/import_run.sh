@@ -52,6 +52,8 @@ echo "time ratio: ${time_ratio} (target <= 1.5); memory ratio: ${memory_ratio} (
 echo "display window, report of $records lines ($display_whole): painted after ${shown_ms} ms," \
   "scrolled to the end and painted again after ${scrolled_ms} ms more (target: each under 2000 ms)"
 status=0
+# The label line, one line per record and the empty lines around the block.
+[ "$lines" = $((records + 3)) ] || { echo "the import run did not report every record"; status=1; }
 within "$time_ratio" 1.5 || { echo "time target missed"; status=1; }
 within "$memory_ratio" 2 || { echo "memory target missed"; status=1; }
 [ "$display_whole" = whole ] && [ "$shown_ms" -lt 2000 ] && [ "$scrolled_ms" -lt 2000 ] ||
