@@ -150,7 +150,7 @@ bool ImportRun::findOperationsEntry(const SelectedExchangeItem& item, Operations
     const QString operation = OperationNameOf(item.operationString).trimmed();
     const XmlElement operationElement = operations->findOperationElement(operation);
     if (operationElement.isNull() || !operationElement.hasAttribute(QStringLiteral("proc"))) {
-        *error = OperationsFile::relativePath().mid(1) + QStringLiteral("中的操作“") + operation +
+        *error = QStringLiteral("ImOperation.xml中的操作“") + operation +
                  QStringLiteral("”没有proc属性！");
         return false;
     }

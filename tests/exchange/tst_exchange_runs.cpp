@@ -347,7 +347,7 @@ private Q_SLOTS:
         QTest::addColumn<bool>("operationsLoaded");
         QTest::addColumn<QString>("message"); // %1: the application folder
         QTest::newRow("operation without proc")
-            << true << "xml\\operation\\ImOperation.xml中的操作“核对”没有proc属性！";
+            << true << "ImOperation.xml中的操作“核对”没有proc属性！";
         QTest::newRow("operations file missing")
             << false << "%1/xml/operation/ImOperation.xml文件不存在！";
     }
