@@ -50,6 +50,10 @@ public:
     }
     // The window's connection to the mail component; null: exported files stay queued.
     void setMailTransport(MailTransport* transport) { m_mailTransport = transport; }
+    // An exchange mail arrived at this window's transport: received data is taken in through
+    // the mail transfer window only, so the operator is pointed there and the mail is left
+    // alone. Returns the answer to the transport: true, abandon.
+    bool onMailArrived();
 
 protected:
     void showEvent(QShowEvent* event) override;
