@@ -89,14 +89,15 @@ CatalogueItem ExchangeRunBase::findItem(const QString& label) {
     return item;
 }
 
+// The dialogs open in the application folder rather than wherever the program was started.
 QString ExchangeRunBase::ChooseImportFile(const QString& label) {
     return m_services.prompter.openFile(QStringLiteral("选择导入文件：") + label, kXmlFilter,
-                                        QString());
+                                        m_services.folder.root());
 }
 
 QString ExchangeRunBase::ChooseExportFile(const QString& label) {
     return m_services.prompter.saveFile(QStringLiteral("选择导出文件：") + label, kXmlFilter,
-                                        QString());
+                                        m_services.folder.root());
 }
 
 XmlDocument ExchangeRunBase::exchange(QByteArray body) {
