@@ -1,6 +1,7 @@
 #include "app/frm_about.h"
 
 #include "app/product.h"
+#include "platform/named_widgets.h"
 #include "platform/prompter.h"
 
 #include <QGridLayout>
@@ -10,16 +11,6 @@
 #include <QStyle>
 
 namespace kvx {
-
-namespace {
-
-QLabel* makeLabel(const QString& text, const QString& name, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    return label;
-}
-
-} // namespace
 
 FrmAbout::FrmAbout(Prompter& prompter, QWidget* parent)
     : QDialog(parent)

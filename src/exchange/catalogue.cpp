@@ -1,6 +1,7 @@
 #include "exchange/catalogue.h"
 
 #include "exchange/element_search.h"
+#include "exchange/installed_document.h"
 
 namespace kvx {
 
@@ -22,15 +23,11 @@ QString Catalogue::relativePath() {
 }
 
 QString Catalogue::missingFileMessage(const AppFolder& folder) {
-    return folder.displayPath(relativePath()) + QStringLiteral("文件不存在！");
+    return InstalledDocument::missingFileMessage(folder, relativePath());
 }
 
 bool Catalogue::load(const AppFolder& folder, QString* error) {
-    XmlDocument loaded = XmlDocument::fromFile(folder.resolve(relativePath()), error);
-    if (loaded.isNull())
-        return false;
-    m_document = std::move(loaded);
-    return true;
+    return InstalledDocument::load(folder, relativePath(), m_document, error);
 }
 
 XmlElement Catalogue::find(const QString& label) const {

@@ -2,6 +2,7 @@
 #include "exchange/frm_import.h"
 #include "exchange/operation_panel.h"
 #include "exchange/run_progress_frame.h"
+#include "platform/named_widgets.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -18,15 +19,6 @@
 // The controls of the exchange window and where they sit; what they do is in frm_import.cpp.
 
 namespace kvx {
-
-namespace {
-
-template <typename Widget> Widget* named(Widget* widget, const QString& name) {
-    widget->setObjectName(name);
-    return widget;
-}
-
-} // namespace
 
 void FrmImport::createControls() {
     auto* layout = new QHBoxLayout(this);

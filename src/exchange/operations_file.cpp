@@ -1,6 +1,7 @@
 #include "exchange/operations_file.h"
 
 #include "exchange/element_search.h"
+#include "exchange/installed_document.h"
 
 namespace kvx {
 
@@ -9,15 +10,11 @@ QString OperationsFile::relativePath() {
 }
 
 QString OperationsFile::missingFileMessage(const AppFolder& folder) {
-    return folder.displayPath(relativePath()) + QStringLiteral("文件不存在！");
+    return InstalledDocument::missingFileMessage(folder, relativePath());
 }
 
 bool OperationsFile::load(const AppFolder& folder, QString* error) {
-    XmlDocument loaded = XmlDocument::fromFile(folder.resolve(relativePath()), error);
-    if (loaded.isNull())
-        return false;
-    m_document = std::move(loaded);
-    return true;
+    return InstalledDocument::load(folder, relativePath(), m_document, error);
 }
 
 XmlElement OperationsFile::findEntryElement(const QString& label) const {

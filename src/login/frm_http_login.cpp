@@ -7,6 +7,7 @@
 #include "login/login_verdict.h"
 #include "platform/clock.h"
 #include "platform/http_client.h"
+#include "platform/named_widgets.h"
 #include "platform/services.h"
 #include "settings/login_settings.h"
 #include "settings/settings_file.h"
@@ -20,29 +21,6 @@
 #include <QPushButton>
 
 namespace kvx {
-
-namespace {
-
-QLabel* makeLabel(const QString& caption, const QString& name, QWidget* parent) {
-    auto* label = new QLabel(caption, parent);
-    label->setObjectName(name);
-    return label;
-}
-
-QLineEdit* makeBox(const QString& name, QWidget* parent) {
-    auto* box = new QLineEdit(parent);
-    box->setObjectName(name);
-    return box;
-}
-
-QPushButton* makeButton(const QString& caption, const QString& name, QWidget* parent) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    return button;
-}
-
-} // namespace
 
 FrmHttpLogin::FrmHttpLogin(Services& services, LoginContext& context, QWidget* parent)
     : QDialog(parent)

@@ -1,6 +1,7 @@
 #include "settings/frm_path.h"
 
 #include "platform/app_folder.h"
+#include "platform/named_widgets.h"
 #include "platform/prompter.h"
 #include "settings/path_dlg.h"
 #include "settings/path_settings.h"
@@ -14,18 +15,6 @@
 #include <QPushButton>
 
 namespace kvx {
-
-namespace {
-
-QPushButton* makeButton(const QString& caption, const QString& name, QWidget* parent) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    // Enter in a folder box has its own meaning; it must not press a button of the dialog.
-    button->setAutoDefault(false);
-    return button;
-}
-
-} // namespace
 
 FrmPath::FrmPath(PathSettings& settings, const AppFolder& folder, Prompter& prompter,
                  QWidget* parent)

@@ -1,0 +1,19 @@
+#include "exchange/installed_document.h"
+
+namespace kvx {
+
+QString InstalledDocument::missingFileMessage(const AppFolder& folder,
+                                              const QString& relativePath) {
+    return folder.displayPath(relativePath) + QStringLiteral("文件不存在！");
+}
+
+bool InstalledDocument::load(const AppFolder& folder, const QString& relativePath,
+                             XmlDocument& document, QString* error) {
+    XmlDocument loaded = XmlDocument::fromFile(folder.resolve(relativePath), error);
+    if (loaded.isNull())
+        return false;
+    document = std::move(loaded);
+    return true;
+}
+
+} // namespace kvx
