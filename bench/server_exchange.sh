@@ -53,6 +53,7 @@ prepare() { rm -f "$work/plain.sqlite"; }
 read -r sqlite_s _ < <(best /dev/null sqlite3 -init "$work/insert.sql" "$work/plain.sqlite" .quit)
 unset -f prepare
 
+: >"$work/server.out" # exists before the server writes to it
 "$server" --listen 127.0.0.1:0 --demo \
   --data "$work/store.sqlite" >"$work/server.out" 2>"$work/server.log" &
 server_pid=$!
