@@ -38,13 +38,6 @@ QString storedName(ServerFixture& server, const QString& roottag, const QString&
     return XmlDocument::fromString(record->xml).selectFirst(QStringLiteral("//name")).text();
 }
 
-QStringList outcomes(const XmlDocument& result) {
-    QStringList list;
-    for (const ResultItem& item : resultItems(result))
-        list.append(item.succeed + QLatin1Char(' ') + item.key + QLatin1Char(' ') + item.dsc);
-    return list;
-}
-
 } // namespace
 
 class ServerImportTest : public QObject {
