@@ -109,14 +109,6 @@ QByteArray queryEnvelope(const QString& roottag, const QString& fields, const QS
                         encryptedPassword(credentials.password)));
 }
 
-QList<ResultItem> resultItems(const XmlDocument& result) {
-    QList<ResultItem> items;
-    for (const XmlElement& item : result.select(u"//item"_s))
-        items.append({item.attribute(u"succeed"_s), item.attribute(u"key"_s),
-                      item.attribute(u"dsc"_s), item});
-    return items;
-}
-
 QStringList outcomes(const XmlDocument& result) {
     QStringList lines;
     for (const XmlElement& item : result.select(u"//item"_s))

@@ -74,15 +74,7 @@ QByteArray queryEnvelope(const QString& roottag, const QString& fields = {},
                          const QString& exportNeedExch = QStringLiteral("n"),
                          const Credentials& credentials = {});
 
-// (succeed, key, dsc) of every `item` of a result document.
-struct ResultItem {
-    QString succeed;
-    QString key;
-    QString dsc;
-    XmlElement element;
-};
-QList<ResultItem> resultItems(const XmlDocument& result);
-// The same items as "succeed key dsc" lines.
+// "succeed key dsc" of every `item` of a result document.
 QStringList outcomes(const XmlDocument& result);
 
 // The keys (by the "code" child) of the records in a data document, in order.
