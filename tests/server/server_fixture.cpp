@@ -9,6 +9,8 @@
 
 namespace kvx::test {
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QByteArray asGb2312(const QString& text) {
@@ -29,7 +31,7 @@ QString encryptedPassword(const QString& password) {
 }
 
 ServerFixture::ServerFixture(HttpSettings settings, Content content) {
-    if (!m_store.open(storePath()))
+    if (!m_store.open(m_dir.filePath(u"store.sqlite"_s)))
         qFatal("cannot open the test store");
     m_service = std::make_unique<ExchangeService>(m_store);
     if (content == Content::DemoData) {
@@ -49,19 +51,16 @@ ServerFixture::ServerFixture(HttpSettings settings, Content content) {
 
 void ServerFixture::addTestAccess() {
     AccessRegistry& access = m_service->access();
-    access.addOperator(QStringLiteral("demo"), encryptedPassword(QStringLiteral("demo")),
-                       RightKey::All);
-    access.addOperator(QStringLiteral("viewer"), encryptedPassword(QStringLiteral("viewer")),
-                       {RightKey::Execute});
-    access.addOperator(QStringLiteral("clerk"), encryptedPassword(QStringLiteral("clerk")),
-                       {RightKey::Configure});
-    access.addSender(QStringLiteral("001"), QStringLiteral("北京"));
-    access.addSender(QStringLiteral("002"), QStringLiteral("上海"));
-    access.addSender(QStringLiteral("009"), QStringLiteral("停用"), true);
+    access.addOperator(u"demo"_s, encryptedPassword(u"demo"_s), RightKey::All);
+    access.addOperator(u"viewer"_s, encryptedPassword(u"viewer"_s), {RightKey::Execute});
+    access.addOperator(u"clerk"_s, encryptedPassword(u"clerk"_s), {RightKey::Configure});
+    access.addSender(u"001"_s, u"北京"_s);
+    access.addSender(u"002"_s, u"上海"_s);
+    access.addSender(u"009"_s, u"停用"_s, true);
 }
 
 QString ServerFixture::baseUrl() const {
-    return QStringLiteral("http://127.0.0.1:%1/").arg(m_port);
+    return u"http://127.0.0.1:%1/"_s.arg(m_port);
 }
 
 HttpResult ServerFixture::post(const QString& page, const QByteArray& body) {
@@ -78,57 +77,51 @@ XmlDocument ServerFixture::exchangeDocument(const QByteArray& body) {
 }
 
 QByteArray loginRequest(const QString& user, const QString& password, const QString& sender) {
-    XmlDocument request = XmlDocument::create(QStringLiteral("opinfo"));
-    request.root().setAttribute(QStringLiteral("uid"), user);
-    request.root().setAttribute(QStringLiteral("pwd"), encryptedPassword(password));
-    request.root().setAttribute(QStringLiteral("date"), QStringLiteral("2026-03-15"));
-    request.root().setAttribute(QStringLiteral("sender"), sender);
+    XmlDocument request = XmlDocument::create(u"opinfo"_s);
+    request.root().setAttribute(u"uid"_s, user);
+    request.root().setAttribute(u"pwd"_s, encryptedPassword(password));
+    request.root().setAttribute(u"date"_s, u"2026-03-15"_s);
+    request.root().setAttribute(u"sender"_s, sender);
     return request.toBytes();
 }
 
 QByteArray importDocument(const QString& roottag, const QString& proc, const QString& records,
                           const QString& extraAttributes, const QString& sender,
                           const Credentials& credentials) {
-    return asGb2312(
-        QStringLiteral("<?xml version='1.0' encoding='gb2312'?>"
-                       "<ztinterface sender='%1' receiver='m6' roottag='%2' docid='42' "
-                       "proc='%3' %4>%5"
-                       "<opinfo operator='%6' pwd='%7' date='2026-03-15'/></ztinterface>")
-            .arg(sender, roottag, proc, extraAttributes, records, credentials.user,
-                 encryptedPassword(credentials.password)));
+    return asGb2312(u"<?xml version='1.0' encoding='gb2312'?>"
+                    "<ztinterface sender='%1' receiver='m6' roottag='%2' docid='42' proc='%3' %4>"
+                    "%5<opinfo operator='%6' pwd='%7' date='2026-03-15'/></ztinterface>"_s.arg(
+                        sender, roottag, proc, extraAttributes, records, credentials.user,
+                        encryptedPassword(credentials.password)));
 }
 
 QByteArray queryEnvelope(const QString& roottag, const QString& fields, const QString& sender,
                          const QString& exportNeedExch, const Credentials& credentials) {
     const QString item =
-        fields.isEmpty()
-            ? QString()
-            : QStringLiteral("<%1 name='label' code='%2' importfile='' exportfile=''>%3</%1>")
-                  .arg(roottag, sender, fields);
-    return asGb2312(
-        QStringLiteral("<?xml version='1.0' encoding='gb2312' ?>\r\n"
-                       "<ztinterface sender='%1' receiver='m6' roottag='%2' docid='7' "
-                       "proc='Query' codeexchanged='n' exportneedexch='%3' display='标签' "
-                       "family='组'>%4<opinfo operator='%5' pwd='%6' date='2026-03-15'/>"
-                       "</ztinterface>")
-            .arg(sender, roottag, exportNeedExch, item, credentials.user,
-                 encryptedPassword(credentials.password)));
+        fields.isEmpty() ? QString()
+                         : u"<%1 name='label' code='%2' importfile='' exportfile=''>%3</%1>"_s.arg(
+                               roottag, sender, fields);
+    return asGb2312(u"<?xml version='1.0' encoding='gb2312' ?>\r\n"
+                    "<ztinterface sender='%1' receiver='m6' roottag='%2' docid='7' proc='Query' "
+                    "codeexchanged='n' exportneedexch='%3' display='标签' family='组'>%4"
+                    "<opinfo operator='%5' pwd='%6' date='2026-03-15'/></ztinterface>"_s.arg(
+                        sender, roottag, exportNeedExch, item, credentials.user,
+                        encryptedPassword(credentials.password)));
 }
 
-QList<ResultItem> resultItems(const XmlDocument& result) {
-    QList<ResultItem> items;
-    for (const XmlElement& item : result.select(QStringLiteral("//item")))
-        items.append({item.attribute(QStringLiteral("succeed")),
-                      item.attribute(QStringLiteral("key")), item.attribute(QStringLiteral("dsc")),
-                      item});
-    return items;
+QStringList outcomes(const XmlDocument& result) {
+    QStringList lines;
+    for (const XmlElement& item : result.select(u"//item"_s))
+        lines.append(item.attribute(u"succeed"_s) + u' ' + item.attribute(u"key"_s) + u' ' +
+                     item.attribute(u"dsc"_s));
+    return lines;
 }
 
 QStringList recordKeys(const XmlDocument& data, const QString& roottag) {
     QStringList keys;
     for (const XmlElement& record : data.root().childElements()) {
         if (record.name() == roottag)
-            keys.append(recordFieldText(record, QStringLiteral("code")));
+            keys.append(recordFieldText(record, u"code"_s));
     }
     return keys;
 }

@@ -23,8 +23,6 @@ public:
     explicit ServerFixture(HttpSettings settings = {}, Content content = Content::TestAccess);
 
     ExchangeService& service() { return *m_service; }
-    StoreDatabase& store() { return m_store; }
-    QString storePath() const { return m_dir.filePath(QStringLiteral("store.sqlite")); }
     QString baseUrl() const;
     const QStringList& log() const { return m_log; }
 
@@ -35,7 +33,7 @@ public:
     HttpResult exchange(const QByteArray& body) {
         return post(QStringLiteral("M6Kvx/import.asp"), body);
     }
-    // Posts to the import page and parses the answer; fails the test on anything but 200 XML.
+    // Posts to the import page and parses the answer; a null document unless 200 and XML.
     XmlDocument exchangeDocument(const QByteArray& body);
 
 private:
@@ -53,13 +51,15 @@ private:
 // AscPwd of a password (cached: the password component is slow on purpose).
 QString encryptedPassword(const QString& password);
 
-// Documents as the console builds them, declared gb2312.
-QByteArray loginRequest(const QString& user, const QString& password, const QString& sender);
-
 struct Credentials {
     QString user = QStringLiteral("demo");
     QString password = QStringLiteral("demo");
 };
+
+// Documents as the console builds them, declared gb2312.
+QByteArray loginRequest(const QString& user = QStringLiteral("demo"),
+                        const QString& password = QStringLiteral("demo"),
+                        const QString& sender = QStringLiteral("001"));
 
 // An interface document with the given records (XML text of record elements), completed
 // with proc, sender, further root attributes ("name='value' ...") and opinfo.
@@ -74,14 +74,8 @@ QByteArray queryEnvelope(const QString& roottag, const QString& fields = {},
                          const QString& exportNeedExch = QStringLiteral("n"),
                          const Credentials& credentials = {});
 
-// (succeed, key, dsc) of every `item` of a result document.
-struct ResultItem {
-    QString succeed;
-    QString key;
-    QString dsc;
-    XmlElement element;
-};
-QList<ResultItem> resultItems(const XmlDocument& result);
+// "succeed key dsc" of every `item` of a result document.
+QStringList outcomes(const XmlDocument& result);
 
 // The keys (by the "code" child) of the records in a data document, in order.
 QStringList recordKeys(const XmlDocument& data, const QString& roottag);
