@@ -3,6 +3,7 @@
 #include "settings/login_settings.h"
 
 #include <QDir>
+#include <tuple>
 
 namespace kvx::test {
 
@@ -39,6 +40,15 @@ void RunFixture::setConditionAttribute(const QString& element, const QString& la
     }
     if (!item.setAttribute(attribute, value) || !conditions.save(path))
         qFatal("cannot change the condition file");
+}
+
+void RunFixture::nameFiles(const QString& attribute) {
+    const bool import = attribute == QLatin1String("importfile");
+    for (const auto& [element, label, code] :
+         {std::tuple("customer", "客户档案", "001"), std::tuple("department", "部门档案", "")})
+        setConditionAttribute(element, label, code, attribute,
+                              import ? sampleData(element)
+                                     : folder.filePath(QStringLiteral("out/%1.xml").arg(element)));
 }
 
 QString RunFixture::sampleData(const QString& name) const {
@@ -84,10 +94,6 @@ QByteArray resultDocumentFor(const QByteArray& postedBody, bool failFirst) {
         item.setAttribute(QStringLiteral("dsc"), fails ? QStringLiteral("编码重复") : QString());
     }
     return result.toBytes();
-}
-
-QList<QPair<QString, QString>> rootAttributes(const QByteArray& body) {
-    return XmlDocument::fromBytes(body).root().attributes();
 }
 
 } // namespace kvx::test

@@ -24,6 +24,9 @@ public:
     // missing item is added.
     void setConditionAttribute(const QString& element, const QString& label, const QString& code,
                                const QString& attribute, const QString& value);
+    // 客户档案 (the sender's own condition item) and 部门档案 (a template) name their files
+    // under the attribute: importfile copies of the samples in "in", exportfile "out/<name>.xml".
+    void nameFiles(const QString& attribute);
     // A copy of sample/data/<name>.xml below the folder; its path.
     QString sampleData(const QString& name) const;
     // Writes the bytes below the folder; the full path.
@@ -44,7 +47,7 @@ public:
     void runStarted() override { ++started; }
     void showProgress(const QString& text, int item, int count) override;
     bool cancelRequested() const override { return m_cancel; }
-    void runFinished() override { ++finished; }
+    void runFinished() override {}
     void showReport(const QString& report) override {
         reports.append(report);
         if (onReport)
@@ -55,7 +58,6 @@ public:
     void cancelAt(const QString& progressText) { m_cancelAt = progressText; }
 
     int started = 0;
-    int finished = 0;
     QStringList progress; // "text (item/count)"
     QStringList reports;
     std::function<void()> onReport;
@@ -71,8 +73,5 @@ QString demoPassword();
 // An import answer as exchange servers give it: one item per record of the posted document
 // (key = the record's code), the first record failing when `failFirst`.
 QByteArray resultDocumentFor(const QByteArray& postedBody, bool failFirst = false);
-
-// The attributes of the root of a posted document.
-QList<QPair<QString, QString>> rootAttributes(const QByteArray& body);
 
 } // namespace kvx::test
