@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QRegularExpression>
+#include <QTcpServer>
 
 using namespace kvx;
 using namespace kvx::test;
@@ -325,6 +326,30 @@ private Q_SLOTS:
             QCOMPARE(s.run.folder.read("out/customer.xml"), QByteArray("kept"));
             QCOMPARE(summary.files, QStringList{s.run.folder.filePath("out/department.xml")});
         }
+    }
+
+    // Nothing listens at the address: each item fails with the connection message and the
+    // run still goes through every item.
+    void serverDownFailsEachItem_data() {
+        QTest::addColumn<bool>("import");
+        QTest::newRow("import") << true;
+        QTest::newRow("export") << false;
+    }
+    void serverDownFailsEachItem() {
+        QFETCH(bool, import);
+        quint16 port;
+        {
+            QTcpServer probe;
+            QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+            port = probe.serverPort();
+        }
+        Scenario s(QStringLiteral("http://127.0.0.1:%1/").arg(port));
+        s.run.nameFiles(import ? "importfile" : "exportfile");
+        const RunSummary summary =
+            s.exchange(import, s.run.input({{"客户档案", "添加"}, {"部门档案", "添加"}}));
+        QCOMPARE(s.run.prompter().texts(), QStringList(2, kNoAnswer));
+        QCOMPARE(summary.end, RunSummary::End::Completed);
+        QCOMPARE(summary.exchanged, 0);
     }
 
     void errorsEndTheImportWithTheReportSoFar_data() {
