@@ -8,7 +8,8 @@
 
 namespace kvx {
 
-AppFolder::AppFolder(QString root) : m_root(QDir::cleanPath(std::move(root))) {}
+AppFolder::AppFolder(QString root)
+    : m_root(QDir::cleanPath(std::move(root))) {}
 
 AppFolder AppFolder::fromEnvironment() {
     const QString fromEnv = qEnvironmentVariable("KVX_APP_DIR");
@@ -23,14 +24,15 @@ QString AppFolder::nativeRoot() const {
 
 QString AppFolder::resolve(const QString& relativePath) const {
     QString path = m_root;
-    const QStringList parts = QString(relativePath).replace(QLatin1Char('\\'), QLatin1Char('/'))
+    const QStringList parts = QString(relativePath)
+                                  .replace(QLatin1Char('\\'), QLatin1Char('/'))
                                   .split(QLatin1Char('/'), Qt::SkipEmptyParts);
     bool onDisk = true;
     for (const QString& part : parts) {
         QString component = part;
         if (onDisk && !QFileInfo::exists(path + QLatin1Char('/') + part)) {
-            const QStringList entries =
-                QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+            const QStringList entries = QDir(path).entryList(QDir::AllEntries | QDir::Hidden |
+                                                             QDir::System | QDir::NoDotAndDotDot);
             onDisk = false;
             for (const QString& entry : entries) {
                 if (entry.compare(part, Qt::CaseInsensitive) == 0) {
@@ -57,7 +59,8 @@ bool AppFolder::makeWritable(const QString& path) {
     QFile file(path);
     if (!file.exists())
         return false;
-    return file.setPermissions(file.permissions() | QFileDevice::WriteOwner | QFileDevice::WriteUser);
+    return file.setPermissions(file.permissions() | QFileDevice::WriteOwner |
+                               QFileDevice::WriteUser);
 }
 
 bool AppFolder::writeAtomically(const QString& path, const QByteArray& bytes, QString* error) {

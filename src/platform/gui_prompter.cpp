@@ -45,8 +45,8 @@ void GuiPrompter::message(const QString& text, const QString& title, Icon icon) 
     box.exec();
 }
 
-Prompter::Answer GuiPrompter::question(const QString& text, const QString& title,
-                                       Buttons buttons, Icon icon) {
+Prompter::Answer GuiPrompter::question(const QString& text, const QString& title, Buttons buttons,
+                                       Icon icon) {
     QMessageBox box(toQt(icon), title, text, toQt(buttons), QApplication::activeWindow());
     switch (box.exec()) {
     case QMessageBox::Ok:

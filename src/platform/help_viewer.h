@@ -16,7 +16,8 @@ public:
 
 class ShellHelpViewer : public HelpViewer {
 public:
-    explicit ShellHelpViewer(Shell& shell) : m_shell(shell) {}
+    explicit ShellHelpViewer(Shell& shell)
+        : m_shell(shell) {}
     bool showTopic(const QString& helpFile, int topic) override;
 
 private:

@@ -28,8 +28,9 @@ int HttpClient::defaultTimeoutSeconds() {
 bool HttpClient::isRequestableUrl(const QString& url) {
     const QUrl parsed(url, QUrl::StrictMode);
     const QString scheme = parsed.scheme().toLower();
-    return parsed.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"))
-           && !parsed.host().isEmpty();
+    return parsed.isValid() &&
+           (scheme == QLatin1String("http") || scheme == QLatin1String("https")) &&
+           !parsed.host().isEmpty();
 }
 
 HttpResult HttpClient::post(const QString& url, const QByteArray& body,

@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
-
 #include <functional>
 
 class QNetworkAccessManager;

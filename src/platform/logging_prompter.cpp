@@ -10,7 +10,7 @@ void LoggingPrompter::message(const QString& text, const QString& title, Icon) {
 
 Prompter::Answer LoggingPrompter::question(const QString& text, const QString& title,
                                            Buttons buttons, Icon) {
-    const Answer answer = buttons == Buttons::Ok        ? Answer::Ok
+    const Answer answer = buttons == Buttons::Ok         ? Answer::Ok
                           : buttons == Buttons::OkCancel ? Answer::Cancel
                                                          : Answer::No;
     qInfo().noquote() << title << ":" << text << "(answered automatically)";

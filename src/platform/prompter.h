@@ -19,8 +19,10 @@ public:
                             Icon icon) = 0;
     // Filters use the "Description (*.xml)|*.xml|All Files (*.*)|*.*" form of the system.
     // An empty result means the person cancelled.
-    virtual QString openFile(const QString& title, const QString& filter, const QString& folder) = 0;
-    virtual QString saveFile(const QString& title, const QString& filter, const QString& folder) = 0;
+    virtual QString openFile(const QString& title, const QString& filter,
+                             const QString& folder) = 0;
+    virtual QString saveFile(const QString& title, const QString& filter,
+                             const QString& folder) = 0;
     virtual QString chooseFolder(const QString& title, const QString& folder) = 0;
 };
 

@@ -11,8 +11,8 @@ SingleInstanceGuard::SingleInstanceGuard(const QString& appFolder) {
         QCryptographicHash::hash(QDir(appFolder).absolutePath().toUtf8(), QCryptographicHash::Sha1)
             .toHex()
             .left(16);
-    m_lock = std::make_unique<QLockFile>(QDir::temp().filePath(
-        QStringLiteral("kvx-console-%1.lock").arg(QString::fromLatin1(key))));
+    m_lock = std::make_unique<QLockFile>(
+        QDir::temp().filePath(QStringLiteral("kvx-console-%1.lock").arg(QString::fromLatin1(key))));
     m_lock->setStaleLockTime(0);
     m_first = m_lock->tryLock(0);
 }

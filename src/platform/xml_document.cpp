@@ -7,11 +7,10 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QSet>
+#include <cstring>
 #include <libxml/encoding.h>
 #include <libxml/parser.h>
 #include <libxml/xmlsave.h>
-
-#include <cstring>
 
 namespace kvx {
 
@@ -47,7 +46,9 @@ int writeToDevice(void* context, const char* buffer, int length) {
     return device->write(buffer, length) == length ? length : -1;
 }
 
-int closeNothing(void*) { return 0; }
+int closeNothing(void*) {
+    return 0;
+}
 
 // True when libxml2 can write the name in the encoding without a character reference
 // (which is legal in text but breaks a name).
@@ -56,8 +57,8 @@ bool nameEncodable(xmlCharEncodingHandlerPtr handler, const QByteArray& name) {
     xmlBufferPtr out = xmlBufferCreate();
     xmlBufferAdd(in, utf8(name), name.size());
     const int rc = xmlCharEncOutFunc(handler, out, in);
-    const bool ok = rc >= 0 && xmlBufferLength(in) == 0
-                    && !std::strstr(reinterpret_cast<const char*>(xmlBufferContent(out)), "&#");
+    const bool ok = rc >= 0 && xmlBufferLength(in) == 0 &&
+                    !std::strstr(reinterpret_cast<const char*>(xmlBufferContent(out)), "&#");
     xmlBufferFree(in);
     xmlBufferFree(out);
     return ok;
@@ -102,7 +103,8 @@ XmlDocument::~XmlDocument() {
         xmlFreeDoc(m_doc);
 }
 
-XmlDocument::XmlDocument(XmlDocument&& other) noexcept : m_doc(other.m_doc) {
+XmlDocument::XmlDocument(XmlDocument&& other) noexcept
+    : m_doc(other.m_doc) {
     other.m_doc = nullptr;
 }
 
@@ -155,8 +157,8 @@ XmlDocument XmlDocument::fromFile(const QString& path, QString* error) {
     }
     xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
     const QByteArray url = path.toUtf8();
-    xmlDoc* doc = xmlCtxtReadIO(ctxt, readFromDevice, closeNothing, &file, url.constData(),
-                                nullptr, kParseOptions);
+    xmlDoc* doc = xmlCtxtReadIO(ctxt, readFromDevice, closeNothing, &file, url.constData(), nullptr,
+                                kParseOptions);
     if ((!doc || !xmlDocGetRootElement(doc)) && error)
         *error = describe(ctxt);
     xmlFreeParserCtxt(ctxt);
@@ -282,8 +284,9 @@ QString XmlDocument::toString() const {
     }
     const QString declared = encoding();
     const QString declaration =
-        declared.isEmpty() ? QStringLiteral("<?xml version=\"1.0\"?>\n")
-                           : QStringLiteral("<?xml version=\"1.0\" encoding=\"%1\"?>\n").arg(declared);
+        declared.isEmpty()
+            ? QStringLiteral("<?xml version=\"1.0\"?>\n")
+            : QStringLiteral("<?xml version=\"1.0\" encoding=\"%1\"?>\n").arg(declared);
     return declaration + QString::fromUtf8(bytes);
 }
 

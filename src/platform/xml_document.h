@@ -25,7 +25,8 @@ public:
     static void initializeLibrary();
 
     // A new document with the given root, declared in the given encoding.
-    static XmlDocument create(const QString& rootName, const QString& encoding = QStringLiteral("gb2312"));
+    static XmlDocument create(const QString& rootName,
+                              const QString& encoding = QStringLiteral("gb2312"));
     static XmlDocument fromFile(const QString& path, QString* error = nullptr);
     static XmlDocument fromBytes(const QByteArray& bytes, QString* error = nullptr);
     // Parses Unicode text, ignoring the encoding its declaration names (which is kept as
@@ -59,7 +60,8 @@ public:
     XmlElement selectFirst(const QString& xpath, const XPathVariables& variables = {}) const;
 
 private:
-    explicit XmlDocument(xmlDoc* doc) : m_doc(doc) {}
+    explicit XmlDocument(xmlDoc* doc)
+        : m_doc(doc) {}
     static XmlDocument parseMemory(const char* data, int size, const char* encoding,
                                    QString* error);
     QByteArray serialize(const char* encoding) const;

@@ -34,7 +34,8 @@ xmlNode* nextElement(xmlNode* node) {
 
 } // namespace
 
-XmlElement::XmlElement(xmlNode* node) : m_node(node) {}
+XmlElement::XmlElement(xmlNode* node)
+    : m_node(node) {}
 
 QString XmlElement::name() const {
     return m_node ? fromXml(m_node->name) : QString();
@@ -70,7 +71,8 @@ QList<QPair<QString, QString>> XmlElement::attributes() const {
     if (!m_node)
         return result;
     for (xmlAttrPtr attr = m_node->properties; attr; attr = attr->next)
-        result.append({fromXml(attr->name), takeXml(xmlNodeGetContent(reinterpret_cast<xmlNode*>(attr)))});
+        result.append(
+            {fromXml(attr->name), takeXml(xmlNodeGetContent(reinterpret_cast<xmlNode*>(attr)))});
     return result;
 }
 

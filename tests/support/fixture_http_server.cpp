@@ -73,8 +73,8 @@ void FixtureHttpServer::onReadyRead(QTcpSocket* socket) {
 
 void FixtureHttpServer::answer(QTcpSocket* socket, const Response& response) {
     QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Fixture\r\n";
-    head += "Content-Type: text/xml\r\nConnection: close\r\nContent-Length: "
-            + QByteArray::number(response.body.size()) + "\r\n\r\n";
+    head += "Content-Type: text/xml\r\nConnection: close\r\nContent-Length: " +
+            QByteArray::number(response.body.size()) + "\r\n\r\n";
     socket->write(head + response.body);
     socket->disconnectFromHost();
 }

@@ -5,7 +5,6 @@
 #include <QList>
 #include <QQueue>
 #include <QStringList>
-
 #include <functional>
 
 namespace kvx::test {

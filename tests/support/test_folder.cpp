@@ -16,8 +16,8 @@ void copyTree(const QString& from, const QString& to) {
         const QString target = to + QLatin1Char('/') + QDir(from).relativeFilePath(source);
         QDir().mkpath(QFileInfo(target).absolutePath());
         QFile::copy(source, target);
-        QFile(target).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser
-                                     | QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther);
+        QFile(target).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
+                                     QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther);
     }
 }
 } // namespace
@@ -32,14 +32,18 @@ TestFolder::TestFolder(Content content) {
 }
 
 QString TestFolder::filePath(const QString& relative) const {
-    return m_dir.path() + QLatin1Char('/') + QString(relative).replace(QLatin1Char('\\'), QLatin1Char('/')).remove(QRegularExpression(QStringLiteral("^/+")));
+    return m_dir.path() + QLatin1Char('/') +
+           QString(relative)
+               .replace(QLatin1Char('\\'), QLatin1Char('/'))
+               .remove(QRegularExpression(QStringLiteral("^/+")));
 }
 
 bool TestFolder::write(const QString& relative, const QByteArray& bytes) const {
     const QString path = filePath(relative);
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
 }
 
 QByteArray TestFolder::read(const QString& relative) const {
