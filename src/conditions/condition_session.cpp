@@ -21,11 +21,7 @@ void ConditionSession::clearItem() {
 }
 
 bool ConditionSession::open(QString* error) {
-    if (m_document.OpenConditionDocument(m_planMode))
-        return true;
-    if (error)
-        *error = m_document.failureMessage();
-    return false;
+    return m_document.OpenConditionDocument(m_planMode, error);
 }
 
 bool ConditionSession::read(const QString& senderCode, std::optional<ItemGrid>* content,
@@ -65,11 +61,8 @@ bool ConditionSession::store(const QString& senderCode, const QString& importPat
 }
 
 bool ConditionSession::write(QString* error) {
-    if (m_document.isLoaded() && !m_document.WriteConditionFile()) {
-        if (error)
-            *error = m_document.failureMessage();
+    if (m_document.isLoaded() && !m_document.WriteConditionFile(error))
         return false;
-    }
     m_gridModified = false;
     return true;
 }
