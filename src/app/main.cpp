@@ -1,6 +1,6 @@
 #include "app/app_context.h"
 #include "app/frm_main.h"
-#include "exchange/frm_import.h"
+#include "app/work_windows.h"
 #include "login/frm_http_login.h"
 #include "platform/app_folder.h"
 #include "platform/clock.h"
@@ -41,9 +41,7 @@ int main(int argc, char** argv) {
     }
 
     kvx::FrmMain frame(services, context);
-    frame.setWindowFactory(kvx::WorkWindow::ExchangeWindow, [&] {
-        return new kvx::FrmImport(services, context.login, context.attachments);
-    });
+    kvx::registerWorkWindows(frame, services, context);
     frame.show();
     app.setQuitOnLastWindowClosed(true);
     return app.exec();
