@@ -66,6 +66,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    enum Column { FieldColumn, OperatorColumn, ValueColumn, ConnectiveColumn, TypeColumn };
+
     void openEditor(int row, int column, bool showList = false);
     QWidget* editorOf(int column) const;
     bool EditInCell(int row, int column, const QWidget* editor) const;
@@ -102,7 +104,7 @@ private:
     QComboBox* m_connectives;
     QWidget* m_window = nullptr;
     QWidget* m_exempt = nullptr;
-    QObject* m_clickSwallower;
+    QObject* m_clickSwallower = nullptr;
     int m_editRow = -1;
     int m_editColumn = -1;
     QString m_typeBeforeEdit;

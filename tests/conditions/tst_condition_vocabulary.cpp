@@ -6,10 +6,11 @@
 
 using namespace kvx;
 
+Q_DECLARE_METATYPE(kvx::OpenCellEditor)
+
 namespace {
 
 const QStringList kSixOperators{"大于", "大于等于", "小于", "小于等于", "等于", "不等于"};
-const QString kNoDate = "输入的内容不是有效日期！";
 
 GridRow gridRow(const QString& field, const QString& op, const QString& value,
                 const QString& type = "文本") {
@@ -77,101 +78,53 @@ private Q_SLOTS:
         QTest::addColumn<bool>("passed");
         QTest::addColumn<QString>("after");
         QTest::addColumn<QString>("message");
-        const QString zh = "zh_CN";
-        const QString noNumber = "输入的不是有效的数字！";
-        const QString noInteger = "输入的不是有效的整数！";
-        const QString tooEarly = "输入的日期年份应大于等于1900";
-        const QString tooLate = "输入的日期年份应小于2100！";
-        const QString noBoolean = "逻辑值请输入1或0";
-        QTest::newRow("decimal left empty") << true << "小数"
-                                            << "" << zh << true << "0"
-                                            << "";
-        QTest::newRow("decimal empty in the grid") << false << "小数"
-                                                   << "" << zh << false << "" << noNumber;
-        QTest::newRow("signed decimal") << true << "小数"
-                                        << " -12.50 " << zh << true << " -12.50 "
-                                        << "";
-        QTest::newRow("fraction alone") << false << "小数"
-                                        << "+.5" << zh << true << "+.5"
-                                        << "";
-        QTest::newRow("exponent") << true << "小数"
-                                  << "1e3" << zh << false << "1e3" << noNumber;
-        QTest::newRow("group separator") << true << "小数"
-                                         << "1,000" << zh << false << "1,000" << noNumber;
-        QTest::newRow("integer left empty") << true << "整数"
-                                            << "" << zh << true << "0"
-                                            << "";
-        QTest::newRow("integer with a point") << true << "整数"
-                                              << "3.0" << zh << false << "3.0" << noInteger;
-        QTest::newRow("integer of letters") << false << "整数"
-                                            << "abc" << zh << false << "abc" << noInteger;
-        QTest::newRow("last day of 1899")
-            << true << "日期"
-            << "1899-12-31" << zh << false << "1899-12-31" << tooEarly;
-        QTest::newRow("first day of 1900") << false << "日期"
-                                           << "1900-1-1" << zh << true << "1900-01-01"
-                                           << "";
-        QTest::newRow("last day of 2100") << true << "日期"
-                                          << "2100/12/31" << zh << true << "2100-12-31"
-                                          << "";
-        QTest::newRow("first day of 2101")
-            << false << "日期"
-            << "2101-01-01" << zh << false << "2101-01-01" << tooLate;
-        QTest::newRow("today in lower case") << true << "日期"
-                                             << "today" << zh << true << "today"
-                                             << "";
-        QTest::newRow("today in the grid") << false << "日期"
-                                           << "ToDay" << zh << true << "ToDay"
-                                           << "";
-        QTest::newRow("today with a blank") << true << "日期"
-                                            << "today " << zh << false << "today " << kNoDate;
-        QTest::newRow("date left empty") << true << "日期"
-                                         << "" << zh << true << "Today"
-                                         << "";
-        QTest::newRow("date empty in the grid") << false << "日期"
-                                                << "" << zh << false << "" << kNoDate;
-        QTest::newRow("no such day") << true << "日期"
-                                     << "2026-02-30" << zh << false << "2026-02-30" << kNoDate;
-        QTest::newRow("US short date") << true << "日期"
-                                       << "3/15/26"
-                                       << "en_US" << true << "2026-03-15"
-                                       << "";
-        QTest::newRow("US short date, year 1930") << true << "日期"
-                                                  << "1/2/30"
-                                                  << "en_US" << true << "1930-01-02"
-                                                  << "";
-        QTest::newRow("German short date") << false << "日期"
-                                           << "15.03.26"
-                                           << "de_DE" << true << "2026-03-15"
-                                           << "";
-        QTest::newRow("short date, four-digit year") << true << "日期"
-                                                     << "3/15/2026"
-                                                     << "en_US" << true << "2026-03-15"
-                                                     << "";
-        QTest::newRow("year 99") << true << "日期"
-                                 << "0099-01-01" << zh << false << "0099-01-01" << tooEarly;
-        QTest::newRow("boolean with blanks") << true << "布尔"
-                                             << " 1 " << zh << true << " 1 "
-                                             << "";
-        QTest::newRow("boolean 2") << false << "布尔"
-                                   << "2" << zh << false << "2" << noBoolean;
-        QTest::newRow("boolean left empty") << true << "布尔"
-                                            << "" << zh << true << "0"
-                                            << "";
-        QTest::newRow("boolean empty in the grid") << false << "布尔"
-                                                   << "" << zh << false << "" << noBoolean;
-        QTest::newRow("text left empty") << true << "文本"
-                                         << "" << zh << true << ""
-                                         << "";
-        QTest::newRow("no field chosen") << true << ""
-                                         << "abc" << zh << true << "abc"
-                                         << "";
-        QTest::newRow("row without type") << false << ""
-                                          << "abc" << zh << false << "abc"
-                                          << "";
-        QTest::newRow("other type") << false << "货币"
-                                    << "" << zh << true << ""
-                                    << "";
+        struct Case {
+            const char *name, *type, *text, *locale;
+            bool onLeaving, passed;
+            const char *after, *message;
+        };
+        const char* noNumber = "输入的不是有效的数字！";
+        const char* noInteger = "输入的不是有效的整数！";
+        const char* noDate = "输入的内容不是有效日期！";
+        const char* early = "输入的日期年份应大于等于1900";
+        const char* noBoolean = "逻辑值请输入1或0";
+        const Case cases[] = {
+            {"decimal left empty", "小数", "", "zh_CN", true, true, "0", ""},
+            {"decimal empty in the grid", "小数", "", "zh_CN", false, false, "", noNumber},
+            {"signed decimal", "小数", " -12.50 ", "zh_CN", true, true, " -12.50 ", ""},
+            {"fraction alone", "小数", "+.5", "zh_CN", false, true, "+.5", ""},
+            {"exponent", "小数", "1e3", "zh_CN", true, false, "1e3", noNumber},
+            {"integer left empty", "整数", "", "zh_CN", true, true, "0", ""},
+            {"integer with a point", "整数", "3.0", "zh_CN", true, false, "3.0", noInteger},
+            {"last day of 1899", "日期", "1899-12-31", "zh_CN", true, false, "1899-12-31", early},
+            {"first day of 1900", "日期", "1900-1-1", "zh_CN", false, true, "1900-01-01", ""},
+            {"last day of 2100", "日期", "2100/12/31", "zh_CN", true, true, "2100-12-31", ""},
+            {"first day of 2101", "日期", "2101-01-01", "zh_CN", false, false, "2101-01-01",
+             "输入的日期年份应小于2100！"},
+            {"today in lower case", "日期", "today", "zh_CN", true, true, "today", ""},
+            {"today in the grid", "日期", "ToDay", "zh_CN", false, true, "ToDay", ""},
+            {"today with a blank", "日期", "today ", "zh_CN", true, false, "today ", noDate},
+            {"date left empty", "日期", "", "zh_CN", true, true, "Today", ""},
+            {"date empty in the grid", "日期", "", "zh_CN", false, false, "", noDate},
+            {"no such day", "日期", "2026-02-30", "zh_CN", true, false, "2026-02-30", noDate},
+            {"US short date", "日期", "3/15/26", "en_US", true, true, "2026-03-15", ""},
+            {"US short date of 1930", "日期", "1/2/30", "en_US", true, true, "1930-01-02", ""},
+            {"German short date", "日期", "15.03.2026", "de_DE", false, true, "2026-03-15", ""},
+            {"year 99", "日期", "0099-01-01", "zh_CN", true, false, "0099-01-01", early},
+            {"boolean with blanks", "布尔", " 1 ", "zh_CN", true, true, " 1 ", ""},
+            {"boolean 2", "布尔", "2", "zh_CN", false, false, "2", noBoolean},
+            {"boolean left empty", "布尔", "", "zh_CN", true, true, "0", ""},
+            {"boolean empty in the grid", "布尔", "", "zh_CN", false, false, "", noBoolean},
+            {"text left empty", "文本", "", "zh_CN", true, true, "", ""},
+            {"no field chosen", "", "abc", "zh_CN", true, true, "abc", ""},
+            {"row without type", "", "abc", "zh_CN", false, false, "abc", ""},
+            {"other type", "货币", "", "zh_CN", false, true, "", ""},
+        };
+        for (const Case& c : cases) {
+            QTest::newRow(c.name) << c.onLeaving << QString(c.type) << QString(c.text)
+                                  << QString(c.locale) << c.passed << QString(c.after)
+                                  << QString(c.message);
+        }
     }
     void valueChecks() {
         QFETCH(bool, onLeaving);
@@ -201,80 +154,61 @@ private Q_SLOTS:
             QVERIFY2(!cmbCode_KeyPress(c), qPrintable(QString::number(c.unicode())));
     }
 
+    // The first failing row and column with the message, or "passed"; and the value box after.
     void gridCheck_data() {
         QTest::addColumn<QList<GridRow>>("rows");
-        QTest::addColumn<int>("editorRow");
-        QTest::addColumn<int>("editorColumn");
-        QTest::addColumn<bool>("selected");
-        QTest::addColumn<QString>("boxText");
-        QTest::addColumn<int>("row");
-        QTest::addColumn<int>("column");
-        QTest::addColumn<QString>("message");
+        QTest::addColumn<OpenCellEditor>("editor");
+        QTest::addColumn<QString>("outcome");
         QTest::addColumn<QString>("boxAfter");
         const GridRow good = gridRow("客户编码", "等于", "C001");
-        const QString noOperator = "第3行逻辑运算符列数据不能为空！\r";
-        QTest::newRow("all good") << QList<GridRow>{good, good} << -1 << -1 << false << "" << -1
-                                  << -1 << ""
+        const OpenCellEditor none;
+        QTest::newRow("all good") << QList<GridRow>{good, good} << none << "passed"
                                   << "";
         QTest::newRow("third row without operator")
-            << QList<GridRow>{good, good, gridRow("客户编码", "", "x"), gridRow("", "", "")} << -1
-            << -1 << false << "" << 3 << 1 << noOperator << "";
+            << QList<GridRow>{good, good, gridRow("客户编码", "", "x"), gridRow("", "", "")} << none
+            << "3 1 第3行逻辑运算符列数据不能为空！\r"
+            << "";
         QTest::newRow("field list open without selection over a filled cell")
-            << QList<GridRow>{good, good} << 2 << 0 << false << "" << 2 << 0
-            << "第2行选择项列数据不能为空！\r"
+            << QList<GridRow>{good, good} << OpenCellEditor{2, 0, false, {}}
+            << "2 0 第2行选择项列数据不能为空！\r"
             << "";
         QTest::newRow("operator list open with a selection over an empty cell")
-            << QList<GridRow>{gridRow("客户编码", "", "x")} << 1 << 1 << true << "" << -1 << -1
-            << ""
+            << QList<GridRow>{gridRow("编码", "", "x")} << OpenCellEditor{1, 1, true, {}}
+            << "passed"
             << "";
-        QTest::newRow("text row with empty value") << QList<GridRow>{gridRow("名称", "等于", "")}
-                                                   << -1 << -1 << false << "" << -1 << -1 << ""
-                                                   << "";
+        QTest::newRow("text row with empty value")
+            << QList<GridRow>{gridRow("名称", "等于", "")} << none << "passed"
+            << "";
         QTest::newRow("decimal row with empty value")
-            << QList<GridRow>{good, gridRow("信用额度", "大于", "", "小数")} << -1 << -1 << false
-            << "" << 2 << 2 << "第2行值列数据不能为空！\r"
+            << QList<GridRow>{good, gridRow("额度", "大于", "", "小数")} << none
+            << "2 2 第2行值列数据不能为空！\r"
             << "";
         QTest::newRow("value box open: its check speaks, by the row's type")
-            << QList<GridRow>{gridRow("停用", "等于", "1", "布尔")} << 1 << 2 << false << "2" << 1
-            << 2 << "逻辑值请输入1或0"
+            << QList<GridRow>{gridRow("停用", "等于", "1", "布尔")}
+            << OpenCellEditor{1, 2, false, "2"} << "1 2 逻辑值请输入1或0"
             << "2";
         QTest::newRow("value box open: a date is rewritten")
-            << QList<GridRow>{gridRow("日期", "等于", "", "日期")} << 1 << 2 << false << "2026-3-1"
-            << -1 << -1 << ""
+            << QList<GridRow>{gridRow("日期", "等于", "", "日期")}
+            << OpenCellEditor{1, 2, false, "2026-3-1"} << "passed"
             << "2026-03-01";
         QTest::newRow("value box open on a row without type: silent")
-            << QList<GridRow>{gridRow("旧字段", "等于", "x", "")} << 1 << 2 << false << "x" << 1
-            << 2 << ""
+            << QList<GridRow>{gridRow("旧字段", "等于", "x", "")}
+            << OpenCellEditor{1, 2, false, "x"} << "1 2 "
             << "x";
     }
     void gridCheck() {
         QFETCH(QList<GridRow>, rows);
-        QFETCH(int, editorRow);
-        QFETCH(int, editorColumn);
-        QFETCH(bool, selected);
-        QFETCH(QString, boxText);
-        QFETCH(int, row);
-        QFETCH(int, column);
-        QFETCH(QString, message);
+        QFETCH(OpenCellEditor, editor);
+        QFETCH(QString, outcome);
         QFETCH(QString, boxAfter);
-        const GridCheck check =
-            ValidInput(rows, {editorRow, editorColumn, selected, boxText}, QLocale("zh_CN"));
-        QCOMPARE(check.passed, row < 0);
-        QCOMPARE(check.row, row);
-        QCOMPARE(check.column, column);
-        QCOMPARE(check.message, message);
+        const GridCheck check = ValidInput(rows, editor, QLocale("zh_CN"));
+        QCOMPARE(check.passed
+                     ? QString("passed")
+                     : QString("%1 %2 %3").arg(check.row).arg(check.column).arg(check.message),
+                 outcome);
         QCOMPARE(check.valueText, boxAfter);
-        const bool gridMessage = message.endsWith('\r');
-        QCOMPARE(check.icon, gridMessage ? Prompter::Icon::Warning : Prompter::Icon::None);
-    }
-
-    void storedRowsAndGridRows() {
-        const QList<ConditionField> fields{{"停用", "布尔"}, {"停用", "文本"}, {"日期", "日期"}};
-        QCOMPARE(gridRowOf({"停用", "<>", "1", "or", {}}, fields),
-                 (GridRow{"停用", "不等于", "1", "或者", "布尔"}));
-        QCOMPARE(gridRowOf({"旧", "=>", "1", "", {}}, fields), (GridRow{"旧", "", "1", "", ""}));
-        QCOMPARE(conditionRowOf({"日期", "小于等于", "Today", "", "日期"}),
-                 (ConditionRow{"日期", "<=", "Today", "and", "日期"}));
+        QCOMPARE(check.icon,
+                 outcome.endsWith('\r') ? Prompter::Icon::Warning : Prompter::Icon::None);
     }
 
     // The project class must be set before the project number and deleted after it.
