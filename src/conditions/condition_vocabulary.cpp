@@ -88,13 +88,12 @@ bool txtValue_KeyPress(QChar typed) {
 }
 
 bool cmbCode_KeyPress(QChar typed) {
-    const char16_t code = typed.unicode();
-    if ((code >= u'0' && code <= u'9') || (code >= u'a' && code <= u'z') ||
-        (code >= u'A' && code <= u'Z'))
-        return true;
+    static const QString allowed =
+        QStringLiteral("1234567890abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ");
     // Editing and navigation keys as the keyboard delivers them, and the hyphen.
     constexpr std::array<char16_t, 12> kept{1, 2, 4, 8, 9, 13, 16, 17, 20, 27, 45, 144};
-    return std::find(kept.begin(), kept.end(), code) != kept.end();
+    return allowed.contains(typed) ||
+           std::find(kept.begin(), kept.end(), typed.unicode()) != kept.end();
 }
 
 } // namespace kvx

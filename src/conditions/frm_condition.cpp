@@ -8,6 +8,7 @@
 #include "login/product.h"
 #include "platform/prompter.h"
 #include "platform/services.h"
+#include "platform/shared_texts.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -22,7 +23,6 @@ namespace {
 
 const QString kCaption = QStringLiteral("导入导出设置");
 const QString kCodeRequired = QStringLiteral("注册编码不能为空!");
-const QString kXmlFilter = QStringLiteral("Xml Fiels (*.xml)|*.xml|All Files (*.*)|*.*");
 
 QMdiArea* mdiAreaOf(QWidget* widget) {
     for (; widget; widget = widget->parentWidget()) {
@@ -88,6 +88,19 @@ FrmCondition* FrmCondition::openNew(QWidget* opener, Services& services,
     }
     if (!senderCode.isEmpty())
         editor->fixSenderCode(senderCode);
+    return editor;
+}
+
+FrmCondition* FrmCondition::openForSchedule(QWidget* opener, Services& services,
+                                            const QString& loginSenderCode,
+                                            const QString& scheduleCode) {
+    if (scheduleCode.trimmed().isEmpty()) {
+        services.prompter.message(SharedText::senderCodeToChoose(), SharedText::promptTitle(),
+                                  Prompter::Icon::Warning);
+        return nullptr;
+    }
+    FrmCondition* editor = openNew(opener, services, loginSenderCode, true, scheduleCode);
+    editor->raise();
     return editor;
 }
 
@@ -232,11 +245,12 @@ void FrmCondition::onBrowseClicked(QLineEdit* box, bool import) {
     if (refuseWithoutCode())
         return;
     const QString start = box->text().trimmed().isEmpty() ? m_services.folder.root() : box->text();
+    const QString label = m_tree->selectedLabel();
     const QString title =
-        (import ? QStringLiteral("选择导入文件：") : QStringLiteral("选择导出文件：")) +
-        m_tree->selectedLabel();
-    const QString chosen = import ? m_services.prompter.openFile(title, kXmlFilter, start)
-                                  : m_services.prompter.saveFile(title, kXmlFilter, start);
+        import ? SharedText::importFileTitle(label) : SharedText::exportFileTitle(label);
+    const QString chosen =
+        import ? m_services.prompter.openFile(title, SharedText::xmlFileFilter(), start)
+               : m_services.prompter.saveFile(title, SharedText::xmlFileFilter(), start);
     if (!chosen.isEmpty())
         box->setText(QDir::toNativeSeparators(chosen));
     m_session.setGridModified(true);

@@ -45,6 +45,11 @@ public:
     static FrmCondition* openNew(QWidget* opener, Services& services,
                                  const QString& loginSenderCode, bool planMode,
                                  const QString& senderCode);
+    // What the schedule editor's condition button opens: a new editor in plan mode for the
+    // schedule's code; without a code "请选择注册编码" (titled "提示") and no window.
+    static FrmCondition* openForSchedule(QWidget* opener, Services& services,
+                                         const QString& loginSenderCode,
+                                         const QString& scheduleCode);
 
 protected:
     void showEvent(QShowEvent* event) override;

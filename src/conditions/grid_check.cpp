@@ -8,12 +8,8 @@ namespace kvx {
 namespace {
 
 // The grid messages end with a carriage return, as they always have.
-GridCheck emptyCell(int row, int column, const QString& columnName, const QString& valueText) {
-    return {false,
-            row,
-            column,
-            QStringLiteral("第%1行%2列数据不能为空！\r").arg(row).arg(columnName),
-            Prompter::Icon::Warning,
+GridCheck emptyCell(int row, int column, const QString& message, const QString& valueText) {
+    return {false,    row, column, message.arg(row) + QLatin1Char('\r'), Prompter::Icon::Warning,
             valueText};
 }
 
@@ -31,18 +27,18 @@ GridCheck ValidInput(const QList<GridRow>& rows, const OpenCellEditor& editor,
         const bool fieldGiven =
             isOpenOver(editor, n, 0) ? editor.hasSelection : !row.field.isEmpty();
         if (!fieldGiven)
-            return emptyCell(n, 0, QStringLiteral("选择项"), valueText);
+            return emptyCell(n, 0, QStringLiteral("第%1行选择项列数据不能为空！"), valueText);
         const bool operatorGiven =
             isOpenOver(editor, n, 1) ? editor.hasSelection : !row.operatorLabel.isEmpty();
         if (!operatorGiven)
-            return emptyCell(n, 1, QStringLiteral("逻辑运算符"), valueText);
+            return emptyCell(n, 1, QStringLiteral("第%1行逻辑运算符列数据不能为空！"), valueText);
         if (isOpenOver(editor, n, 2)) {
             const ValueCheck check = ValidUserInput(row.type, valueText, locale);
             valueText = check.text;
             if (!check.passed)
                 return {false, n, 2, check.message, Prompter::Icon::None, valueText};
         } else if (row.type != FieldType::text() && row.value.isEmpty()) {
-            return emptyCell(n, 2, QStringLiteral("值"), valueText);
+            return emptyCell(n, 2, QStringLiteral("第%1行值列数据不能为空！"), valueText);
         }
     }
     return {true, -1, -1, {}, Prompter::Icon::None, valueText};

@@ -115,8 +115,10 @@ struct Editor : Driver {
                     std::optional<bool> planMode = false, const QString& code = {}) {
         if (prepare)
             prepare(folder);
-        if (planMode) {
-            frm = FrmCondition::openNew(nullptr, s.services, "001", *planMode, code);
+        if (planMode == true) {
+            frm = FrmCondition::openForSchedule(nullptr, s.services, "001", code);
+        } else if (planMode) {
+            frm = FrmCondition::openNew(nullptr, s.services, "001", false, code);
         } else {
             frm = new FrmCondition(s.services, "001");
             frm->show();
@@ -337,6 +339,8 @@ private Q_SLOTS:
         QVERIFY(!code->isEnabled());
         QCOMPARE(code->count(), 0);
         QCOMPARE(code->currentText(), "0'2");
+        QVERIFY(!FrmCondition::openForSchedule(nullptr, e.s.services, "001", " "));
+        QCOMPARE(e.s.prompter.texts(), QStringList{"请选择注册编码"});
         const QByteArray conditions = e.folder.read(kConditionFile);
         e.chooseItem("付款单");
         e.addRow("金额", "大于", "0");
