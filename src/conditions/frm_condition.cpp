@@ -105,8 +105,7 @@ FrmCondition* FrmCondition::openForSchedule(QWidget* opener, Services& services,
 }
 
 void FrmCondition::InitTree() {
-    QString error;
-    if (!m_catalogue.load(m_services.folder, &error)) {
+    if (!m_catalogue.load(m_services.folder)) {
         m_services.prompter.message(Catalogue::missingFileMessage(m_services.folder),
                                     Product::applicationTitle(), Prompter::Icon::None);
         return;
