@@ -76,6 +76,15 @@ void RecordingRunHost::showProgress(const QString& text, int item, int count) {
         m_cancel = true;
 }
 
+void RecordingRunHost::showWaiting(int seconds) {
+    waitedSeconds = std::max(waitedSeconds, seconds);
+    // The first call comes before the request can have gone out; the fourth, some 150 ms
+    // later, while a request to this machine waits for its answer.
+    ++m_waitingCalls;
+    m_cancel = m_cancel || (m_cancelAt == QLatin1String("before sending") && m_waitingCalls == 1) ||
+               (m_cancelAt == QLatin1String("waiting") && m_waitingCalls == 4);
+}
+
 QByteArray resultDocumentFor(const QByteArray& postedBody, bool failFirst) {
     const XmlDocument posted = XmlDocument::fromBytes(postedBody);
     const QString roottag = posted.root().attribute(QStringLiteral("roottag"));
