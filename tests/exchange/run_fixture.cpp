@@ -5,14 +5,10 @@
 
 namespace kvx::test {
 
-QString demoPassword() {
-    static const QString encrypted = PasswordEncryptor().ascPwd(QStringLiteral("demo"));
-    return encrypted;
-}
-
 RunFixture::RunFixture(const QString& serverUrl)
     : services(folder.path())
-    , login{serverUrl, QStringLiteral("demo"), demoPassword(), QStringLiteral("2026-03-15")} {
+    , login{serverUrl, QStringLiteral("demo"), encryptedPassword(QStringLiteral("demo")),
+            QStringLiteral("2026-03-15")} {
     // The folder of the files that tests write and export.
     if (!catalogue.load(app()) || !operations.load(app()) ||
         !QDir(folder.path()).mkpath(QStringLiteral("in")) ||

@@ -65,9 +65,6 @@ private:
     int m_waitingCalls = 0;
 };
 
-// The password component's answer for "demo", as a login would have saved it.
-QString demoPassword();
-
 // An import answer as exchange servers give it: one item per record of the posted document
 // (key = the record's code), the first record failing when `failFirst`.
 QByteArray resultDocumentFor(const QByteArray& postedBody, bool failFirst = false);
