@@ -14,7 +14,8 @@ class FrmMain;
 // are short.
 class CommandDispatcher {
 public:
-    // Free system resources in percent, as the resource component reports them.
+    // Free system resources in percent: the "SystemResources" property of the resource
+    // component "prjSR.clsSR" on the Windows 9x family.
     using ResourceFigure = std::function<int()>;
 
     explicit CommandDispatcher(FrmMain& frame)

@@ -41,6 +41,7 @@ FrmMain::FrmMain(Services& services, AppContext& context, QWidget* parent)
     createMenus();
     auto* commandWindow = new CommandDock(*this);
     addDockWidget(Qt::LeftDockWidgetArea, commandWindow);
+    resizeDocks({commandWindow}, {180}, Qt::Horizontal);
     m_windowMenu->addAction(commandWindow->toggleViewAction());
     createStatusBar();
     resize(1000, 700);

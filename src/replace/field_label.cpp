@@ -6,39 +6,40 @@ namespace kvx {
 
 namespace {
 
-const QString kVoucher = QStringLiteral("voucher");
-
+// Where a field's label is: the element at the path below the structure root, the path
+// being a prefix of element names ending in "/" followed by one name taken from the field.
 struct LabelSource {
-    QStringList path; // element names below the structure root; empty: no element
+    QString prefix; // empty: the field has no element
+    QString name;
     QString suffix;
 };
 
 LabelSource labelSource(const QString& itemName, const XmlElement& field) {
     const QString part = field.attribute(QStringLiteral("HeadorBody"));
-    const bool hasPart = field.hasAttribute(QStringLiteral("HeadorBody"));
     const QString name = field.attribute(QStringLiteral("RepAttr"));
-    if (itemName == kVoucher) {
+    if (itemName == QLatin1String("voucher")) {
         if (part == QLatin1String("H"))
-            return {{kVoucher, QStringLiteral("header"), name}, {}};
+            return {QStringLiteral("voucher/header/"), name, {}};
         if (part == QLatin1String("B"))
-            return {{kVoucher, QStringLiteral("body"), QStringLiteral("entry"),
-                     field.attribute(QStringLiteral("Access"))},
+            return {QStringLiteral("voucher/body/entry/"),
+                    field.attribute(QStringLiteral("Access")),
                     {}};
         return {};
     }
     if (part == QLatin1String("H"))
-        return {{QStringLiteral("header"), name}, QStringLiteral("-主表")};
+        return {QStringLiteral("header/"), name, QStringLiteral("-主表")};
     if (part == QLatin1String("B"))
-        return {{QStringLiteral("body"), name}, QStringLiteral("-子表")};
-    if (hasPart)
+        return {QStringLiteral("body/"), name, QStringLiteral("-子表")};
+    if (field.hasAttribute(QStringLiteral("HeadorBody")))
         return {};
     if (itemName == QLatin1String("internalbalance"))
-        return {{itemName, QStringLiteral("common"), name}, {}};
-    return {{QStringLiteral("common"), name}, {}};
+        return {QStringLiteral("internalbalance/common/"), name, {}};
+    return {QStringLiteral("common/"), name, {}};
 }
 
 // The first element in document order at the path of child names, as a relative location path
-// selects it; names are compared in C++, so no attribute value becomes part of a query.
+// selects it; names are compared in C++, so the name taken from the field never becomes part
+// of a query, whatever it holds.
 XmlElement elementAt(const XmlElement& from, const QStringList& path, qsizetype step = 0) {
     if (step == path.size())
         return from;
@@ -57,9 +58,11 @@ QString fieldLabel(const QString& itemName, const XmlElement& field,
                    const XmlElement& structureRoot) {
     const QString fallback = field.attribute(QStringLiteral("RepAttr"));
     const LabelSource source = labelSource(itemName, field);
-    if (source.path.isEmpty() || structureRoot.isNull())
+    if (source.prefix.isEmpty() || structureRoot.isNull())
         return fallback;
-    const XmlElement element = elementAt(structureRoot, source.path);
+    QStringList path = source.prefix.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    path.append(source.name);
+    const XmlElement element = elementAt(structureRoot, path);
     if (!element.hasAttribute(QStringLiteral("display")))
         return fallback;
     return element.attribute(QStringLiteral("display")) + source.suffix;

@@ -102,7 +102,6 @@ void FrmReplace::createControls() {
     layout->addWidget(makeLabel(QStringLiteral("子项目列表："), QStringLiteral("LblItems"), this));
     layout->addLayout(lists, 1);
     layout->addLayout(buttons);
-    resize(560, 400);
     // The frame gives the window the focus when it opens or comes to the front.
     setFocusProxy(m_items);
 

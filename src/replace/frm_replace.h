@@ -23,6 +23,7 @@ class FrmReplace : public QWidget {
     Q_OBJECT
 public:
     explicit FrmReplace(Services& services, QWidget* parent = nullptr);
+    QSize sizeHint() const override { return {620, 440}; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -24,7 +24,7 @@ class ProbeWindow : public QWidget {
     Q_OBJECT
     Q_PROPERTY(bool Sche MEMBER m_sche)
 public:
-    explicit ProbeWindow(int topic, bool sche)
+    ProbeWindow(int topic, bool sche)
         : m_sche(sche) {
         setProperty(kHelpContextProperty, topic);
     }
@@ -35,15 +35,8 @@ protected:
     void showEvent(QShowEvent*) override { scheWhenShown.append(m_sche); }
 };
 
-constexpr WorkWindow kKinds[] = {WorkWindow::ConditionEditor, WorkWindow::ExchangeWindow,
-                                 WorkWindow::ScheduleEditor, WorkWindow::MailWindow,
-                                 WorkWindow::ReplaceSettings};
-constexpr int kNoWindow = -1;
+constexpr int kNothing = -1;
 constexpr int kPlanAgent = -2;
-
-int topicOf(WorkWindow kind) {
-    return 7000 + int(kind);
-}
 
 struct Fixture {
     test::TestFolder folder{test::TestFolder::Content::Empty};
@@ -53,21 +46,16 @@ struct Fixture {
     QSignalSpy planStarts{frame.get(), &FrmMain::planAgentStartRequested};
 
     Fixture() {
-        for (WorkWindow kind : kKinds) {
-            // The condition editor is made in plan mode, as the schedule editor leaves it.
-            frame->setWindowFactory(kind, [kind] {
-                return new ProbeWindow(topicOf(kind), kind == WorkWindow::ConditionEditor);
-            });
+        // Every kind gets a window of its own topic; the condition editor is made in plan
+        // mode, as the schedule editor leaves it.
+        for (int kind = 0; kind <= int(WorkWindow::ReplaceSettings); ++kind) {
+            frame->setWindowFactory(WorkWindow(kind),
+                                    [kind] { return new ProbeWindow(7000 + kind, kind == 0); });
         }
         frame->show();
     }
+    void run(const QString& command) { frame->m_oMenu_OnCommand("a", command, "c", "d"); }
     int windows() const { return int(frame->mdiArea()->subWindowList().size()); }
-    // Nothing opened, asked or started, and the frame's topic as it was.
-    void expectNothingDone() const {
-        QCOMPARE(windows(), 0);
-        QCOMPARE(planStarts.count(), 0);
-        QCOMPARE(frame->helpContext(), HelpTopic::MainFrame);
-    }
 };
 
 } // namespace
@@ -77,90 +65,81 @@ class CommandDispatcherTest : public QObject {
 private Q_SLOTS:
     void commands_data() {
         QTest::addColumn<QString>("command");
-        QTest::addColumn<int>("outcome"); // the window kind opened, or kNoWindow, kPlanAgent
+        QTest::addColumn<int>("outcome"); // the window kind opened, or kNothing, kPlanAgent
         QTest::newRow("conditions") << "导入导出设置" << int(WorkWindow::ConditionEditor);
         QTest::newRow("replace") << "替换设置" << int(WorkWindow::ReplaceSettings);
         QTest::newRow("exchange") << "数据交换" << int(WorkWindow::ExchangeWindow);
         QTest::newRow("mail") << "邮件传输" << int(WorkWindow::MailWindow);
         QTest::newRow("schedule") << "数据交换计划设置" << int(WorkWindow::ScheduleEditor);
         QTest::newRow("plan agent") << "数据交换计划执行" << kPlanAgent;
-        QTest::newRow("mapping") << "数据映射" << kNoWindow;
-        QTest::newRow("log") << "数据交换日志" << kNoWindow;
-        QTest::newRow("unknown") << "数据" << kNoWindow;
-        QTest::newRow("compared exactly") << "数据交换 " << kNoWindow;
+        QTest::newRow("mapping does nothing") << "数据映射" << kNothing;
+        QTest::newRow("unknown") << "数据" << kNothing;
+        QTest::newRow("compared exactly") << "数据交换 " << kNothing;
     }
     // Each command twice: one window in its slot, in front, its topic the frame's.
     void commands() {
         QFETCH(QString, command);
         QFETCH(int, outcome);
         Fixture f;
-        f.frame->m_oMenu_OnCommand("a", command, "c", "d");
-        f.frame->m_oMenu_OnCommand({}, command, {}, {});
+        f.run(command);
+        f.run(command);
         QVERIFY(f.s.prompter.records().isEmpty());
-        if (outcome < 0) {
-            QCOMPARE(f.windows(), 0);
-            QCOMPARE(f.planStarts.count(), outcome == kPlanAgent ? 2 : 0);
-            QCOMPARE(f.frame->helpContext(), HelpTopic::MainFrame);
-            return;
+        QCOMPARE(f.planStarts.count(), outcome == kPlanAgent ? 2 : 0);
+        QCOMPARE(f.windows(), outcome >= 0 ? 1 : 0);
+        QCOMPARE(f.frame->helpContext(), outcome >= 0 ? 7000 + outcome : HelpTopic::MainFrame);
+        if (outcome >= 0) {
+            QWidget* window = f.frame->workWindow(WorkWindow(outcome));
+            QVERIFY(window);
+            QCOMPARE(f.frame->mdiArea()->activeSubWindow()->widget(), window);
         }
-        const auto kind = WorkWindow(outcome);
-        QCOMPARE(f.windows(), 1);
-        QWidget* window = f.frame->workWindow(kind);
-        QVERIFY(window);
-        QCOMPARE(f.frame->mdiArea()->activeSubWindow()->widget(), window);
-        QCOMPARE(f.frame->helpContext(), topicOf(kind));
-        QCOMPARE(f.planStarts.count(), 0);
     }
 
     // Condition-file mode before the editor is shown, whether new or brought back.
     void conditionEditorLeavesPlanMode() {
         Fixture f;
-        f.frame->m_oMenu_OnCommand({}, "导入导出设置", {}, {});
+        f.run("导入导出设置");
         auto* editor = qobject_cast<ProbeWindow*>(f.frame->workWindow(WorkWindow::ConditionEditor));
-        QCOMPARE(editor->scheWhenShown, QList<bool>{false});
         editor->m_sche = true;
         editor->hide();
-        f.frame->m_oMenu_OnCommand({}, "导入导出设置", {}, {});
+        f.run("导入导出设置");
         QCOMPARE(editor->scheWhenShown, (QList<bool>{false, false}));
     }
 
-    void busyFrameRefuses() {
+    void guards_data() {
+        QTest::addColumn<bool>("modal");
+        QTest::addColumn<bool>("win9x");
+        QTest::addColumn<int>("figure");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("modal dialog open") << true << false << 0 << "有正执行的功能没有确认！";
+        QTest::newRow("9x at 15") << false << true << 15 << "资源不足！";
+        QTest::newRow("9x at 16") << false << true << 16 << "";
+        QTest::newRow("figure never asked elsewhere") << false << false << 0 << "";
+    }
+    void guards() {
+        QFETCH(bool, modal);
+        QFETCH(bool, win9x);
+        QFETCH(int, figure);
+        QFETCH(QString, refusal);
         Fixture f;
         QDialog dialog(f.frame.get());
         dialog.setModal(true);
-        dialog.show();
-        f.frame->m_oMenu_OnCommand({}, "数据交换", {}, {});
-        f.expectNothingDone();
-        QCOMPARE(f.s.prompter.texts(), QStringList{"有正执行的功能没有确认！"});
-        QCOMPARE(f.s.prompter.last().title, QString("提示"));
-        QCOMPARE(f.s.prompter.last().icon, Prompter::Icon::Information);
-    }
-
-    void resources_data() {
-        QTest::addColumn<bool>("win9x");
-        QTest::addColumn<int>("figure");
-        QTest::addColumn<bool>("opens");
-        QTest::newRow("9x at 15") << true << 15 << false;
-        QTest::newRow("9x at 16") << true << 16 << true;
-        QTest::newRow("never asked elsewhere") << false << 0 << true;
-    }
-    void resources() {
-        QFETCH(bool, win9x);
-        QFETCH(int, figure);
-        QFETCH(bool, opens);
-        Fixture f;
+        dialog.setVisible(modal);
         f.context.isWin9x = win9x;
         int asked = 0;
         f.frame->commands().setResourceFigure([&] {
             ++asked;
             return figure;
         });
-        f.frame->m_oMenu_OnCommand({}, "数据交换计划执行", {}, {});
+        f.run("数据交换");
         QCOMPARE(asked, win9x ? 1 : 0);
-        QCOMPARE(f.planStarts.count(), opens ? 1 : 0);
-        QCOMPARE(f.s.prompter.texts(), opens ? QStringList() : QStringList{"资源不足！"});
-        if (!opens)
+        QCOMPARE(f.windows(), refusal.isEmpty() ? 1 : 0);
+        QCOMPARE(f.s.prompter.texts(), refusal.isEmpty() ? QStringList() : QStringList{refusal});
+        if (modal) {
+            QCOMPARE(f.s.prompter.last().title, QString("提示"));
+            QCOMPARE(f.s.prompter.last().icon, Prompter::Icon::Information);
+        } else if (!refusal.isEmpty()) {
             QCOMPARE(f.s.prompter.last().icon, Prompter::Icon::Warning);
+        }
     }
 
     // Hidden at the start; shown from the window menu, a command is picked from its list.
@@ -171,9 +150,7 @@ private Q_SLOTS:
         f.frame->findChild<QAction*>("miCommands")->trigger();
         QVERIFY(dock->isVisible());
         auto* list = dock->findChild<QListWidget*>("lstCommands");
-        const QList<QListWidgetItem*> found = list->findItems("替换设置", Qt::MatchExactly);
-        QCOMPARE(found.size(), 1);
-        Q_EMIT list->itemActivated(found.first());
+        Q_EMIT list->itemActivated(list->findItems("替换设置", Qt::MatchExactly).value(0));
         QVERIFY(f.frame->workWindow(WorkWindow::ReplaceSettings));
     }
 };
