@@ -13,6 +13,7 @@
 #include <QRadioButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <functional>
 
 namespace kvx {
 
@@ -22,16 +23,13 @@ QRadioButton* makeOption(const QString& caption, const QString& name, QWidget* p
     return named(new QRadioButton(caption, parent), name);
 }
 
-QGroupBox* makeChoiceFrame(const QString& caption, const QString& name, QRadioButton** first,
-                           const QString& firstCaption, const QString& firstName,
-                           QRadioButton** second, const QString& secondCaption,
-                           const QString& secondName, QWidget* parent) {
+// A frame holding the two option buttons of one choice.
+QGroupBox* makeChoiceFrame(const QString& caption, const QString& name, QRadioButton* first,
+                           QRadioButton* second, QWidget* parent) {
     QGroupBox* frame = named(new QGroupBox(caption, parent), name);
-    *first = makeOption(firstCaption, firstName, frame);
-    *second = makeOption(secondCaption, secondName, frame);
     auto* layout = new QHBoxLayout(frame);
-    layout->addWidget(*first);
-    layout->addWidget(*second);
+    layout->addWidget(first);
+    layout->addWidget(second);
     layout->addStretch();
     return frame;
 }
@@ -72,13 +70,14 @@ void FrmReplace::createControls() {
     m_fields->header()->setSectionResizeMode(QHeaderView::Stretch);
     m_fields->setRootIsDecorated(false);
     m_fields->setAllColumnsShowFocus(true);
-    QGroupBox* replace = makeChoiceFrame(
-        QStringLiteral("是否替换"), QStringLiteral("FrmEnReplace"), &m_yes, QStringLiteral("是"),
-        QStringLiteral("OptYes"), &m_no, QStringLiteral("否"), QStringLiteral("OptNo"), this);
-    QGroupBox* match =
-        makeChoiceFrame(QStringLiteral("按编码还是名称"), QStringLiteral("Frame2"), &m_code,
-                        QStringLiteral("编码"), QStringLiteral("OptCode"), &m_name,
-                        QStringLiteral("名称"), QStringLiteral("OptName"), this);
+    m_yes = makeOption(QStringLiteral("是"), QStringLiteral("OptYes"), this);
+    m_no = makeOption(QStringLiteral("否"), QStringLiteral("OptNo"), this);
+    m_code = makeOption(QStringLiteral("编码"), QStringLiteral("OptCode"), this);
+    m_name = makeOption(QStringLiteral("名称"), QStringLiteral("OptName"), this);
+    QGroupBox* replace = makeChoiceFrame(QStringLiteral("是否替换"), QStringLiteral("FrmEnReplace"),
+                                         m_yes, m_no, this);
+    QGroupBox* match = makeChoiceFrame(QStringLiteral("按编码还是名称"), QStringLiteral("Frame2"),
+                                       m_code, m_name, this);
     m_apply = makeButton(QStringLiteral("应用"), QStringLiteral("CmdApply"), this);
     m_ok = makeButton(QStringLiteral("确定"), QStringLiteral("cmdOk"), this);
     m_esc = makeButton(QStringLiteral("退出"), QStringLiteral("CmdEsc"), this);
