@@ -11,6 +11,7 @@
 #include "platform/shell.h"
 #include "platform/single_instance.h"
 #include "platform/xml_document.h"
+#include "replace/frm_replace.h"
 
 #include <QApplication>
 
@@ -44,6 +45,8 @@ int main(int argc, char** argv) {
     frame.setWindowFactory(kvx::WorkWindow::ExchangeWindow, [&] {
         return new kvx::FrmImport(services, context.login, context.attachments);
     });
+    frame.setWindowFactory(kvx::WorkWindow::ReplaceSettings,
+                           [&] { return new kvx::FrmReplace(services); });
     frame.show();
     app.setQuitOnLastWindowClosed(true);
     return app.exec();
