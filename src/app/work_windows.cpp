@@ -4,6 +4,7 @@
 #include "app/frm_main.h"
 #include "conditions/frm_condition.h"
 #include "exchange/frm_import.h"
+#include "replace/frm_replace.h"
 
 namespace kvx {
 
@@ -19,6 +20,8 @@ void registerWorkWindows(FrmMain& frame, Services& services, AppContext& context
         WorkWindow::ConditionEditor,
         [&services, &context] { return new FrmCondition(services, context.login.senderCode); },
         [](QWidget* window) { static_cast<FrmCondition*>(window)->Sche(false); });
+    frame.setWindowFactory(WorkWindow::ReplaceSettings,
+                           [&services] { return new FrmReplace(services); });
 }
 
 } // namespace kvx

@@ -27,6 +27,8 @@ struct Services;
 // sender code is chosen, and into the file on saving; closing asks when something is unsaved.
 class FrmCondition : public QWidget {
     Q_OBJECT
+    // The mode as a property too, for openers that know the window only as a widget.
+    Q_PROPERTY(bool Sche READ isPlanMode WRITE Sche)
 public:
     // `loginSenderCode` is the code entered at login: the code box's first entry.
     FrmCondition(Services& services, const QString& loginSenderCode, QWidget* parent = nullptr);

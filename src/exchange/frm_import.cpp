@@ -10,6 +10,7 @@
 #include "platform/prompter.h"
 #include "platform/services.h"
 #include "platform/shared_texts.h"
+#include "platform/work_window.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -17,7 +18,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
-#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
@@ -254,10 +254,7 @@ void FrmImport::onQuitClicked() {
 }
 
 void FrmImport::closeWindow() {
-    if (auto* subWindow = qobject_cast<QMdiSubWindow*>(parentWidget()))
-        subWindow->close();
-    else
-        close();
+    closeWorkWindow(this);
 }
 
 void FrmImport::runStarted() {
@@ -266,6 +263,10 @@ void FrmImport::runStarted() {
 
 void FrmImport::showProgress(const QString& text, int item, int count) {
     m_waiting->showProgress(text, item, count);
+}
+
+void FrmImport::showWaiting(int seconds) {
+    m_waiting->showWaiting(seconds);
 }
 
 void FrmImport::runFinished() {
