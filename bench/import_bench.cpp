@@ -120,7 +120,7 @@ class BenchHost : public RunHost {
 public:
     void runStarted() override {}
     void showProgress(const QString&, int, int) override {}
-    void showWaiting(int) override {}
+    void showWaiting(const RequestProgress&) override {}
     bool cancelRequested() const override { return false; }
     void runFinished() override {}
 };

@@ -1,6 +1,7 @@
 #include "exchange/exchange_run_base.h"
 
 #include "login/server_interface.h"
+#include "platform/background_work.h"
 #include "platform/http_client.h"
 #include "platform/prompter.h"
 #include "platform/services.h"
@@ -24,6 +25,15 @@ HttpResult shortenedForMessage(const HttpResult& result, bool* cut) {
 }
 
 } // namespace
+
+QString RunSummary::countsText() const {
+    return QStringLiteral("成功 %1 项，失败 %2 项，结果未知 %3 项，未执行 %4 项，共 %5 项")
+        .arg(exchanged)
+        .arg(failed)
+        .arg(unanswered)
+        .arg(notRun())
+        .arg(count);
+}
 
 ExchangeRunBase::ExchangeRunBase(Services& services, const ExchangeRunInput& input, RunHost& host,
                                  Direction direction)
@@ -105,7 +115,9 @@ QString ExchangeRunBase::ChooseExportFile(const QString& label) {
 
 ExchangeRunBase::Answer ExchangeRunBase::exchange(QByteArray body) {
     const HttpWatch watch{[this] { return m_host.cancelRequested(); },
-                          [this](qint64 waitedMs) { m_host.showWaiting(int(waitedMs / 1000)); }};
+                          [this](const HttpProgress& progress) {
+                              m_host.showWaiting(RequestProgress::of(progress));
+                          }};
     HttpResult result =
         m_services.http.post(m_setup.importUrl(), body, HttpClient::Limit::Run, watch);
     body = QByteArray(); // the posted document is not needed any more
@@ -128,7 +140,9 @@ ExchangeRunBase::Answer ExchangeRunBase::exchange(QByteArray body) {
             warn(answer.message);
         return answer;
     }
-    answer.document = XmlDocument::fromBytes(result.body);
+    // An answer of many megabytes is read while the window stays responsive.
+    answer.document =
+        computeInBackground([&result] { return XmlDocument::fromBytes(result.body); });
     if (answer.document.isNull()) {
         const QString text = ServerInterface::answerText(shown) + more;
         answer.message = importing ? ServerInterface::importNotXmlMessage(text)
@@ -140,9 +154,11 @@ ExchangeRunBase::Answer ExchangeRunBase::exchange(QByteArray body) {
 }
 
 bool ExchangeRunBase::saveDocument(const XmlDocument& document, const QString& path) {
-    AppFolder::makeWritable(path);
     QString error;
-    if (document.save(path, &error))
+    if (computeInBackground([&] {
+            AppFolder::makeWritable(path);
+            return document.save(path, &error);
+        }))
         return true;
     warn(AppFolder::toNative(path) + QStringLiteral("文件保存失败！") +
          (error.isEmpty() ? QString() : QStringLiteral("\n") + error));

@@ -59,8 +59,8 @@ protected:
     // answer that is not XML and a request sent but not answered are shown (the last not
     // when the operator cancelled it).
     Answer exchange(QByteArray body);
-    // Writes the document atomically over any file at the path (a read-only one included);
-    // a failure is shown with the path.
+    // Writes the document atomically over any file at the path (a read-only one included),
+    // while the window stays responsive; a failure is shown with the path.
     bool saveDocument(const XmlDocument& document, const QString& path);
 
     Services& m_services;

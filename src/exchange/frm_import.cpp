@@ -265,8 +265,8 @@ void FrmImport::showProgress(const QString& text, int item, int count) {
     m_waiting->showProgress(text, item, count);
 }
 
-void FrmImport::showWaiting(int seconds) {
-    m_waiting->showWaiting(seconds);
+void FrmImport::showWaiting(const RequestProgress& progress) {
+    m_waiting->showWaiting(progress);
 }
 
 void FrmImport::runFinished() {

@@ -94,7 +94,7 @@ private:
     // RunHost
     void runStarted() override;
     void showProgress(const QString& text, int item, int count) override;
-    void showWaiting(int seconds) override;
+    void showWaiting(const RequestProgress& progress) override;
     bool cancelRequested() const override { return m_cancelRequested; }
     void runFinished() override;
 

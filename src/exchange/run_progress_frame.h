@@ -1,5 +1,7 @@
 #pragma once
 
+#include "exchange/request_progress.h"
+
 #include <QFrame>
 
 class QLabel;
@@ -9,8 +11,10 @@ namespace kvx {
 
 // The progress display of a run (`frmWaiting`): a busy indicator (`aniPlay`) that moves while
 // the run works, the run's text (`lblMessage`), which item of how many it is at (`lblCount`)
-// and how long the item's request has been waiting for the server (`lblWaiting`). Hidden
-// while no run is under way.
+// and where the item's request stands (`lblWaiting`): how long it has been waiting for the
+// server or, for a large document, the share sent with the time left, then how long the
+// server has been working on it; while such a document is sent, the indicator shows the
+// share. Hidden while no run is under way.
 class RunProgressFrame : public QFrame {
     Q_OBJECT
 public:
@@ -18,13 +22,15 @@ public:
 
     void start();
     void showProgress(const QString& text, int item, int count);
-    void showWaiting(int seconds);
+    void showWaiting(const RequestProgress& progress);
     void stop();
 
     QString message() const;
     QString countText() const;
     QString waitingText() const;
     bool isBusy() const;
+    // The share of the document sent, in percent, while the indicator shows it; else -1.
+    int shownShare() const;
 
 private:
     QProgressBar* m_animation;

@@ -40,7 +40,7 @@ void startElement(void* context, const xmlChar* localname, const xmlChar* prefix
     if (state->depth == 0)
         state->outline->rootName = nameOf(localname, prefix, uri);
     else if (state->depth == 1)
-        state->outline->rootChildNames.insert(nameOf(localname, prefix, uri));
+        ++state->outline->rootChildCounts[nameOf(localname, prefix, uri)];
     ++state->depth;
 }
 
@@ -85,7 +85,7 @@ XmlOutline XmlOutline::scan(const QByteArray& bytes) {
                                   .arg(QString::fromUtf8(error->message).trimmed())
                             : QStringLiteral("XML 解析失败");
         outline.rootName.clear();
-        outline.rootChildNames.clear();
+        outline.rootChildCounts.clear();
     }
     if (ctxt->myDoc)
         xmlFreeDoc(ctxt->myDoc);

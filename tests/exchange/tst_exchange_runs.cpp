@@ -129,6 +129,12 @@ private Q_SLOTS:
         QString customers = kCustomers;
         customers.replace(QStringLiteral("导入、导出成功！【关键字=C001】"),
                           QStringLiteral("导入导出失败！【关键字=C001】编码重复"));
+        // The failed record is kept for mending, and the block's last line says where.
+        const QString failed = s.run.folder.filePath("in/customer.failed.xml");
+        customers.insert(customers.size() - 2, "失败的 1 条记录已写入" +
+                                                   AppFolder::toNative(failed) +
+                                                   "，修改后可再次导入该文件。\r\n");
+        QCOMPARE(summary.failedRecordFiles, QStringList{failed});
         QCOMPARE(s.run.prompter().displayed(),
                  QStringList{"\r\n" + customers + "\r\n" + kDepartments});
         QCOMPARE(s.host.progress,

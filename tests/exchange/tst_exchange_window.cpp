@@ -328,8 +328,10 @@ private Q_SLOTS:
         w.moveIn("部门档案");
         w.run.prompter().queueAnswer(Prompter::Answer::Ok);
         bool closeRefused = false;
+        // Once the first request waits for its answer.
         Watcher operatorAtWork([&] {
-            if (w.frm->isRunning() && !closeRefused)
+            if (w.frm->isRunning() && !closeRefused &&
+                !w.find<RunProgressFrame>("frmWaiting")->waitingText().isEmpty())
                 closeRefused = !w.frm->close();
         });
         w.button("cmdExcute")->click();

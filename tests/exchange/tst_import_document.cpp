@@ -185,7 +185,7 @@ private Q_SLOTS:
         QCOMPARE(outline.wellFormed, !document.isNull());
         QCOMPARE(outline.rootName, document.root().name());
         QCOMPARE(outline.rootName, root);
-        QStringList names = outline.rootChildNames.values();
+        QStringList names = outline.rootChildCounts.keys();
         names.sort();
         QCOMPARE(names, children);
         QCOMPARE(outline.error.isEmpty(), outline.wellFormed);
