@@ -55,7 +55,9 @@ void ExchangeRunBase::runItems() {
                 m_summary.end = RunSummary::End::Cancelled;
                 break;
             }
+            m_itemMessage.clear();
             const ItemEnd end = runItem(m_input.items.at(i), i + 1);
+            m_itemRecords.append({end, end == ItemEnd::Aborted ? m_abortMessage : m_itemMessage});
             m_summary.exchanged += end == ItemEnd::Exchanged ? 1 : 0;
             m_summary.failed += end == ItemEnd::Failed || end == ItemEnd::Aborted ? 1 : 0;
             m_summary.unanswered += end == ItemEnd::Unanswered ? 1 : 0;
@@ -68,6 +70,7 @@ void ExchangeRunBase::runItems() {
         m_abortMessage = QStringLiteral("运行错误：") + QString::fromLocal8Bit(error.what());
         m_summary.end = RunSummary::End::Aborted;
         ++m_summary.failed;
+        m_itemRecords.append({ItemEnd::Aborted, m_abortMessage});
     }
     m_host.runFinished();
     if (m_summary.end == RunSummary::End::Aborted)
@@ -80,10 +83,12 @@ void ExchangeRunBase::showProgress(const QString& text, int position) {
 }
 
 void ExchangeRunBase::warn(const QString& text) {
+    m_itemMessage = text;
     m_services.prompter.message(text, SharedText::promptTitle(), Prompter::Icon::Warning);
 }
 
 void ExchangeRunBase::tell(const QString& text) {
+    m_itemMessage = text;
     m_services.prompter.message(text, SharedText::promptTitle(), Prompter::Icon::None);
 }
 

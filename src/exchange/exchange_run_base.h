@@ -32,6 +32,11 @@ protected:
         QString message; // why it is null, as shown to the operator
     };
     enum class Direction { Import, Export };
+    // What an item came to, and the last message it showed (or a note of the run's).
+    struct ItemRecord {
+        ItemEnd end = ItemEnd::Skipped;
+        QString message;
+    };
 
     ExchangeRunBase(Services& services, const ExchangeRunInput& input, RunHost& host,
                     Direction direction);
@@ -70,6 +75,9 @@ protected:
     RunSummary m_summary;
     QString m_senderCode;
     QString m_abortMessage;
+    // The items reached, in list order.
+    QList<ItemRecord> m_itemRecords;
+    QString m_itemMessage; // of the item under way
 
 private:
     Direction m_direction;

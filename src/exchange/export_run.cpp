@@ -9,11 +9,22 @@
 #include "platform/services.h"
 #include "platform/shared_texts.h"
 
+#include <QHash>
+
 namespace kvx {
 
 namespace {
 
 const QString kValue = QStringLiteral("value");
+const QString kCrLf = QStringLiteral("\r\n");
+const QString kNotRun = QStringLiteral("已取消，未执行");
+
+int recordCount(const XmlDocument& data, const QString& roottag) {
+    int count = 0;
+    for (const XmlElement& child : data.root().childElements())
+        count += child.name() == roottag ? 1 : 0;
+    return count;
+}
 
 class ExportRun : public ExchangeRunBase {
 public:
@@ -27,8 +38,13 @@ private:
     ItemEnd runItem(const SelectedExchangeItem& item, int position) override;
     XmlDocument queryEnvelope(const CatalogueItem& item, const XmlElement& conditionItem) const;
     void handOverToMail();
+    // What the run did for each item: the file written with its records, or why there is
+    // none; then the counts.
+    QString summary() const;
 
     QString m_today;
+    // The files written and their record counts, by list position.
+    QHash<int, QPair<QString, int>> m_written;
 };
 
 RunSummary ExportRun::run() {
@@ -54,6 +70,8 @@ RunSummary ExportRun::run() {
     runItems();
     if (m_summary.end == RunSummary::End::Completed && m_input.mail)
         handOverToMail();
+    m_summary.report = summary();
+    m_services.prompter.displayText(m_summary.report);
     return m_summary;
 }
 
@@ -74,17 +92,22 @@ ExchangeRunBase::ItemEnd ExportRun::runItem(const SelectedExchangeItem& selected
     QString path = conditionItem.attribute(QStringLiteral("exportfile")).trimmed();
     if (path.isEmpty())
         path = ChooseExportFile(label);
-    if (path.isEmpty())
+    if (path.isEmpty()) {
+        m_itemMessage = QStringLiteral("没有选择导出文件，未执行");
         return ItemEnd::Skipped;
+    }
 
     Answer answer = exchange(queryEnvelope(item, conditionItem).toBytes());
-    if (answer.document.isNull())
+    if (answer.document.isNull()) {
+        m_itemMessage = answer.end == ItemEnd::Skipped ? kNotRun : answer.message;
         return answer.end;
+    }
     XmlDocument& data = answer.document;
     NormalizeDataDocument(data, item.interfaceName, m_senderCode);
     if (!saveDocument(data, path))
         return ItemEnd::Failed;
     m_summary.files.append(path);
+    m_written.insert(position, {path, recordCount(data, item.interfaceName)});
     if (m_input.mail && m_input.attachments)
         m_input.attachments->QueueMailAttachment(path);
     showProgress(QStringLiteral("导出") + label + QStringLiteral("结束！"), position);
@@ -103,6 +126,33 @@ XmlDocument ExportRun::queryEnvelope(const CatalogueItem& item,
         root.appendCopy(conditionItem);
     AppendOpinfo(envelope, m_setup.credentials());
     return envelope;
+}
+
+QString ExportRun::summary() const {
+    QString text = QStringLiteral("导出结果") + kCrLf;
+    for (int i = 0; i < m_summary.count; ++i) {
+        text += m_input.items.at(i).label + QStringLiteral("：");
+        if (i >= m_itemRecords.size()) {
+            text += m_summary.end == RunSummary::End::Aborted ? QStringLiteral("未执行")
+                                                              : kNotRun;
+        } else if (m_written.contains(i + 1)) {
+            const auto& [path, records] = m_written.value(i + 1);
+            text += QStringLiteral("已导出 %1 条记录到").arg(records) + AppFolder::toNative(path);
+        } else {
+            const ItemRecord& record = m_itemRecords.at(i);
+            static const QHash<ItemEnd, QString> outcomes = {
+                {ItemEnd::Failed, QStringLiteral("失败：")},
+                {ItemEnd::Aborted, QStringLiteral("失败：")},
+                {ItemEnd::Unanswered, QStringLiteral("结果未知：")}};
+            text += outcomes.value(record.end) + record.message.simplified();
+        }
+        text += kCrLf;
+    }
+    static const QHash<RunSummary::End, QString> ends = {
+        {RunSummary::End::Completed, QStringLiteral("导出结束：")},
+        {RunSummary::End::Cancelled, QStringLiteral("导出已取消：")},
+        {RunSummary::End::Aborted, QStringLiteral("导出因错误中止：")}};
+    return text + kCrLf + ends.value(m_summary.end) + m_summary.countsText() + kCrLf;
 }
 
 void ExportRun::handOverToMail() {

@@ -184,6 +184,12 @@ private Q_SLOTS:
         // No condition item: the query holds opinfo alone.
         QCOMPARE(s.posted(1).root().childElements().size(), 1);
         QCOMPARE(exported.files, QStringList{s.run.folder.filePath("out/person.xml")});
+        // The export says what it did for each item.
+        QCOMPARE(s.run.prompter().displayed().last(),
+                 "导出结果\r\n职员档案：已导出 2 条记录到" +
+                     AppFolder::toNative(exported.files.first()) +
+                     "\r\n部门档案：没有选择导出文件，未执行\r\n\r\n"
+                     "导出结束：成功 1 项，失败 0 项，结果未知 0 项，未执行 1 项，共 2 项\r\n");
     }
 
     // 客户档案 fails, 部门档案 after it goes through. A message of the table matches whole or
@@ -285,6 +291,9 @@ private Q_SLOTS:
         } else {
             QCOMPARE(s.run.folder.read("out/customer.xml"), QByteArray("kept"));
             QCOMPARE(summary.files, QStringList{s.run.folder.filePath("out/department.xml")});
+            const QStringList lines = s.run.prompter().displayed().value(0).split("\r\n");
+            QVERIFY2(lines.value(1).startsWith("客户档案：失败：" + messages.first().simplified()),
+                     qPrintable(lines.value(1)));
         }
     }
 
@@ -362,10 +371,10 @@ private Q_SLOTS:
                                                  << "" << 0;
         QTest::newRow("export, timed out")
             << false << "never" << exported.arg(timedOut) << "1 0 1 0"
-            << "" << 2;
+            << "部门档案：已导出 2 条记录到%1\r\n\r\n导出结束：" << 2;
         QTest::newRow("export, cancelled while waiting")
             << false << "waiting" << exported.arg(cancelled) << "0 0 1 1"
-            << "" << 1;
+            << "部门档案：已取消，未执行\r\n\r\n导出已取消：" << 1;
     }
     void unansweredAndCancelledItems() {
         QFETCH(bool, import);
@@ -413,6 +422,12 @@ private Q_SLOTS:
             QCOMPARE(summary.files, cancelled
                                         ? QStringList()
                                         : QStringList{s.run.folder.filePath("out/department.xml")});
+            // Unknown, and why; then what came of the next item.
+            const QString shown = s.run.prompter().displayed().value(0);
+            QVERIFY2(shown.startsWith("导出结果\r\n客户档案：结果未知：" + message + "\r\n" +
+                                      closing.arg(AppFolder::toNative(
+                                          s.run.folder.filePath("out/department.xml")))),
+                     qPrintable(shown));
             return;
         }
         QString report = message.isEmpty() || first == "closed"
