@@ -127,8 +127,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("share"); // -1: the indicator just moves
         const qint64 mb = 1024 * 1024;
-        QTest::newRow("1 MB: waiting only") << mb << mb << qint64(3500) << qint64(10) << "已等待 3 秒"
-                                            << -1;
+        QTest::newRow("1 MB: waiting only")
+            << mb << mb << qint64(3500) << qint64(10) << "已等待 3 秒" << -1;
         QTest::newRow("too early for an estimate")
             << 50 * mb << 5 * mb << qint64(300) << qint64(-1) << "已发送 10%" << 10;
         QTest::newRow("a quarter in a second")

@@ -37,9 +37,10 @@ struct ImportFile {
                                  .arg(key)
                                  .arg(date);
             if (awkward)
-                record.replace("<name>", "\r\n\t\t<!-- </customer> --><?kvx </customer>?>"
-                                         "<memo><![CDATA[乚]></customer>]]></memo><remark text=\"x>y\"/>"
-                                         "<parent><customer>T9</customer></parent><name>乚");
+                record.replace("<name>",
+                               "\r\n\t\t<!-- </customer> --><?kvx </customer>?>"
+                               "<memo><![CDATA[乚]></customer>]]></memo><remark text=\"x>y\"/>"
+                               "<parent><customer>T9</customer></parent><name>乚");
             records.append(gb(record));
             body += "\r\n\t" + records.last();
             if (awkward && i == 0)
@@ -135,8 +136,8 @@ private Q_SLOTS:
         }
         run.setConditionAttribute("customer", "客户档案", "001", "importfile", source);
         RecordingRunHost host;
-        const RunSummary summary = RunImport(run.services.services,
-                                             run.input({{"客户档案", "添加"}}), host);
+        const RunSummary summary =
+            RunImport(run.services.services, run.input({{"客户档案", "添加"}}), host);
 
         QCOMPARE(summary.exchanged, 1);
         const QString report = run.prompter().displayed().value(0);
