@@ -74,8 +74,11 @@ RunHistory::~RunHistory() {
 bool RunHistory::execute(const QString& sql, const QVariantList& values, qint64* insertedId) {
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     bool ok = query.prepare(sql);
+    // A null text would be stored as NULL; the columns hold empty texts instead.
     for (const QVariant& value : values)
-        query.addBindValue(value);
+        query.addBindValue(value.typeId() == QMetaType::QString && value.toString().isNull()
+                               ? QVariant(QStringLiteral(""))
+                               : value);
     ok = ok && query.exec();
     if (!ok)
         m_error = query.lastError().text();
@@ -112,11 +115,13 @@ bool RunHistory::finishRun(const QString& outcome, const QString& note, const QD
 
 QList<RunHistory::Run> RunHistory::runs(int limit) const {
     QList<Run> result;
+    if (!m_open)
+        return result;
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     query.prepare(QStringLiteral("select id, started, finished, origin, direction, operator, "
                                  "sender, outcome, note from runs order by id desc limit ?"));
     query.addBindValue(limit);
-    if (!m_open || !query.exec())
+    if (!query.exec())
         return result;
     while (query.next()) {
         Run run;
@@ -138,12 +143,14 @@ QList<RunHistory::Run> RunHistory::runs(int limit) const {
 
 QList<RunHistory::Item> RunHistory::items(qint64 runId) const {
     QList<Item> result;
+    if (!m_open)
+        return result;
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     query.prepare(QStringLiteral("select position, item, file, succeeded, failed, outcome, "
                                  "report, finished from run_items where run_id = ? "
                                  "order by position, id"));
     query.addBindValue(runId);
-    if (!m_open || !query.exec())
+    if (!query.exec())
         return result;
     while (query.next()) {
         Item item;
