@@ -132,8 +132,7 @@ bool ExchangeRunBase::saveDocument(const XmlDocument& document, const QString& p
     QString error;
     if (document.save(path, &error))
         return true;
-    warn(AppFolder::toNative(path) + QStringLiteral("文件保存失败！") +
-         (error.isEmpty() ? QString() : QStringLiteral("\n") + error));
+    warn(SharedText::fileNotSaved(path, error));
     return false;
 }
 

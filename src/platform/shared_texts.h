@@ -16,6 +16,12 @@ inline QString fileMissing(const QString& path) {
     return QDir::toNativeSeparators(path) + QStringLiteral("文件不存在！");
 }
 
+// A file that could not be written, with the reason when there is one.
+inline QString fileNotSaved(const QString& path, const QString& reason) {
+    return QDir::toNativeSeparators(path) + QStringLiteral("文件保存失败！") +
+           (reason.isEmpty() ? QString() : QStringLiteral("\n") + reason);
+}
+
 // An exchange, or its conditions, needs the registration code of the external system first.
 inline QString senderCodeRequired() {
     return QStringLiteral("请输入注册编码");

@@ -1,6 +1,7 @@
 #include "schedule/schedule_document.h"
 
 #include "exchange/catalogue.h"
+#include "platform/shared_texts.h"
 #include "schedule/schedule_file.h"
 
 #include <QHash>
@@ -67,7 +68,7 @@ QString ScheduleDocument::filePath() const {
 }
 
 QString ScheduleDocument::missingFileMessage() const {
-    return AppFolder::toNative(filePath()) + QStringLiteral("文件不存在！");
+    return SharedText::fileMissing(filePath());
 }
 
 XmlDocument* ScheduleDocument::OpenScheduleDocument(Mode mode) {
@@ -151,8 +152,7 @@ bool ScheduleDocument::SaveSchedule(const QString& code, const ScheduleContent& 
     if (m_document.save(path, &reason))
         return true;
     if (error)
-        *error = AppFolder::toNative(path) + QStringLiteral("文件保存失败！") +
-                 (reason.isEmpty() ? QString() : QStringLiteral("\n") + reason);
+        *error = SharedText::fileNotSaved(path, reason);
     return false;
 }
 
