@@ -21,7 +21,6 @@
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSignalBlocker>
 
 namespace kvx {
 
