@@ -329,6 +329,18 @@ private Q_SLOTS:
             QCOMPARE(s.run.folder.read("out/customer.xml"), QByteArray("kept"));
             QCOMPARE(summary.files, QStringList{s.run.folder.filePath("out/department.xml")});
         }
+        // The run history keeps both items, the failed one with what it showed.
+        RunHistory history(s.run.app());
+        const QList<RunHistory::Run> runs = history.runs();
+        QCOMPARE(runs.size(), 1);
+        QCOMPARE(runs[0].outcome, "completed");
+        const QList<RunHistory::Item> items = history.items(runs[0].id);
+        QCOMPARE(items.size(), 2);
+        QCOMPARE(items[0].outcome, customersTaken ? "exchanged" : "failed");
+        QVERIFY2(items[0].report.contains(texts.first()), qPrintable(items[0].report));
+        QCOMPARE(items[1].outcome + " " + QFileInfo(items[1].file).fileName(),
+                 "exchanged department.xml");
+        QCOMPARE(items[1].succeeded, import ? 5 : 2); // records imported, or written
     }
 
     // Nothing listens at the address: each item fails with the connection message and the
@@ -518,6 +530,11 @@ private Q_SLOTS:
         QCOMPARE(summary.end, RunSummary::End::Refused);
         QCOMPARE(s.host.started, 0);
         QVERIFY(s.http.requests().isEmpty());
+        // A refused run is kept with its reason; nothing selected is no run.
+        const QList<RunHistory::Run> runs = RunHistory(s.run.app()).runs();
+        QCOMPARE(runs.size(), change == "none" ? 0 : 1);
+        if (!runs.isEmpty())
+            QCOMPARE(runs[0].outcome + " " + runs[0].note, "refused " + s.inFolder({message})[0]);
     }
 };
 
