@@ -35,22 +35,24 @@ std::optional<PlanSchedule::Type> typeOf(const QString& text) {
 
 } // namespace
 
-std::optional<PlanSchedule> PlanSchedule::read(const XmlElement& element, QString* problem) {
+PlanSchedule PlanSchedule::read(const XmlElement& element) {
     PlanSchedule schedule;
     schedule.code = element.attribute(QStringLiteral("code"));
+    schedule.imports = readItems(element.firstChildElement(QStringLiteral("import")));
+    schedule.exports = readItems(element.firstChildElement(QStringLiteral("export")));
     const QString typeText = element.attribute(QStringLiteral("type"));
     const std::optional<Type> type = typeOf(typeText);
     if (!type) {
-        *problem = QStringLiteral("执行频率“%1”无法识别").arg(typeText);
-        return std::nullopt;
+        schedule.problem = QStringLiteral("执行频率“%1”无法识别").arg(typeText);
+        return schedule;
     }
     schedule.type = *type;
     const QString format = QStringLiteral("yyyy-MM-dd");
     schedule.begin = QDate::fromString(element.attribute(QStringLiteral("begin")), format);
     schedule.end = QDate::fromString(element.attribute(QStringLiteral("end")), format);
     if (!schedule.begin.isValid() || !schedule.end.isValid()) {
-        *problem = QStringLiteral("执行期间的日期无法识别");
-        return std::nullopt;
+        schedule.problem = QStringLiteral("执行期间的日期无法识别");
+        return schedule;
     }
     QList<NumberField> fields = {{"hour", "时", 0, 23, &PlanSchedule::hour},
                                  {"minute", "分", 0, 59, &PlanSchedule::minute}};
@@ -65,16 +67,14 @@ std::optional<PlanSchedule> PlanSchedule::read(const XmlElement& element, QStrin
         bool ok = false;
         const int value = text.toInt(&ok);
         if (!ok || value < field.min || value > field.max) {
-            *problem = QStringLiteral("%1“%2”不在%3到%4之间")
-                           .arg(QString::fromUtf8(field.meaning), text)
-                           .arg(field.min)
-                           .arg(field.max);
-            return std::nullopt;
+            schedule.problem = QStringLiteral("%1“%2”不在%3到%4之间")
+                                   .arg(QString::fromUtf8(field.meaning), text)
+                                   .arg(field.min)
+                                   .arg(field.max);
+            return schedule;
         }
         schedule.*field.target = value;
     }
-    schedule.imports = readItems(element.firstChildElement(QStringLiteral("import")));
-    schedule.exports = readItems(element.firstChildElement(QStringLiteral("export")));
     return schedule;
 }
 

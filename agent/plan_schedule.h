@@ -5,7 +5,6 @@
 #include <QDate>
 #include <QList>
 #include <QString>
-#include <optional>
 
 namespace kvx {
 
@@ -33,10 +32,12 @@ struct PlanSchedule {
     int weekday = 1; // weekly: 1 Monday to 7 Sunday
     QList<PlanItem> imports;
     QList<PlanItem> exports;
+    // Why the agent cannot tell when it runs: an unknown type, a missing or malformed date,
+    // or a number its type uses outside its range. Empty when it can; its items can be run
+    // at once all the same.
+    QString problem;
 
-    // Nothing, with *problem saying why, when the element cannot be run: an unknown type, a
-    // missing or malformed date, or a number its type uses outside its range.
-    static std::optional<PlanSchedule> read(const XmlElement& schedule, QString* problem);
+    static PlanSchedule read(const XmlElement& schedule);
 };
 
 } // namespace kvx

@@ -110,10 +110,8 @@ void ExchangeRunBase::recordStart() {
 void ExchangeRunBase::recordItem(ItemEnd end) {
     if (end == ItemEnd::Exchanged)
         m_item.outcome = QStringLiteral("exchanged");
-    else if (end == ItemEnd::Aborted || !m_item.report.isEmpty())
+    else if (end == ItemEnd::Aborted || m_item.outcome.isEmpty())
         m_item.outcome = QStringLiteral("failed");
-    else
-        m_item.outcome = QStringLiteral("skipped");
     if (end == ItemEnd::Aborted)
         m_item.report += m_abortMessage;
     m_item.finished = m_services.clock.now();
@@ -157,13 +155,22 @@ CatalogueItem ExchangeRunBase::findItem(const QString& label) {
 
 // The dialogs open in the application folder rather than wherever the program was started.
 QString ExchangeRunBase::ChooseImportFile(const QString& label) {
-    return m_services.prompter.openFile(QStringLiteral("选择导入文件：") + label, kXmlFilter,
-                                        m_services.folder.root());
+    return noteWhenNoFile(m_services.prompter.openFile(QStringLiteral("选择导入文件：") + label,
+                                                       kXmlFilter, m_services.folder.root()));
 }
 
 QString ExchangeRunBase::ChooseExportFile(const QString& label) {
-    return m_services.prompter.saveFile(QStringLiteral("选择导出文件：") + label, kXmlFilter,
-                                        m_services.folder.root());
+    return noteWhenNoFile(m_services.prompter.saveFile(QStringLiteral("选择导出文件：") + label,
+                                                       kXmlFilter, m_services.folder.root()));
+}
+
+// Without a file the item is passed by without a message; the history says why.
+QString ExchangeRunBase::noteWhenNoFile(const QString& path) {
+    if (path.isEmpty()) {
+        m_item.outcome = QStringLiteral("skipped");
+        m_item.report += QStringLiteral("没有默认文件，也未选择文件，该项目未执行。\r\n");
+    }
+    return path;
 }
 
 XmlDocument ExchangeRunBase::exchange(QByteArray body) {

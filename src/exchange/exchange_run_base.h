@@ -53,6 +53,7 @@ protected:
     // The open and save dialogs of the runs; cancelling gives an empty path.
     QString ChooseImportFile(const QString& label);
     QString ChooseExportFile(const QString& label);
+    QString noteWhenNoFile(const QString& path);
     // Posts the document's bytes and reads the answer; a null document when the request
     // failed or the answer is not XML (the message has been shown).
     XmlDocument exchange(QByteArray body);
