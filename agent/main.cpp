@@ -1,5 +1,6 @@
 #include "agent_prompter.h"
 #include "plan_agent.h"
+#include "platform/autostart.h"
 #include "platform/clock.h"
 #include "platform/help_viewer.h"
 #include "platform/http_client.h"
@@ -56,7 +57,9 @@ int main(int argc, char** argv) {
     kvx::SystemClock clock;
     kvx::DesktopShell shell;
     kvx::ShellHelpViewer help(shell);
-    kvx::Services services{folder, prompter, http, clock, shell, help, kvx::PasswordEncryptor{}};
+    kvx::DesktopAutostart autostart;
+    kvx::Services services{folder, prompter, http,      clock,
+                           shell,  help,     autostart, kvx::PasswordEncryptor{}};
     const auto print = [](const QString& line) {
         std::fprintf(stdout, "%s\n", line.toLocal8Bit().constData());
         std::fflush(stdout);

@@ -12,6 +12,7 @@
 #include "exchange/catalogue.h"
 #include "exchange/import_run.h"
 #include "exchange/operations_file.h"
+#include "platform/autostart.h"
 #include "platform/clock.h"
 #include "platform/frm_display.h"
 #include "platform/help_viewer.h"
@@ -134,7 +135,9 @@ int run(const QString& app) {
     SystemClock clock;
     DesktopShell shell;
     ShellHelpViewer help(shell);
-    Services services{AppFolder(app), prompter, http, clock, shell, help, PasswordEncryptor{}};
+    DesktopAutostart autostart;
+    Services services{AppFolder(app), prompter, http,      clock,
+                      shell,          help,     autostart, PasswordEncryptor{}};
     Catalogue catalogue;
     OperationsFile operations;
     const std::optional<LoginSettings> login = LoginSettings::load(services.folder);

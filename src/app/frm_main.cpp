@@ -3,6 +3,7 @@
 #include "app/app_context.h"
 #include "app/frm_about.h"
 #include "app/help_topics.h"
+#include "app/plan_agent_launcher.h"
 #include "login/frm_http_login.h"
 #include "login/product.h"
 #include "platform/clock.h"
@@ -52,6 +53,10 @@ QWidget* FrmMain::openWorkWindow(WorkWindow kind) {
 
 QWidget* FrmMain::workWindow(WorkWindow kind) const {
     return m_slots.window(kind);
+}
+
+void FrmMain::startPlanAgent() {
+    PlanAgentLauncher(m_services).start();
 }
 
 void FrmMain::createStatusBar() {

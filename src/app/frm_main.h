@@ -41,15 +41,14 @@ public:
     void refreshStatusBar();
     // Opens the address in the browser; a failure is reported.
     bool viewWeb(const QString& address);
+    // "执行计划(&A)" and the command "数据交换计划执行": the plan agent of the application
+    // folder is started unless it runs, and registered to start at logon.
+    void startPlanAgent();
 
     int helpContext() const { return m_helpContext; }
     void setHelpContext(int topic) { m_helpContext = topic; }
     // The help file at the active work window's topic, else at the frame's.
     void showHelp();
-
-Q_SIGNALS:
-    // "执行计划(&A)": the plan agent is to be started.
-    void planAgentStartRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -3,6 +3,7 @@
 #include "exchange/frm_import.h"
 #include "login/frm_http_login.h"
 #include "platform/app_folder.h"
+#include "platform/autostart.h"
 #include "platform/clock.h"
 #include "platform/gui_prompter.h"
 #include "platform/help_viewer.h"
@@ -11,6 +12,7 @@
 #include "platform/shell.h"
 #include "platform/single_instance.h"
 #include "platform/xml_document.h"
+#include "schedule/frm_schedule.h"
 
 #include <QApplication>
 
@@ -28,7 +30,9 @@ int main(int argc, char** argv) {
     kvx::SystemClock clock;
     kvx::DesktopShell shell;
     kvx::ShellHelpViewer help(shell);
-    kvx::Services services{folder, prompter, http, clock, shell, help, kvx::PasswordEncryptor{}};
+    kvx::DesktopAutostart autostart;
+    kvx::Services services{folder, prompter, http,      clock,
+                           shell,  help,     autostart, kvx::PasswordEncryptor{}};
     kvx::AppContext context;
 
     // Closing the login dialog must not end the event loop the frame is about to run.
@@ -43,6 +47,9 @@ int main(int argc, char** argv) {
     kvx::FrmMain frame(services, context);
     frame.setWindowFactory(kvx::WorkWindow::ExchangeWindow, [&] {
         return new kvx::FrmImport(services, context.login, context.attachments);
+    });
+    frame.setWindowFactory(kvx::WorkWindow::ScheduleEditor, [&] {
+        return new kvx::FrmSchedule(services, context.login.canEditSchedules);
     });
     frame.show();
     app.setQuitOnLastWindowClosed(true);

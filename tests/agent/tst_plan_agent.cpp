@@ -2,6 +2,7 @@
 #include "exchange/run_history.h"
 #include "fixed_clock.h"
 #include "plan_agent.h"
+#include "platform/autostart.h"
 #include "platform/help_viewer.h"
 #include "platform/http_client.h"
 #include "platform/process_lock.h"
@@ -70,7 +71,7 @@ struct AgentFolder {
 struct Agent {
     Agent(const AgentFolder& f, const QDateTime& start)
         : clock(start)
-        , services{f.app, prompter, http, clock, shell, help, PasswordEncryptor{}}
+        , services{f.app, prompter, http, clock, shell, help, autostart, PasswordEncryptor{}}
         , agent(services, prompter, [this](const QString& line) { log << line; }) {}
 
     AgentPrompter prompter;
@@ -78,6 +79,7 @@ struct Agent {
     FixedClock clock;
     DesktopShell shell;
     ShellHelpViewer help{shell};
+    DesktopAutostart autostart;
     Services services;
     QStringList log;
     PlanAgent agent;
