@@ -26,6 +26,7 @@ class AgentRunHost : public RunHost {
 public:
     void runStarted() override {}
     void showProgress(const QString&, int, int) override {}
+    void showWaiting(int) override {}
     bool cancelRequested() const override { return false; }
     void runFinished() override {}
 };

@@ -61,7 +61,7 @@ void FrmMain::createMenus() {
     connect(mail, &QAction::triggered, this, [this] { m_slots.openNew(WorkWindow::MailWindow); });
     QAction* runPlan =
         addItem(exchange, QStringLiteral("mnuExcutePlan"), QStringLiteral("执行计划(&A)"));
-    connect(runPlan, &QAction::triggered, this, &FrmMain::startPlanAgent);
+    connect(runPlan, &QAction::triggered, this, &FrmMain::planAgentStartRequested);
     QAction* log = addItem(exchange, QStringLiteral("miLog"), QStringLiteral("日志(&L)"));
     for (QAction* hidden : {plan, mail, runPlan, log})
         hidden->setVisible(false);

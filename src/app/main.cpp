@@ -1,5 +1,6 @@
 #include "app/app_context.h"
 #include "app/frm_main.h"
+#include "app/plan_agent_launcher.h"
 #include "exchange/frm_import.h"
 #include "login/frm_http_login.h"
 #include "platform/app_folder.h"
@@ -12,6 +13,7 @@
 #include "platform/shell.h"
 #include "platform/single_instance.h"
 #include "platform/xml_document.h"
+#include "replace/frm_replace.h"
 #include "schedule/frm_schedule.h"
 
 #include <QApplication>
@@ -51,6 +53,11 @@ int main(int argc, char** argv) {
     frame.setWindowFactory(kvx::WorkWindow::ScheduleEditor, [&] {
         return new kvx::FrmSchedule(services, context.login.canEditSchedules);
     });
+    frame.setWindowFactory(kvx::WorkWindow::ReplaceSettings,
+                           [&] { return new kvx::FrmReplace(services); });
+    // "执行计划(&A)" and the command "数据交换计划执行".
+    kvx::PlanAgentLauncher launcher(services);
+    QObject::connect(&frame, &kvx::FrmMain::planAgentStartRequested, [&] { launcher.start(); });
     frame.show();
     app.setQuitOnLastWindowClosed(true);
     return app.exec();

@@ -51,14 +51,14 @@ void ExchangeRunBase::runItems() {
                 m_summary.end = RunSummary::End::Cancelled;
                 break;
             }
-            ++m_summary.processed;
             m_item = {i + 1, m_input.items.at(i).label, {}, 0, 0, {}, {}, {}};
             m_inItem = true;
             const ItemEnd end = runItem(m_input.items.at(i), i + 1);
             m_inItem = false;
             recordItem(end);
-            if (end == ItemEnd::Exchanged)
-                ++m_summary.exchanged;
+            m_summary.exchanged += end == ItemEnd::Exchanged ? 1 : 0;
+            m_summary.failed += end == ItemEnd::Failed || end == ItemEnd::Aborted ? 1 : 0;
+            m_summary.unanswered += end == ItemEnd::Unanswered ? 1 : 0;
             if (end == ItemEnd::Aborted) {
                 m_summary.end = RunSummary::End::Aborted;
                 break;
@@ -67,6 +67,7 @@ void ExchangeRunBase::runItems() {
     } catch (const std::exception& error) {
         m_abortMessage = QStringLiteral("运行错误：") + QString::fromLocal8Bit(error.what());
         m_summary.end = RunSummary::End::Aborted;
+        ++m_summary.failed;
         if (m_inItem)
             recordItem(ItemEnd::Aborted);
     }
@@ -108,10 +109,13 @@ void ExchangeRunBase::recordStart() {
 }
 
 void ExchangeRunBase::recordItem(ItemEnd end) {
-    if (end == ItemEnd::Exchanged)
-        m_item.outcome = QStringLiteral("exchanged");
-    else if (end == ItemEnd::Aborted || m_item.outcome.isEmpty())
-        m_item.outcome = QStringLiteral("failed");
+    static const QHash<ItemEnd, QString> outcomes = {
+        {ItemEnd::Exchanged, QStringLiteral("exchanged")},
+        {ItemEnd::Failed, QStringLiteral("failed")},
+        {ItemEnd::Skipped, QStringLiteral("skipped")},
+        {ItemEnd::Unanswered, QStringLiteral("unanswered")},
+        {ItemEnd::Aborted, QStringLiteral("failed")}};
+    m_item.outcome = outcomes.value(end);
     if (end == ItemEnd::Aborted)
         m_item.report += m_abortMessage;
     m_item.finished = m_services.clock.now();
@@ -166,32 +170,45 @@ QString ExchangeRunBase::ChooseExportFile(const QString& label) {
 
 // Without a file the item is passed by without a message; the history says why.
 QString ExchangeRunBase::noteWhenNoFile(const QString& path) {
-    if (path.isEmpty()) {
-        m_item.outcome = QStringLiteral("skipped");
+    if (path.isEmpty())
         m_item.report += QStringLiteral("没有默认文件，也未选择文件，该项目未执行。\r\n");
-    }
     return path;
 }
 
-XmlDocument ExchangeRunBase::exchange(QByteArray body) {
-    HttpResult result = m_services.http.post(m_setup.importUrl(), body);
+ExchangeRunBase::Answer ExchangeRunBase::exchange(QByteArray body) {
+    const HttpWatch watch{[this] { return m_host.cancelRequested(); },
+                          [this](qint64 waitedMs) { m_host.showWaiting(int(waitedMs / 1000)); }};
+    HttpResult result =
+        m_services.http.post(m_setup.importUrl(), body, HttpClient::Limit::Run, watch);
     body = QByteArray(); // the posted document is not needed any more
     const bool importing = m_direction == Direction::Import;
-    bool cut = false;
-    if (!result.ok()) {
-        const HttpResult shown = shortenedForMessage(result, &cut);
-        warn((importing ? ServerInterface::importTransportFailure(shown)
-                        : ServerInterface::exportTransportFailure(shown)) +
-             (cut ? QStringLiteral("……") : QString()));
-        return {};
+    Answer answer;
+    if (result.outcome == HttpResult::Outcome::Cancelled && !result.requestSent) {
+        answer.end = ItemEnd::Skipped;
+        return answer;
     }
-    XmlDocument answer = XmlDocument::fromBytes(result.body);
-    if (answer.isNull()) {
-        const HttpResult shown = shortenedForMessage(result, &cut);
-        const QString text =
-            ServerInterface::answerText(shown) + (cut ? QStringLiteral("……") : QString());
-        tell(importing ? ServerInterface::importNotXmlMessage(text)
-                       : ServerInterface::exportNotXmlMessage(text));
+    bool cut = false;
+    const HttpResult shown = shortenedForMessage(result, &cut);
+    const QString more = cut ? QStringLiteral("……") : QString();
+    if (!result.ok()) {
+        answer.message = (importing ? ServerInterface::importTransportFailure(shown)
+                                    : ServerInterface::exportTransportFailure(shown)) +
+                         more;
+        answer.end = result.unanswered() ? ItemEnd::Unanswered : ItemEnd::Failed;
+        // The operator who cancelled knows; the report names the item.
+        if (result.outcome != HttpResult::Outcome::Cancelled)
+            warn(answer.message);
+        else if (m_inItem)
+            m_item.report += answer.message + QStringLiteral("\r\n");
+        return answer;
+    }
+    answer.document = XmlDocument::fromBytes(result.body);
+    if (answer.document.isNull()) {
+        const QString text = ServerInterface::answerText(shown) + more;
+        answer.message = importing ? ServerInterface::importNotXmlMessage(text)
+                                   : ServerInterface::exportNotXmlMessage(text);
+        answer.end = ItemEnd::Failed;
+        tell(answer.message);
     }
     return answer;
 }
@@ -201,7 +218,8 @@ bool ExchangeRunBase::saveDocument(const XmlDocument& document, const QString& p
     QString error;
     if (document.save(path, &error))
         return true;
-    warn(SharedText::fileNotSaved(path, error));
+    warn(AppFolder::toNative(path) + QStringLiteral("文件保存失败！") +
+         (error.isEmpty() ? QString() : QStringLiteral("\n") + error));
     return false;
 }
 

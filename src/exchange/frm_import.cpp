@@ -11,6 +11,7 @@
 #include "platform/prompter.h"
 #include "platform/services.h"
 #include "platform/shared_texts.h"
+#include "platform/work_window.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -18,7 +19,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
-#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -222,10 +222,7 @@ void FrmImport::onQuitClicked() {
 }
 
 void FrmImport::closeWindow() {
-    if (auto* subWindow = qobject_cast<QMdiSubWindow*>(parentWidget()))
-        subWindow->close();
-    else
-        close();
+    closeWorkWindow(this);
 }
 
 void FrmImport::runStarted() {
@@ -234,6 +231,10 @@ void FrmImport::runStarted() {
 
 void FrmImport::showProgress(const QString& text, int item, int count) {
     m_waiting->showProgress(text, item, count);
+}
+
+void FrmImport::showWaiting(int seconds) {
+    m_waiting->showWaiting(seconds);
 }
 
 void FrmImport::runFinished() {

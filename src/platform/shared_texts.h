@@ -16,10 +16,9 @@ inline QString fileMissing(const QString& path) {
     return QDir::toNativeSeparators(path) + QStringLiteral("文件不存在！");
 }
 
-// A file that could not be written, with the reason when there is one.
-inline QString fileNotSaved(const QString& path, const QString& reason) {
-    return QDir::toNativeSeparators(path) + QStringLiteral("文件保存失败！") +
-           (reason.isEmpty() ? QString() : QStringLiteral("\n") + reason);
+// A file that could not be written, named by its full path, with the reason.
+inline QString saveFailed(const QString& path, const QString& reason) {
+    return QDir::toNativeSeparators(path) + QStringLiteral("保存失败！") + reason;
 }
 
 // An exchange, or its conditions, needs the registration code of the external system first.

@@ -152,7 +152,7 @@ bool ScheduleDocument::SaveSchedule(const QString& code, const ScheduleContent& 
     if (m_document.save(path, &reason))
         return true;
     if (error)
-        *error = SharedText::fileNotSaved(path, reason);
+        *error = SharedText::saveFailed(path, reason);
     return false;
 }
 

@@ -235,7 +235,8 @@ private Q_SLOTS:
         e.spin("txtMinute")->textBox()->setText("05");
         e.find<QDateEdit>("enddate")->setDate(QDate(2026, 6, 30));
         e.list("lstImport")->setCurrentRow(2); // 部门档案, "默认"
-        e.find<QComboBox>("cmbOperate")->setCurrentText("修改");
+        auto* operations = e.find<QComboBox>("cmbOperate");
+        emit operations->activated(operations->findText("修改"));
         e.find<QCheckBox>("chkImport")->click(); // "y" to "n"
         e.list("lstImport")->setCurrentRow(0);
         e.button("cmdImportOut")->click(); // 客户档案 leaves
