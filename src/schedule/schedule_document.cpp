@@ -121,10 +121,11 @@ void ScheduleDocument::BuildScheduleNode(const QString& code, const ScheduleCont
     const QString trimmed = code.trimmed();
     OpenScheduleDocument(Mode::Write);
     XmlElement root = m_document.root();
+    // Without the file's indentation around the schedules the saved file is laid out afresh
+    // where it changed; untouched schedules keep their own layout.
+    root.removeIndentation();
     XmlElement schedule = findSchedule(trimmed);
     if (schedule.isNull()) {
-        // Appended after the existing schedules, laid out like them when the file is saved.
-        root.removeIndentation();
         schedule = root.appendChild(kSchedule);
         schedule.setAttribute(kCode, trimmed);
     }
