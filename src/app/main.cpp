@@ -1,7 +1,7 @@
 #include "app/app_context.h"
 #include "app/frm_main.h"
 #include "app/plan_agent_launcher.h"
-#include "exchange/frm_import.h"
+#include "app/work_windows.h"
 #include "login/frm_http_login.h"
 #include "platform/app_folder.h"
 #include "platform/autostart.h"
@@ -13,8 +13,6 @@
 #include "platform/shell.h"
 #include "platform/single_instance.h"
 #include "platform/xml_document.h"
-#include "replace/frm_replace.h"
-#include "schedule/frm_schedule.h"
 
 #include <QApplication>
 
@@ -47,14 +45,7 @@ int main(int argc, char** argv) {
     }
 
     kvx::FrmMain frame(services, context);
-    frame.setWindowFactory(kvx::WorkWindow::ExchangeWindow, [&] {
-        return new kvx::FrmImport(services, context.login, context.attachments);
-    });
-    frame.setWindowFactory(kvx::WorkWindow::ScheduleEditor, [&] {
-        return new kvx::FrmSchedule(services, context.login.canEditSchedules);
-    });
-    frame.setWindowFactory(kvx::WorkWindow::ReplaceSettings,
-                           [&] { return new kvx::FrmReplace(services); });
+    kvx::registerWorkWindows(frame, services, context);
     // "执行计划(&A)" and the command "数据交换计划执行".
     kvx::PlanAgentLauncher launcher(services);
     QObject::connect(&frame, &kvx::FrmMain::planAgentStartRequested, [&] { launcher.start(); });

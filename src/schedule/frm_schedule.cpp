@@ -1,5 +1,6 @@
 #include "schedule/frm_schedule.h"
 
+#include "conditions/frm_condition.h"
 #include "exchange/catalogue_tree.h"
 #include "exchange/erp_connection.h"
 #include "exchange/exchange_item_list.h"
@@ -45,10 +46,12 @@ QList<ScheduledItem> itemsOf(const ExchangeItemList& list,
 
 } // namespace
 
-FrmSchedule::FrmSchedule(Services& services, bool mayEdit, QWidget* parent)
+FrmSchedule::FrmSchedule(Services& services, bool mayEdit, const QString& loginSenderCode,
+                         QWidget* parent)
     : QWidget(parent)
     , m_services(services)
     , m_mayEdit(mayEdit)
+    , m_loginSenderCode(loginSenderCode)
     , m_document(services.folder) {
     setObjectName(QStringLiteral("frmSchedule"));
     setWindowTitle(kCaption);
@@ -379,14 +382,9 @@ void FrmSchedule::onSaveClicked() {
         ClearAfterSave();
 }
 
+// A new condition editor in plan mode, on the plan condition file, for this code.
 void FrmSchedule::onConditionClicked() {
-    if (code().isEmpty()) {
-        m_services.prompter.message(QStringLiteral("请选择注册编码"), SharedText::promptTitle(),
-                                    Prompter::Icon::Warning);
-        return;
-    }
-    if (m_openConditionEditor)
-        m_openConditionEditor(code());
+    FrmCondition::openForSchedule(this, m_services, m_loginSenderCode, code());
 }
 
 void FrmSchedule::onOkClicked() {

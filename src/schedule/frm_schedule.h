@@ -6,7 +6,6 @@
 
 #include <QHash>
 #include <QWidget>
-#include <functional>
 
 class QCheckBox;
 class QComboBox;
@@ -31,15 +30,12 @@ struct Services;
 class FrmSchedule : public QWidget {
     Q_OBJECT
 public:
-    // Opens the condition editor in plan mode for the sender code.
-    using ConditionEditorOpener = std::function<void(const QString& senderCode)>;
-
-    FrmSchedule(Services& services, bool mayEdit, QWidget* parent = nullptr);
+    // `loginSenderCode` is the code entered at login, which the condition editors it opens
+    // offer first.
+    FrmSchedule(Services& services, bool mayEdit, const QString& loginSenderCode,
+                QWidget* parent = nullptr);
     ~FrmSchedule() override;
 
-    void setConditionEditorOpener(ConditionEditorOpener opener) {
-        m_openConditionEditor = std::move(opener);
-    }
     bool isModified() const { return m_modified; }
 
     // Shows the stored schedule of the code box's trimmed text.
@@ -93,7 +89,7 @@ private:
 
     Services& m_services;
     bool m_mayEdit;
-    ConditionEditorOpener m_openConditionEditor;
+    QString m_loginSenderCode;
     ScheduleDocument m_document;
     Catalogue m_catalogue;
     OperationsFile m_operations;

@@ -1,3 +1,5 @@
+#include "conditions/condition_vocabulary.h"
+#include "conditions/typing_filter.h"
 #include "exchange/catalogue_tree.h"
 #include "exchange/exchange_item_list.h"
 #include "exchange/operation_panel.h"
@@ -14,7 +16,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QRadioButton>
-#include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
 // The controls of the schedule editor and where they sit; what they do is in frm_schedule.cpp.
@@ -53,9 +54,8 @@ void FrmSchedule::createControls() {
     m_code = named(new QComboBox(this), QStringLiteral("cmbCode"));
     m_code->setEditable(true);
     m_code->setInsertPolicy(QComboBox::NoInsert);
-    // Registration codes are letters, digits and hyphens.
-    m_code->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("[0-9A-Za-z-]*")), m_code));
+    // Registration codes are letters, digits and hyphens, as in the condition editor.
+    TypingFilter::install(m_code, cmbCode_KeyPress);
     auto* codeRow = new QHBoxLayout;
     auto* codeLabel = new QLabel(QStringLiteral("注册编码："), this);
     codeLabel->setBuddy(m_code);

@@ -1,4 +1,5 @@
 #include "account_database.h"
+#include "conditions/frm_condition.h"
 #include "exchange/catalogue_tree.h"
 #include "exchange/exchange_item_list.h"
 #include "schedule/frm_schedule.h"
@@ -29,7 +30,7 @@ struct Editor {
         : services(folder.path()) {
         if (!scheduleFile.isEmpty())
             folder.write(kFile, scheduleFile);
-        frm = std::make_unique<FrmSchedule>(services.services, mayEdit);
+        frm = std::make_unique<FrmSchedule>(services.services, mayEdit, "001");
         frm->show();
     }
 
@@ -71,6 +72,15 @@ struct Editor {
     std::unique_ptr<FrmSchedule> frm;
     XmlDocument file;
 };
+
+QList<FrmCondition*> conditionEditors() {
+    QList<FrmCondition*> editors;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (auto* editor = qobject_cast<FrmCondition*>(window))
+            editors.append(editor);
+    }
+    return editors;
+}
 
 } // namespace
 
@@ -196,16 +206,29 @@ private Q_SLOTS:
         QFETCH(QString, title);
         Editor e;
         const QByteArray before = e.folder.read(kFile);
-        bool opened = false;
-        e.frm->setConditionEditorOpener([&](const QString&) { opened = true; });
         e.codes()->setEditText("  ");
         e.moveIn("客户档案", button);
         QCOMPARE(e.services.prompter.last().text, text);
         QCOMPARE(e.services.prompter.last().title, title);
         QCOMPARE(e.services.prompter.last().icon, Prompter::Icon::Warning);
         QVERIFY(e.listed("lstImport").isEmpty() && e.listed("lstExport").isEmpty());
-        QVERIFY(!opened);
+        QVERIFY(conditionEditors().isEmpty());
         QCOMPARE(e.folder.read(kFile), before);
+    }
+
+    // The plan conditions of the code: a new condition editor on the plan condition file.
+    void conditionsOpenInPlanMode() {
+        Editor e;
+        e.codes()->setEditText("002");
+        e.button("cmdCondition")->click();
+        const QList<FrmCondition*> editors = conditionEditors();
+        QCOMPARE(editors.size(), 1);
+        std::unique_ptr<FrmCondition> editor(editors.first());
+        QVERIFY(editor->isPlanMode());
+        QVERIFY(editor->windowTitle().endsWith("(计划)"));
+        auto* code = editor->findChild<QComboBox*>("cmbCode");
+        QCOMPARE(code->currentText(), "002");
+        QVERIFY(!code->isEnabled());
     }
 
     void movesItemsInAndOut() {
