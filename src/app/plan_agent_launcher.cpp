@@ -18,11 +18,11 @@ PlanAgentLauncher::PlanAgentLauncher(Services& services)
     : m_services(services) {}
 
 QString PlanAgentLauncher::agentPath() const {
-    const QString inFolder =
-        m_services.folder.resolve(QStringLiteral("\\") + PlanAgentFiles::programName());
+    const QString inFolder = m_services.folder.resolve(PlanAgentFiles::programRelativePath());
     if (QFileInfo::exists(inFolder))
         return inFolder;
-    return QDir(QCoreApplication::applicationDirPath()).filePath(PlanAgentFiles::programName());
+    return QDir(QCoreApplication::applicationDirPath())
+        .filePath(PlanAgentFiles::programRelativePath().mid(1));
 }
 
 // The folder is named, so that the agent started at logon works on this folder whatever the

@@ -17,7 +17,7 @@ namespace kvx {
 
 namespace {
 const QString kRunKey =
-    QStringLiteral("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run");
+    QStringLiteral("HKEY_CURRENT_USER\\software\\microsoft\\windows\\currentversion\\run");
 } // namespace
 
 QString Autostart::commandLine(const QString& program, const QStringList& arguments) {

@@ -6,12 +6,12 @@
 // the lock that says it runs, its autostart entry.
 namespace kvx::PlanAgentFiles {
 
-// The agent program's file name in a folder.
-inline QString programName() {
+// The agent program in the application folder.
+inline QString programRelativePath() {
 #ifdef Q_OS_WIN
-    return QStringLiteral("KVXTimer.exe");
+    return QStringLiteral("\\KVXTimer.exe");
 #else
-    return QStringLiteral("KVXTimer");
+    return QStringLiteral("\\KVXTimer");
 #endif
 }
 

@@ -23,7 +23,8 @@ struct Desktop {
     Desktop() {
         qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
         QDir().mkpath(app);
-        QFile::copy(QStringLiteral(KVX_AGENT_EXE), app + "/" + PlanAgentFiles::programName());
+        QFile::copy(QStringLiteral(KVX_AGENT_EXE),
+                    AppFolder(app).resolve(PlanAgentFiles::programRelativePath()));
     }
     ~Desktop() {
         stopAgent();
