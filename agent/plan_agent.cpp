@@ -21,23 +21,6 @@ namespace {
 
 const QString kTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm");
 
-// Nobody watches the agent's runs and nobody cancels them.
-class AgentRunHost : public RunHost {
-public:
-    void runStarted() override {}
-    void showProgress(const QString&, int, int) override {}
-    void showWaiting(int) override {}
-    bool cancelRequested() const override { return false; }
-    void runFinished() override {}
-};
-
-QList<SelectedExchangeItem> selectedItems(const QList<PlanItem>& items) {
-    QList<SelectedExchangeItem> selected;
-    for (const PlanItem& item : items)
-        selected.append({item.label, item.operation, item.conversion});
-    return selected;
-}
-
 } // namespace
 
 PlanAgent::PlanAgent(Services& services, AgentPrompter& prompter, Log log)
@@ -135,62 +118,62 @@ std::optional<PlanSchedule> PlanAgent::findSchedule(const QString& code) {
 QString PlanAgent::runSchedule(const PlanSchedule& schedule) {
     m_running = true;
     const QDateTime now = m_services.clock.now();
+    std::optional<LoginSettings> login = LoginSettings::load(m_services.folder);
+    // The run's own day is its business date.
+    if (login)
+        login->businessDate = LoginSettings::formatDate(now.date());
     QStringList report{
         QStringLiteral("计划 %1 执行于 %2").arg(schedule.code, now.toString(kTimeFormat))};
-    std::optional<LoginSettings> login = LoginSettings::load(m_services.folder);
-    if (!login) {
-        const QString refusal =
-            SharedText::fileMissing(m_services.folder.resolve(LoginSettings::relativePath()));
-        RunHistory history(m_services.folder);
-        history.beginRun({0,
-                          now,
-                          {},
-                          RunHistory::Origin::Agent,
-                          RunHistory::Direction::Import,
-                          {},
-                          schedule.code,
-                          {},
-                          {}});
-        history.finishRun(QStringLiteral("refused"), refusal, now);
-        report << refusal;
-    } else {
-        // The run's own day is its business date.
-        login->businessDate = LoginSettings::formatDate(now.date());
-        Catalogue catalogue;
-        catalogue.load(m_services.folder);
-        OperationsFile operations;
-        operations.load(m_services.folder);
-        AgentRunHost host;
-        ExchangeRunInput input;
-        input.senderCode = schedule.code;
-        input.login = *login;
-        input.catalogue = &catalogue;
-        input.operations = &operations;
-        input.planConditions = true;
-        input.origin = RunHistory::Origin::Agent;
-        if (!schedule.imports.isEmpty()) {
-            input.items = selectedItems(schedule.imports);
-            const RunSummary summary = RunImport(m_services, input, host);
-            report << QStringLiteral("导入 %1 项，成功 %2 项")
-                          .arg(summary.count)
-                          .arg(summary.exchanged)
-                   << m_prompter.takeLines();
-        }
-        if (!schedule.exports.isEmpty()) {
-            input.items = selectedItems(schedule.exports);
-            const RunSummary summary = RunExport(m_services, input, host);
-            report << QStringLiteral("导出 %1 项，成功 %2 项")
-                          .arg(summary.count)
-                          .arg(summary.exchanged)
-                   << m_prompter.takeLines();
-            for (const QString& file : summary.files)
-                report << QStringLiteral("导出文件：") + AppFolder::toNative(file);
-        }
-    }
+    report << runItems(schedule, login, RunHistory::Direction::Import)
+           << runItems(schedule, login, RunHistory::Direction::Export);
     const QString text = report.join(QLatin1Char('\n'));
     m_log(text);
     m_running = false;
     return text;
+}
+
+QStringList PlanAgent::runItems(const PlanSchedule& schedule,
+                                const std::optional<LoginSettings>& login,
+                                RunHistory::Direction direction) {
+    const bool imports = direction == RunHistory::Direction::Import;
+    const QList<PlanItem>& items = imports ? schedule.imports : schedule.exports;
+    if (items.isEmpty())
+        return {};
+    if (!login) {
+        // Without a login there is no server to ask: the run is refused, and kept so.
+        const QString refusal =
+            SharedText::fileMissing(m_services.folder.resolve(LoginSettings::relativePath()));
+        const QDateTime now = m_services.clock.now();
+        RunHistory history(m_services.folder);
+        history.beginRun(
+            {0, now, {}, RunHistory::Origin::Agent, direction, {}, schedule.code, {}, {}});
+        history.finishRun(QStringLiteral("refused"), refusal, now);
+        return {refusal};
+    }
+    Catalogue catalogue;
+    catalogue.load(m_services.folder);
+    OperationsFile operations;
+    operations.load(m_services.folder);
+    SilentRunHost host;
+    ExchangeRunInput input;
+    input.senderCode = schedule.code;
+    input.login = *login;
+    input.catalogue = &catalogue;
+    input.operations = &operations;
+    input.planConditions = true;
+    input.origin = RunHistory::Origin::Agent;
+    for (const PlanItem& item : items)
+        input.items.append({item.label, item.operation, item.conversion});
+    const RunSummary summary =
+        imports ? RunImport(m_services, input, host) : RunExport(m_services, input, host);
+    QStringList lines{QStringLiteral("%1 %2 项，成功 %3 项")
+                          .arg(imports ? QStringLiteral("导入") : QStringLiteral("导出"))
+                          .arg(summary.count)
+                          .arg(summary.exchanged)};
+    lines << m_prompter.takeLines();
+    for (const QString& file : summary.files)
+        lines << QStringLiteral("导出文件：") + AppFolder::toNative(file);
+    return lines;
 }
 
 } // namespace kvx

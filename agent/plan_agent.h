@@ -1,11 +1,14 @@
 #pragma once
 
+#include "exchange/run_history.h"
 #include "plan_schedule.h"
+#include "settings/login_settings.h"
 
 #include <QDateTime>
 #include <QObject>
 #include <QTimer>
 #include <functional>
+#include <optional>
 
 namespace kvx {
 
@@ -42,6 +45,9 @@ public:
     std::optional<PlanSchedule> findSchedule(const QString& code);
 
 private:
+    // The schedule's imports or exports, through the console's run; the report's lines.
+    QStringList runItems(const PlanSchedule& schedule, const std::optional<LoginSettings>& login,
+                         RunHistory::Direction direction);
     void scheduleNextLook();
     void logSchedules();
 

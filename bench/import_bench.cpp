@@ -117,15 +117,6 @@ int prepare(const QString& app, const QString& document, const QString& url) {
 }
 
 // The run without a window: progress is not shown, the report is counted, not logged.
-class BenchHost : public RunHost {
-public:
-    void runStarted() override {}
-    void showProgress(const QString&, int, int) override {}
-    void showWaiting(int) override {}
-    bool cancelRequested() const override { return false; }
-    void runFinished() override {}
-};
-
 class BenchPrompter : public LoggingPrompter {
 public:
     void displayText(const QString&) override {}
@@ -151,7 +142,7 @@ int run(const QString& app) {
     input.senderCode = QStringLiteral("001");
     input.catalogue = &catalogue;
     input.operations = &operations;
-    BenchHost host;
+    SilentRunHost host;
     const RunSummary summary = RunImport(services, input, host);
     QTextStream(stdout) << "report lines " << summary.report.count(QLatin1Char('\n')) << Qt::endl;
     return summary.exchanged == 1 ? 0 : 1;

@@ -64,6 +64,16 @@ public:
     virtual void runFinished() = 0;
 };
 
+// The host of runs that nobody watches and nobody cancels (the plan agent's, benchmarks).
+class SilentRunHost : public RunHost {
+public:
+    void runStarted() override {}
+    void showProgress(const QString&, int, int) override {}
+    void showWaiting(int) override {}
+    bool cancelRequested() const override { return false; }
+    void runFinished() override {}
+};
+
 // How a run ended, for callers without a window (and for tests).
 struct RunSummary {
     enum class End {

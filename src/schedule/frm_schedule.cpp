@@ -102,8 +102,10 @@ void FrmSchedule::connectControls() {
     connect(m_begin, &QDateEdit::dateChanged, this, &FrmSchedule::setModified);
     connect(m_end, &QDateEdit::dateChanged, this, &FrmSchedule::setModified);
 
-    connect(m_importIn, &QPushButton::clicked, this, &FrmSchedule::onImportIn);
-    connect(m_exportIn, &QPushButton::clicked, this, &FrmSchedule::onExportIn);
+    connect(m_importIn, &QPushButton::clicked, this,
+            [this] { moveIn(m_imports, m_importConversions, kCodeFirst); });
+    connect(m_exportIn, &QPushButton::clicked, this,
+            [this] { moveIn(m_exports, m_exportConversions, kCodeEmpty); });
     connect(m_importOut, &QPushButton::clicked, m_imports, &ExchangeItemList::MoveOut);
     connect(m_exportOut, &QPushButton::clicked, m_exports, &ExchangeItemList::MoveOut);
     connect(m_imports, &ExchangeItemList::entryRemoved, this, [this](const QString& label) {
@@ -258,24 +260,15 @@ void FrmSchedule::hideOptionControls() {
     m_panel->operationCombo()->hide();
 }
 
-void FrmSchedule::onImportIn() {
+// MoveIn of the tree's item into the list, with an empty conversion entry when it is added.
+void FrmSchedule::moveIn(ExchangeItemList* list, QHash<QString, QString>& conversions,
+                         const QString& refusal) {
     if (code().isEmpty()) {
-        warn(kCodeFirst);
+        warn(refusal);
         return;
     }
-    if (m_imports->MoveIn(*m_tree) == ExchangeItemList::MoveInResult::Added) {
-        m_importConversions.insert(m_imports->selection().labels().last(), QString());
-        setModified();
-    }
-}
-
-void FrmSchedule::onExportIn() {
-    if (code().isEmpty()) {
-        warn(kCodeEmpty);
-        return;
-    }
-    if (m_exports->MoveIn(*m_tree) == ExchangeItemList::MoveInResult::Added) {
-        m_exportConversions.insert(m_exports->selection().labels().last(), QString());
+    if (list->MoveIn(*m_tree) == ExchangeItemList::MoveInResult::Added) {
+        conversions.insert(list->selection().labels().last(), QString());
         setModified();
     }
 }

@@ -66,8 +66,8 @@ private:
 
     void onCodeChosen(int index);
     void onFrequencyChosen(Frequency frequency);
-    void onImportIn();
-    void onExportIn();
+    void moveIn(ExchangeItemList* list, QHash<QString, QString>& conversions,
+                const QString& refusal);
     void onImportSelected(int row);
     void onExportSelected(int row);
     void onImportOptionShown();
