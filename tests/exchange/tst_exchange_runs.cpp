@@ -120,6 +120,8 @@ private Q_SLOTS:
             return FixtureHttpServer::Response{200, resultDocumentFor(request.body, customers)};
         };
         s.run.nameFiles("importfile");
+        // A run history that cannot be written is passed by.
+        QVERIFY(QDir(s.run.folder.path()).mkdir("KVXRunHistory.db"));
         const RunSummary summary =
             s.exchange(true, s.run.input({{"客户档案", "添加|已存在时跳过"}, {"部门档案", ""}}));
 

@@ -315,12 +315,6 @@ private Q_SLOTS:
         QCOMPARE(e.saved("003").attribute("hour"), savedHour);
     }
 
-    void codeBoxTakesLettersDigitsAndHyphens() {
-        Editor e;
-        QTest::keyClicks(e.codes()->lineEdit(), "a-1!_ B");
-        QCOMPARE(e.codes()->currentText(), "a-1B");
-    }
-
     // With an ERP connection configured, invoices of an unused module move to the module
     // that settles them; without one the tree stays as loaded.
     void erpConnectionAdjustsTheCatalogue() {
