@@ -9,7 +9,6 @@
 #include "platform/clock.h"
 #include "platform/prompter.h"
 #include "platform/services.h"
-#include "platform/shared_texts.h"
 #include "schedule/numeric_ctr.h"
 
 #include <QCheckBox>
@@ -150,11 +149,17 @@ void FrmSchedule::fillCodes() {
     m_code->setEditText(typed);
 }
 
+// A code that is not stored yet stays as typed: its schedule is made by saving.
 void FrmSchedule::SelectListEntry(const QString& text) {
-    const int index = text.isEmpty() ? -1 : m_code->findText(text, Qt::MatchExactly);
+    if (text.isEmpty()) {
+        m_code->setCurrentIndex(-1);
+        return;
+    }
+    const int index = m_code->findText(text, Qt::MatchExactly);
+    if (index < 0)
+        return;
     m_code->setCurrentIndex(index);
-    if (index >= 0)
-        onCodeChosen(index);
+    onCodeChosen(index);
 }
 
 void FrmSchedule::onCodeChosen(int index) {

@@ -233,7 +233,7 @@ private Q_SLOTS:
 
     void movesItemsInAndOut() {
         Editor e;
-        e.codes()->setEditText("004");
+        e.chooseCode("004"); // not stored yet: Enter keeps it as typed
         auto* tree = e.find<CatalogueTree>("Dir");
         e.moveIn("部门档案", "cmdImportIn");
         e.moveIn("客户档案", "cmdImportIn");
