@@ -112,11 +112,14 @@ XmlDocument ExchangeRunBase::exchange(QByteArray body) {
              (cut ? QStringLiteral("……") : QString()));
         return {};
     }
-    XmlDocument answer = XmlDocument::fromBytes(result.body);
+    QString error;
+    bool refused = false;
+    XmlDocument answer = XmlDocument::fromBytes(result.body, &error, &refused);
     if (answer.isNull()) {
         const HttpResult shown = shortenedForMessage(result, &cut);
         const QString text =
-            ServerInterface::answerText(shown) + (cut ? QStringLiteral("……") : QString());
+            refused ? ServerInterface::refusedAnswerText(error)
+                    : ServerInterface::answerText(shown) + (cut ? QStringLiteral("……") : QString());
         tell(importing ? ServerInterface::importNotXmlMessage(text)
                        : ServerInterface::exportNotXmlMessage(text));
     }

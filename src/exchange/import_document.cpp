@@ -38,6 +38,10 @@ ImportDocument::Load ImportDocument::load(const QString& path) {
         return Load::NotXml;
     m_bytes = file.readAll();
     const XmlOutline outline = XmlOutline::scan(m_bytes);
+    if (outline.refused) {
+        m_refusal = outline.error;
+        return Load::Refused;
+    }
     if (!outline.wellFormed)
         return Load::NotXml;
     m_rootName = outline.rootName;

@@ -19,9 +19,12 @@ namespace kvx {
 // superset of ASCII, a root with namespaces) is completed and written as a whole document.
 class ImportDocument {
 public:
-    enum class Load { Loaded, Missing, NotXml };
+    enum class Load { Loaded, Missing, NotXml, Refused };
 
     Load load(const QString& path);
+    // Why the file was refused (a document type declaration that declares an entity or names an
+    // external subset), for a person.
+    const QString& refusal() const { return m_refusal; }
 
     // The root element with its attributes (its children only when the whole document is
     // held).
@@ -54,6 +57,7 @@ private:
     static bool spliceableEncoding(const QString& encoding);
 
     QByteArray m_bytes;
+    QString m_refusal;
     QString m_rootName;
     QSet<QString> m_childNames;
     // Splicing: the file's prolog with the root's start tag, which completion changes.

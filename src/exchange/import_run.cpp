@@ -114,6 +114,9 @@ bool ImportRun::loadItemDocument(const QString& path, const CatalogueItem& item,
     case ImportDocument::Load::NotXml:
         warn(shown + QStringLiteral("不是Xml格式的文件!"));
         return false;
+    case ImportDocument::Load::Refused:
+        warn(shown + QStringLiteral("不能导入：") + document.refusal() + QStringLiteral("！"));
+        return false;
     case ImportDocument::Load::Loaded:
         break;
     }
