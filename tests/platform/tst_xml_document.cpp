@@ -1,3 +1,4 @@
+#include "platform/xml_child_writer.h"
 #include "platform/xml_document.h"
 #include "platform/xml_parser.h"
 #include "test_folder.h"
@@ -137,6 +138,44 @@ private Q_SLOTS:
         const XmlDocument doc = XmlDocument::fromBytes(declaration + "<r>t" + content + "</r>");
         const QString whole = doc.toString();
         QCOMPARE(doc.root().toXml(), whole.mid(whole.indexOf(u'\n') + 1).chopped(1));
+    }
+
+    // A document written child by child is the document written whole, whether a child is
+    // handed over as an element or as its text.
+    void childWriterWritesTheWholeDocument_data() {
+        QTest::addColumn<QString>("children");
+        QTest::addColumn<QByteArray>("declaration");
+        QTest::newRow("none") << QString() << QByteArray("gb2312");
+        QTest::newRow("text and attributes")
+            << QStringLiteral("<a k=\"中&amp;%1\">\n  <b>%1 &lt;x&gt;</b>\n</a><c/>")
+                   .arg(kOutsideGbk)
+            << QByteArray("gb2312");
+        QTest::newRow("name only GB18030 holds")
+            << QStringLiteral("<项한>x</项한>") << QByteArray("GB18030");
+    }
+    void childWriterWritesTheWholeDocument() {
+        QFETCH(QString, children);
+        QFETCH(QByteArray, declaration);
+        const XmlDocument source =
+            XmlDocument::fromString(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+                                                   "<r a=\"1\">%1</r>")
+                                        .arg(children));
+        XmlDocument whole = XmlDocument::create(QStringLiteral("ztinterface"));
+        whole.root().setAttribute(QStringLiteral("n"), QStringLiteral("名"));
+        XmlChildWriter byElement(whole);
+        XmlChildWriter byText(whole);
+        for (const XmlElement& child : source.root().childElements()) {
+            whole.root().appendCopy(child);
+            byElement.append(child);
+            QSet<QByteArray> names;
+            if (declaration == "GB18030")
+                names.insert(child.name().toUtf8());
+            byText.appendXml(child.toXmlUtf8(), names);
+        }
+        const QByteArray expected = whole.toBytes();
+        QVERIFY(expected.startsWith("<?xml version=\"1.0\" encoding=\"" + declaration + "\"?>"));
+        QCOMPARE(byElement.finish(), expected);
+        QCOMPARE(byText.finish(), expected);
     }
 
     void xpathVariablesTreatQuotesAsText() {
