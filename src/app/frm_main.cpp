@@ -1,22 +1,25 @@
 #include "app/frm_main.h"
 
 #include "app/app_context.h"
+#include "app/command_dispatcher.h"
+#include "app/command_dock.h"
 #include "app/frm_about.h"
 #include "app/help_topics.h"
-#include "app/product.h"
 #include "login/frm_http_login.h"
+#include "login/product.h"
 #include "platform/clock.h"
 #include "platform/help_viewer.h"
 #include "platform/prompter.h"
 #include "platform/services.h"
+#include "platform/shared_texts.h"
 #include "platform/shell.h"
-#include "settings/login_settings.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -28,6 +31,7 @@ FrmMain::FrmMain(Services& services, AppContext& context, QWidget* parent)
     , m_context(context)
     , m_mdi(new QMdiArea(this))
     , m_slots(m_mdi)
+    , m_commands(std::make_unique<CommandDispatcher>(*this))
     , m_clockTimer(new QTimer(this)) {
     setObjectName(QStringLiteral("frmMain"));
     m_helpContext = HelpTopic::MainFrame;
@@ -35,6 +39,10 @@ FrmMain::FrmMain(Services& services, AppContext& context, QWidget* parent)
     m_mdi->setObjectName(QStringLiteral("mdiArea"));
     setCentralWidget(m_mdi);
     createMenus();
+    auto* commandWindow = new CommandDock(*this);
+    addDockWidget(Qt::LeftDockWidgetArea, commandWindow);
+    resizeDocks({commandWindow}, {180}, Qt::Horizontal);
+    m_windowMenu->addAction(commandWindow->toggleViewAction());
     createStatusBar();
     resize(1000, 700);
     refreshStatusBar();
@@ -46,8 +54,13 @@ void FrmMain::setWindowFactory(WorkWindow kind, WindowFactory factory, WindowPre
     m_slots.setFactory(kind, std::move(factory), std::move(beforeShow));
 }
 
-QWidget* FrmMain::openWorkWindow(WorkWindow kind) {
-    return m_slots.open(kind);
+QWidget* FrmMain::openWorkWindow(WorkWindow kind, const WindowPreparer& beforeShow) {
+    return m_slots.open(kind, beforeShow);
+}
+
+void FrmMain::m_oMenu_OnCommand(const QString&, const QString& command, const QString&,
+                                const QString&) {
+    m_commands->run(command);
 }
 
 QWidget* FrmMain::workWindow(WorkWindow kind) const {
@@ -68,11 +81,10 @@ void FrmMain::createStatusBar() {
 }
 
 void FrmMain::refreshStatusBar() {
-    if (const std::optional<LoginSettings> saved = LoginSettings::load(m_services.folder)) {
-        m_panels[0]->setText(QStringLiteral("服务器：") + saved->serverUrl);
-        m_panels[1]->setText(QStringLiteral("操作员：") + saved->operatorName);
-        m_panels[2]->setText(QStringLiteral("业务日期：") + saved->businessDate);
-    }
+    const LoginSettings& login = m_context.login.persistent;
+    m_panels[0]->setText(QStringLiteral("服务器：") + login.serverUrl);
+    m_panels[1]->setText(QStringLiteral("操作员：") + login.operatorName);
+    m_panels[2]->setText(QStringLiteral("业务日期：") + login.businessDate);
     updateClock();
     applyRights();
 }
@@ -124,8 +136,8 @@ void FrmMain::showHelp() {
     }
     const QString file = helpFilePath(m_services.folder);
     if (!QFileInfo::exists(file)) {
-        m_services.prompter.message(AppFolder::toNative(file) + QStringLiteral("文件不存在！"),
-                                    Product::applicationTitle(), Prompter::Icon::Information);
+        m_services.prompter.message(SharedText::fileMissing(file), Product::applicationTitle(),
+                                    Prompter::Icon::Information);
         return;
     }
     if (!m_services.help.showTopic(file, topic))

@@ -11,6 +11,7 @@
 #include "platform/shell.h"
 #include "platform/single_instance.h"
 #include "platform/xml_document.h"
+#include "replace/frm_replace.h"
 
 #include <QApplication>
 
@@ -41,8 +42,11 @@ int main(int argc, char** argv) {
     }
 
     kvx::FrmMain frame(services, context);
-    frame.setWindowFactory(kvx::WorkWindow::ExchangeWindow,
-                           [&] { return new kvx::FrmImport(services, context); });
+    frame.setWindowFactory(kvx::WorkWindow::ExchangeWindow, [&] {
+        return new kvx::FrmImport(services, context.login, context.attachments);
+    });
+    frame.setWindowFactory(kvx::WorkWindow::ReplaceSettings,
+                           [&] { return new kvx::FrmReplace(services); });
     frame.show();
     app.setQuitOnLastWindowClosed(true);
     return app.exec();

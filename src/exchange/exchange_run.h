@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/login_settings.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -22,6 +24,9 @@ struct SelectedExchangeItem {
 struct ExchangeRunInput {
     QList<SelectedExchangeItem> items;
     QString senderCode; // used trimmed
+    // Server address, operator, encrypted password and business date: the window's session
+    // login; the plan agent reads them from "\LoginWan.ini".
+    LoginSettings login;
     bool conversion = false;
     bool mail = false;
     const Catalogue* catalogue = nullptr;
@@ -33,8 +38,8 @@ struct ExchangeRunInput {
     MailTransport* mailTransport = nullptr;
 };
 
-// What a run shows the operator besides messages and file dialogs, which go through the
-// Prompter of the services.
+// What a run shows the operator besides messages, file dialogs and the import report, which
+// go through the Prompter of the services.
 class RunHost {
 public:
     virtual ~RunHost() = default;
@@ -42,12 +47,13 @@ public:
     virtual void runStarted() = 0;
     // One of the run's progress texts while it works on item `item` (from 1) of `count`.
     virtual void showProgress(const QString& text, int item, int count) = 0;
-    // Asked before each item; the request under way always runs to its end.
+    // How long the current item's request has been waiting for the server's answer.
+    virtual void showWaiting(int seconds) = 0;
+    // Asked before each item and while a request waits: a request cancelled while it waits
+    // is dropped, and its item ends as not known.
     virtual bool cancelRequested() const = 0;
     // The busy indicator stops and the progress display goes away.
     virtual void runFinished() = 0;
-    // The import report, shown modally.
-    virtual void showReport(const QString& report) = 0;
 };
 
 // How a run ended, for callers without a window (and for tests).
@@ -59,11 +65,15 @@ struct RunSummary {
         Aborted    // an error ended the run
     };
     End end = End::Refused;
-    int count = 0;     // items in the selection
-    int processed = 0; // items the run went through (skipped and failed ones included)
-    int exchanged = 0; // items whose server answer was read and kept
-    QString report;    // imports: the report as shown
-    QStringList files; // exports: the files written, in order
+    int count = 0;      // items in the selection
+    int exchanged = 0;  // items whose server answer was read and kept
+    int failed = 0;     // items that ended with a message (one that ended the run included)
+    int unanswered = 0; // items sent but not answered: the server may have taken them
+    QString report;     // imports: the report as shown
+    QStringList files;  // exports: the files written, in order
+
+    // Items skipped (no file chosen) or never reached.
+    int notRun() const { return count - exchanged - failed - unanswered; }
 };
 
 } // namespace kvx

@@ -1,9 +1,10 @@
 #include "exchange/exchange_run_base.h"
 
-#include "exchange/server_interface.h"
+#include "login/server_interface.h"
 #include "platform/http_client.h"
 #include "platform/prompter.h"
 #include "platform/services.h"
+#include "platform/shared_texts.h"
 
 #include <exception>
 
@@ -11,7 +12,6 @@ namespace kvx {
 
 namespace {
 
-const QString kTitle = QStringLiteral("提示");
 const QString kXmlFilter = QStringLiteral("Xml Fiels (*.xml)|*.xml|All Files (*.*)|*.*");
 
 // A message box cannot show megabytes of text: a long answer is cut for showing.
@@ -47,10 +47,10 @@ void ExchangeRunBase::runItems() {
                 m_summary.end = RunSummary::End::Cancelled;
                 break;
             }
-            ++m_summary.processed;
             const ItemEnd end = runItem(m_input.items.at(i), i + 1);
-            if (end == ItemEnd::Exchanged)
-                ++m_summary.exchanged;
+            m_summary.exchanged += end == ItemEnd::Exchanged ? 1 : 0;
+            m_summary.failed += end == ItemEnd::Failed || end == ItemEnd::Aborted ? 1 : 0;
+            m_summary.unanswered += end == ItemEnd::Unanswered ? 1 : 0;
             if (end == ItemEnd::Aborted) {
                 m_summary.end = RunSummary::End::Aborted;
                 break;
@@ -59,10 +59,12 @@ void ExchangeRunBase::runItems() {
     } catch (const std::exception& error) {
         m_abortMessage = QStringLiteral("运行错误：") + QString::fromLocal8Bit(error.what());
         m_summary.end = RunSummary::End::Aborted;
+        ++m_summary.failed;
     }
     m_host.runFinished();
     if (m_summary.end == RunSummary::End::Aborted)
-        m_services.prompter.message(m_abortMessage, kTitle, Prompter::Icon::Critical);
+        m_services.prompter.message(m_abortMessage, SharedText::promptTitle(),
+                                    Prompter::Icon::Critical);
 }
 
 void ExchangeRunBase::showProgress(const QString& text, int position) {
@@ -70,11 +72,11 @@ void ExchangeRunBase::showProgress(const QString& text, int position) {
 }
 
 void ExchangeRunBase::warn(const QString& text) {
-    m_services.prompter.message(text, kTitle, Prompter::Icon::Warning);
+    m_services.prompter.message(text, SharedText::promptTitle(), Prompter::Icon::Warning);
 }
 
 void ExchangeRunBase::tell(const QString& text) {
-    m_services.prompter.message(text, kTitle, Prompter::Icon::None);
+    m_services.prompter.message(text, SharedText::promptTitle(), Prompter::Icon::None);
 }
 
 ExchangeRunBase::ItemEnd ExchangeRunBase::abort(const QString& message) {
@@ -83,9 +85,12 @@ ExchangeRunBase::ItemEnd ExchangeRunBase::abort(const QString& message) {
 }
 
 CatalogueItem ExchangeRunBase::findItem(const QString& label) {
-    const CatalogueItem item = m_input.catalogue ? m_input.catalogue->item(label) : CatalogueItem{};
+    static const Catalogue notLoaded;
+    QString error;
+    const CatalogueItem item =
+        (m_input.catalogue ? *m_input.catalogue : notLoaded).item(label, &error);
     if (item.isNull())
-        warn(label + QStringLiteral("在Dir.xml文件中不存在！"));
+        warn(error);
     return item;
 }
 
@@ -100,28 +105,41 @@ QString ExchangeRunBase::ChooseExportFile(const QString& label) {
                                         m_services.folder.root());
 }
 
-XmlDocument ExchangeRunBase::exchange(QByteArray body) {
-    HttpResult result = m_services.http.post(m_setup.importUrl(), body);
+ExchangeRunBase::Answer ExchangeRunBase::exchange(QByteArray body) {
+    const HttpWatch watch{[this] { return m_host.cancelRequested(); },
+                          [this](qint64 waitedMs) { m_host.showWaiting(int(waitedMs / 1000)); }};
+    HttpResult result =
+        m_services.http.post(m_setup.importUrl(), body, HttpClient::Limit::Run, watch);
     body = QByteArray(); // the posted document is not needed any more
     const bool importing = m_direction == Direction::Import;
+    Answer answer;
+    if (result.outcome == HttpResult::Outcome::Cancelled && !result.requestSent) {
+        answer.end = ItemEnd::Skipped;
+        return answer;
+    }
     bool cut = false;
+    const HttpResult shown = shortenedForMessage(result, &cut);
+    const QString more = cut ? QStringLiteral("……") : QString();
     if (!result.ok()) {
-        const HttpResult shown = shortenedForMessage(result, &cut);
-        warn((importing ? ServerInterface::importTransportFailure(shown)
-                        : ServerInterface::exportTransportFailure(shown)) +
-             (cut ? QStringLiteral("……") : QString()));
-        return {};
+        answer.message = (importing ? ServerInterface::importTransportFailure(shown)
+                                    : ServerInterface::exportTransportFailure(shown)) +
+                         more;
+        answer.end = result.unanswered() ? ItemEnd::Unanswered : ItemEnd::Failed;
+        // The operator who cancelled knows; the report names the item.
+        if (result.outcome != HttpResult::Outcome::Cancelled)
+            warn(answer.message);
+        return answer;
     }
     QString error;
     bool refused = false;
-    XmlDocument answer = XmlDocument::fromBytes(result.body, &error, &refused);
-    if (answer.isNull()) {
-        const HttpResult shown = shortenedForMessage(result, &cut);
-        const QString text =
-            refused ? ServerInterface::refusedAnswerText(error)
-                    : ServerInterface::answerText(shown) + (cut ? QStringLiteral("……") : QString());
-        tell(importing ? ServerInterface::importNotXmlMessage(text)
-                       : ServerInterface::exportNotXmlMessage(text));
+    answer.document = XmlDocument::fromBytes(result.body, &error, &refused);
+    if (answer.document.isNull()) {
+        const QString text = refused ? ServerInterface::refusedAnswerText(error)
+                                     : ServerInterface::answerText(shown) + more;
+        answer.message = importing ? ServerInterface::importNotXmlMessage(text)
+                                   : ServerInterface::exportNotXmlMessage(text);
+        answer.end = ItemEnd::Failed;
+        tell(answer.message);
     }
     return answer;
 }

@@ -7,6 +7,7 @@
 #include "platform/clock.h"
 #include "platform/prompter.h"
 #include "platform/services.h"
+#include "platform/shared_texts.h"
 
 namespace kvx {
 
@@ -46,7 +47,7 @@ RunSummary ExportRun::run() {
         return m_summary;
     }
     QString refusal;
-    if (!m_setup.readLogin(&refusal)) {
+    if (!m_setup.useLogin(m_input.login, &refusal)) {
         warn(refusal);
         return m_summary;
     }
@@ -61,7 +62,7 @@ ExchangeRunBase::ItemEnd ExportRun::runItem(const SelectedExchangeItem& selected
     showProgress(QStringLiteral("正在导出") + label + QStringLiteral("....."), position);
     const CatalogueItem item = findItem(label);
     if (item.isNull())
-        return ItemEnd::Skipped;
+        return ItemEnd::Failed;
 
     XmlElement conditionItem = m_setup.conditionItem(item.interfaceName, label, m_senderCode);
     // The day of the run, in the condition file loaded for this run only: the file keeps
@@ -76,12 +77,13 @@ ExchangeRunBase::ItemEnd ExportRun::runItem(const SelectedExchangeItem& selected
     if (path.isEmpty())
         return ItemEnd::Skipped;
 
-    XmlDocument data = exchange(queryEnvelope(item, conditionItem).toBytes());
-    if (data.isNull())
-        return ItemEnd::Skipped;
+    Answer answer = exchange(queryEnvelope(item, conditionItem).toBytes());
+    if (answer.document.isNull())
+        return answer.end;
+    XmlDocument& data = answer.document;
     NormalizeDataDocument(data, item.interfaceName, m_senderCode);
     if (!saveDocument(data, path))
-        return ItemEnd::Skipped;
+        return ItemEnd::Failed;
     m_summary.files.append(path);
     if (m_input.mail && m_input.attachments)
         m_input.attachments->QueueMailAttachment(path);
@@ -113,7 +115,7 @@ void ExportRun::handOverToMail() {
         return;
     }
     m_services.prompter.message(QStringLiteral("未连接邮件组件，导出的文件尚未发送！"),
-                                QStringLiteral("提示"), Prompter::Icon::Information);
+                                SharedText::promptTitle(), Prompter::Icon::Information);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "exchange/result_report.h"
 #include "platform/prompter.h"
 #include "platform/services.h"
+#include "platform/shared_texts.h"
 
 namespace kvx {
 
@@ -23,8 +24,6 @@ public:
 
 private:
     ItemEnd runItem(const SelectedExchangeItem& item, int position) override;
-    // Loads the file as a document of the item; false (and the message shown) when it is not.
-    bool loadItemDocument(const QString& path, const CatalogueItem& item, ImportDocument& document);
     // The item's entry in the operations file as the directives need it. False, with
     // *error, when the operations file cannot say what the operation string asks for.
     bool findOperationsEntry(const SelectedExchangeItem& item, OperationsEntry* entry,
@@ -38,31 +37,36 @@ RunSummary ImportRun::run() {
         return m_summary;
     }
     if (!m_setup.loadConditions()) {
-        warn(m_setup.conditionFileDisplayPath() + QStringLiteral("文件不存在！"));
+        warn(SharedText::fileMissing(m_setup.conditionFilePath()));
         return m_summary;
     }
     QString refusal;
-    if (!m_setup.readLogin(&refusal)) {
+    if (!m_setup.useLogin(m_input.login, &refusal)) {
         warn(refusal);
         return m_summary;
     }
     runItems();
     addClosingLine();
     if (!m_summary.report.isEmpty())
-        m_host.showReport(m_summary.report);
+        m_services.prompter.displayText(m_summary.report);
     return m_summary;
 }
 
 void ImportRun::addClosingLine() {
-    const int done = m_summary.processed - (m_summary.end == RunSummary::End::Aborted ? 1 : 0);
     QString line;
     if (m_summary.end == RunSummary::End::Cancelled)
-        line = QStringLiteral("导入已取消：已完成 %1 项，共 %2 项");
+        line = QStringLiteral("导入已取消：");
     else if (m_summary.end == RunSummary::End::Aborted)
-        line = QStringLiteral("导入因错误中止：已完成 %1 项，共 %2 项");
+        line = QStringLiteral("导入因错误中止：");
     else
         return;
-    m_summary.report += kCrLf + line.arg(done).arg(m_summary.count) + kCrLf;
+    line += QStringLiteral("成功 %1 项，失败 %2 项，结果未知 %3 项，未执行 %4 项，共 %5 项")
+                .arg(m_summary.exchanged)
+                .arg(m_summary.failed)
+                .arg(m_summary.unanswered)
+                .arg(m_summary.notRun())
+                .arg(m_summary.count);
+    m_summary.report += kCrLf + line + kCrLf;
 }
 
 ExchangeRunBase::ItemEnd ImportRun::runItem(const SelectedExchangeItem& selected, int position) {
@@ -70,7 +74,7 @@ ExchangeRunBase::ItemEnd ImportRun::runItem(const SelectedExchangeItem& selected
     showProgress(QStringLiteral("正在导入") + label + QStringLiteral("....."), position);
     const CatalogueItem item = findItem(label);
     if (item.isNull())
-        return ItemEnd::Skipped;
+        return ItemEnd::Failed;
 
     const XmlElement conditionItem = m_setup.conditionItem(item.interfaceName, label, m_senderCode);
     QString path = conditionItem.attribute(QStringLiteral("importfile")).trimmed();
@@ -79,11 +83,13 @@ ExchangeRunBase::ItemEnd ImportRun::runItem(const SelectedExchangeItem& selected
     if (path.isEmpty())
         return ItemEnd::Skipped;
     ImportDocument document;
-    if (!loadItemDocument(path, item, document))
-        return ItemEnd::Skipped;
+    QString error;
+    if (!document.load(path, &error) || !document.checkItem(item, &error)) {
+        warn(error);
+        return ItemEnd::Failed;
+    }
 
     OperationsEntry entry;
-    QString error;
     if (!findOperationsEntry(selected, &entry, &error))
         return abort(error);
     const ImportCompletion completion{m_input.conversion ? QStringLiteral("y")
@@ -93,49 +99,18 @@ ExchangeRunBase::ItemEnd ImportRun::runItem(const SelectedExchangeItem& selected
                            &error))
         return abort(error);
 
-    const XmlDocument result = exchange(document.takeBody());
-    if (result.isNull())
-        return ItemEnd::Skipped;
-    const QString block = AppendResultReport(result, label, QString());
+    const Answer answer = exchange(document.takeBody());
+    // The report says which items the server may have taken without saying so.
+    if (answer.end == ItemEnd::Unanswered)
+        m_summary.report += kCrLf + label + kCrLf + answer.message + kCrLf + kCrLf;
+    if (answer.document.isNull())
+        return answer.end;
+    const QString block = AppendResultReport(answer.document, label, QString());
     // The last result stays in the application folder for a look at what the server said.
-    saveDocument(result, m_services.folder.resolve(QStringLiteral("\\Kvxtemp.xml")));
+    saveDocument(answer.document, m_services.folder.resolve(QStringLiteral("\\Kvxtemp.xml")));
     m_summary.report += kCrLf + block;
     showProgress(QStringLiteral("导入") + label + QStringLiteral("结束！"), position);
     return ItemEnd::Exchanged;
-}
-
-bool ImportRun::loadItemDocument(const QString& path, const CatalogueItem& item,
-                                 ImportDocument& document) {
-    const QString shown = AppFolder::toNative(path);
-    switch (document.load(path)) {
-    case ImportDocument::Load::Missing:
-        warn(shown + QStringLiteral("文件不存在！"));
-        return false;
-    case ImportDocument::Load::NotXml:
-        warn(shown + QStringLiteral("不是Xml格式的文件!"));
-        return false;
-    case ImportDocument::Load::Refused:
-        warn(shown + QStringLiteral("不能导入：") + document.refusal() + QStringLiteral("！"));
-        return false;
-    case ImportDocument::Load::Loaded:
-        break;
-    }
-    const XmlElement root = document.root();
-    const QString roottag = QStringLiteral("roottag");
-    if (!root.hasAttribute(roottag)) {
-        warn(shown + QStringLiteral("该文件中没有必须的roottag属性！"));
-        return false;
-    }
-    if (root.attribute(roottag) != item.interfaceName) {
-        warn(QStringLiteral("选择的文件不是与") + item.label + QStringLiteral("(") +
-             item.interfaceName + QStringLiteral(")") + QStringLiteral("相关的文件!"));
-        return false;
-    }
-    if (!document.hasChildElement(item.interfaceName)) {
-        warn(QStringLiteral("选择的文件格式不对或文件中不包含数据!"));
-        return false;
-    }
-    return true;
 }
 
 bool ImportRun::findOperationsEntry(const SelectedExchangeItem& item, OperationsEntry* entry,

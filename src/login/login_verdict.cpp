@@ -1,7 +1,7 @@
 #include "login/login_verdict.h"
 
-#include "exchange/server_interface.h"
 #include "login/login_answer.h"
+#include "login/server_interface.h"
 #include "platform/http_client.h"
 
 namespace kvx {
@@ -35,6 +35,7 @@ LoginVerdict LoginVerdict::fromResult(const HttpResult& result) {
     case HttpResult::Outcome::BadUrl:
         return failure(ServerInterface::badAddressMessage(), Prompter::Icon::Warning);
     case HttpResult::Outcome::Failed:
+    case HttpResult::Outcome::TimedOut:
         return failure(ServerInterface::loginConnectionFailedMessage(), Prompter::Icon::Warning);
     case HttpResult::Outcome::Completed:
         break;

@@ -1,23 +1,16 @@
 #include "run_fixture.h"
 
-#include "settings/login_settings.h"
-
 #include <QDir>
 #include <tuple>
 
 namespace kvx::test {
 
-QString demoPassword() {
-    static const QString encrypted = PasswordEncryptor().ascPwd(QStringLiteral("demo"));
-    return encrypted;
-}
-
 RunFixture::RunFixture(const QString& serverUrl)
-    : services(folder.path()) {
-    const LoginSettings login{serverUrl, QStringLiteral("demo"), demoPassword(),
-                              QStringLiteral("2026-03-15")};
+    : services(folder.path())
+    , login{serverUrl, QStringLiteral("demo"), encryptedPassword(QStringLiteral("demo")),
+            QStringLiteral("2026-03-15")} {
     // The folder of the files that tests write and export.
-    if (!login.save(app()) || !catalogue.load(app()) || !operations.load(app()) ||
+    if (!catalogue.load(app()) || !operations.load(app()) ||
         !QDir(folder.path()).mkpath(QStringLiteral("in")) ||
         !QDir(folder.path()).mkpath(QStringLiteral("out")))
         qFatal("cannot prepare the application folder");
@@ -67,6 +60,7 @@ ExchangeRunInput RunFixture::input(const QList<SelectedExchangeItem>& items,
     ExchangeRunInput input;
     input.items = items;
     input.senderCode = senderCode;
+    input.login = login;
     input.catalogue = &catalogue;
     input.operations = &operations;
     return input;
@@ -76,6 +70,15 @@ void RecordingRunHost::showProgress(const QString& text, int item, int count) {
     progress.append(QStringLiteral("%1 (%2/%3)").arg(text).arg(item).arg(count));
     if (!m_cancelAt.isEmpty() && text == m_cancelAt)
         m_cancel = true;
+}
+
+void RecordingRunHost::showWaiting(int seconds) {
+    waitedSeconds = std::max(waitedSeconds, seconds);
+    // The first call comes before the request can have gone out; the fourth, some 150 ms
+    // later, while a request to this machine waits for its answer.
+    ++m_waitingCalls;
+    m_cancel = m_cancel || (m_cancelAt == QLatin1String("before sending") && m_waitingCalls == 1) ||
+               (m_cancelAt == QLatin1String("waiting") && m_waitingCalls == 4);
 }
 
 QByteArray resultDocumentFor(const QByteArray& postedBody, bool failFirst) {

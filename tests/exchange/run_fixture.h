@@ -3,16 +3,16 @@
 #include "exchange/catalogue.h"
 #include "exchange/exchange_run.h"
 #include "exchange/operations_file.h"
+#include "settings/login_settings.h"
 #include "test_folder.h"
 #include "test_services.h"
 
 #include <QStringList>
-#include <functional>
 
 namespace kvx::test {
 
-// A sample application folder whose "\LoginWan.ini" names the given server, logged in as
-// "demo"/"demo", with the catalogue and the operations file loaded as the window loads them.
+// A sample application folder and a session logged in to the given server as "demo"/"demo",
+// with the catalogue and the operations file loaded as the window loads them.
 class RunFixture {
 public:
     explicit RunFixture(const QString& serverUrl);
@@ -37,38 +37,33 @@ public:
 
     TestFolder folder;
     TestServices services;
+    LoginSettings login;
     Catalogue catalogue;
     OperationsFile operations;
 };
 
-// Records what a run shows; cancels when a progress text appears.
+// Records what a run shows; cancels when a progress text appears or a request waits.
 class RecordingRunHost : public RunHost {
 public:
     void runStarted() override { ++started; }
     void showProgress(const QString& text, int item, int count) override;
+    void showWaiting(int seconds) override;
     bool cancelRequested() const override { return m_cancel; }
     void runFinished() override {}
-    void showReport(const QString& report) override {
-        reports.append(report);
-        if (onReport)
-            onReport();
-    }
 
-    // The operator confirms cancelling while this progress text is shown.
+    // The operator confirms cancelling while this progress text is shown ("before sending",
+    // "waiting": while a request goes out, or waits for its answer).
     void cancelAt(const QString& progressText) { m_cancelAt = progressText; }
 
     int started = 0;
-    QStringList progress; // "text (item/count)"
-    QStringList reports;
-    std::function<void()> onReport;
+    int waitedSeconds = -1; // the longest waiting time shown
+    QStringList progress;   // "text (item/count)"
 
 private:
     QString m_cancelAt;
     bool m_cancel = false;
+    int m_waitingCalls = 0;
 };
-
-// The password component's answer for "demo", as a login would have saved it.
-QString demoPassword();
 
 // An import answer as exchange servers give it: one item per record of the posted document
 // (key = the record's code), the first record failing when `failFirst`.

@@ -5,6 +5,7 @@
 #include "server/exchange_http_server.h"
 #include "server/exchange_service.h"
 #include "server/store_database.h"
+#include "test_services.h"
 
 #include <QStringList>
 #include <QTcpSocket>
@@ -70,9 +71,6 @@ private:
     QByteArray m_received;
     bool m_closed = false;
 };
-
-// AscPwd of a password (cached: the password component is slow on purpose).
-QString encryptedPassword(const QString& password);
 
 struct Credentials {
     QString user = QStringLiteral("demo");
