@@ -1,6 +1,6 @@
 #include "app/app_context.h"
 #include "app/frm_main.h"
-#include "exchange/frm_import.h"
+#include "app/work_windows.h"
 #include "login/frm_http_login.h"
 #include "platform/app_folder.h"
 #include "platform/clock.h"
@@ -11,7 +11,6 @@
 #include "platform/shell.h"
 #include "platform/single_instance.h"
 #include "platform/xml_document.h"
-#include "replace/frm_replace.h"
 
 #include <QApplication>
 
@@ -42,11 +41,7 @@ int main(int argc, char** argv) {
     }
 
     kvx::FrmMain frame(services, context);
-    frame.setWindowFactory(kvx::WorkWindow::ExchangeWindow, [&] {
-        return new kvx::FrmImport(services, context.login, context.attachments);
-    });
-    frame.setWindowFactory(kvx::WorkWindow::ReplaceSettings,
-                           [&] { return new kvx::FrmReplace(services); });
+    kvx::registerWorkWindows(frame, services, context);
     frame.show();
     app.setQuitOnLastWindowClosed(true);
     return app.exec();

@@ -1,0 +1,27 @@
+#include "app/work_windows.h"
+
+#include "app/app_context.h"
+#include "app/frm_main.h"
+#include "conditions/frm_condition.h"
+#include "exchange/frm_import.h"
+#include "replace/frm_replace.h"
+
+namespace kvx {
+
+void registerWorkWindows(FrmMain& frame, Services& services, AppContext& context) {
+    frame.setWindowFactory(WorkWindow::ExchangeWindow, [&services, &context] {
+        auto* window = new FrmImport(services, context.login, context.attachments);
+        window->setConditionEditorOpener([window, &services, &context](const QString& code) {
+            FrmCondition::openNew(window, services, context.login.senderCode, false, code);
+        });
+        return window;
+    });
+    frame.setWindowFactory(
+        WorkWindow::ConditionEditor,
+        [&services, &context] { return new FrmCondition(services, context.login.senderCode); },
+        [](QWidget* window) { static_cast<FrmCondition*>(window)->Sche(false); });
+    frame.setWindowFactory(WorkWindow::ReplaceSettings,
+                           [&services] { return new FrmReplace(services); });
+}
+
+} // namespace kvx

@@ -1,0 +1,15 @@
+#pragma once
+
+namespace kvx {
+
+class FrmMain;
+struct AppContext;
+struct Services;
+
+// Registers the windows the frame's slots make: the exchange window, which opens a
+// condition editor of its own for its sender code, the condition editor of the menu item
+// "设置(&S)", kept in its slot and put back into condition-file mode whenever it is shown,
+// and the replace settings.
+void registerWorkWindows(FrmMain& frame, Services& services, AppContext& context);
+
+} // namespace kvx
