@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -38,6 +39,7 @@ public:
     void setText(const QString& text);
     // The element with its attributes and content as XML text, without a declaration.
     QString toXml() const;
+    QByteArray toXmlUtf8() const;
 
     bool hasChildElements() const;
     // Any child node (element, text, comment…) other than whitespace-only text, which is
