@@ -111,6 +111,12 @@ private Q_SLOTS:
             QVERIFY2(!e.find(name)->isEnabled(), name);
         e.chooseCode("002");
         QCOMPARE(e.listed("lstImport"), QStringList{"采购发票"});
+        // Without the operations file the window is still prepared, the right included.
+        QVERIFY(QFile::remove(e.folder.filePath("xml/operation/ImOperation.xml")));
+        e.frm = std::make_unique<FrmSchedule>(e.services.services, false, "001");
+        QVERIFY(e.services.prompter.last().text.endsWith("ImOperation.xml文件不存在！"));
+        QVERIFY(!e.button("cmdSave")->isEnabled());
+        QCOMPARE(e.codes()->count(), 3);
     }
 
     void frequencyChoosesTheFields_data() {
