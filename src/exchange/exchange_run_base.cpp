@@ -1,11 +1,13 @@
 #include "exchange/exchange_run_base.h"
 
 #include "login/server_interface.h"
+#include "platform/clock.h"
 #include "platform/http_client.h"
 #include "platform/prompter.h"
 #include "platform/services.h"
 #include "platform/shared_texts.h"
 
+#include <QHash>
 #include <exception>
 
 namespace kvx {
@@ -32,12 +34,14 @@ ExchangeRunBase::ExchangeRunBase(Services& services, const ExchangeRunInput& inp
     , m_host(host)
     , m_setup(services.folder)
     , m_senderCode(input.senderCode.trimmed())
-    , m_direction(direction) {
+    , m_direction(direction)
+    , m_history(services.folder) {
     m_summary.count = int(input.items.size());
 }
 
 void ExchangeRunBase::runItems() {
     m_host.runStarted();
+    recordStart();
     m_summary.end = RunSummary::End::Completed;
     try {
         for (int i = 0; i < m_summary.count; ++i) {
@@ -45,7 +49,11 @@ void ExchangeRunBase::runItems() {
                 m_summary.end = RunSummary::End::Cancelled;
                 break;
             }
+            m_item = {i + 1, m_input.items.at(i).label, {}, 0, 0, {}, {}, {}};
+            m_inItem = true;
             const ItemEnd end = runItem(m_input.items.at(i), i + 1);
+            m_inItem = false;
+            recordItem(end);
             m_summary.exchanged += end == ItemEnd::Exchanged ? 1 : 0;
             m_summary.failed += end == ItemEnd::Failed || end == ItemEnd::Aborted ? 1 : 0;
             m_summary.unanswered += end == ItemEnd::Unanswered ? 1 : 0;
@@ -58,11 +66,62 @@ void ExchangeRunBase::runItems() {
         m_abortMessage = QStringLiteral("运行错误：") + QString::fromLocal8Bit(error.what());
         m_summary.end = RunSummary::End::Aborted;
         ++m_summary.failed;
+        if (m_inItem)
+            recordItem(ItemEnd::Aborted);
     }
     m_host.runFinished();
+    static const QHash<RunSummary::End, QString> outcomes = {
+        {RunSummary::End::Completed, QStringLiteral("completed")},
+        {RunSummary::End::Cancelled, QStringLiteral("cancelled")},
+        {RunSummary::End::Aborted, QStringLiteral("aborted")}};
+    recordEnd(outcomes.value(m_summary.end),
+              m_summary.end == RunSummary::End::Aborted ? m_abortMessage : QString());
     if (m_summary.end == RunSummary::End::Aborted)
         m_services.prompter.message(m_abortMessage, SharedText::promptTitle(),
                                     Prompter::Icon::Critical);
+}
+
+void ExchangeRunBase::refuse(const QString& text) {
+    warn(text);
+    recordStart();
+    recordEnd(QStringLiteral("refused"), text);
+}
+
+QString ExchangeRunBase::conversionFlag(const SelectedExchangeItem& item) const {
+    return item.conversion.value_or(m_input.conversion) ? QStringLiteral("y") : QStringLiteral("n");
+}
+
+// The history is written as the run goes, so a crash loses at most the item under way; a
+// history that cannot be written is passed by.
+void ExchangeRunBase::recordStart() {
+    m_history.beginRun({0,
+                        m_services.clock.now(),
+                        {},
+                        m_input.origin,
+                        m_direction == Direction::Export ? RunHistory::Direction::Export
+                                                         : RunHistory::Direction::Import,
+                        m_input.login.operatorName,
+                        m_senderCode,
+                        {},
+                        {}});
+}
+
+void ExchangeRunBase::recordItem(ItemEnd end) {
+    static const QHash<ItemEnd, QString> outcomes = {
+        {ItemEnd::Exchanged, QStringLiteral("exchanged")},
+        {ItemEnd::Failed, QStringLiteral("failed")},
+        {ItemEnd::Skipped, QStringLiteral("skipped")},
+        {ItemEnd::Unanswered, QStringLiteral("unanswered")},
+        {ItemEnd::Aborted, QStringLiteral("failed")}};
+    m_item.outcome = outcomes.value(end);
+    if (end == ItemEnd::Aborted)
+        m_item.report += m_abortMessage;
+    m_item.finished = m_services.clock.now();
+    m_history.addItem(m_item);
+}
+
+void ExchangeRunBase::recordEnd(const QString& outcome, const QString& note) {
+    m_history.finishRun(outcome, note, m_services.clock.now());
 }
 
 void ExchangeRunBase::showProgress(const QString& text, int position) {
@@ -70,10 +129,14 @@ void ExchangeRunBase::showProgress(const QString& text, int position) {
 }
 
 void ExchangeRunBase::warn(const QString& text) {
+    if (m_inItem)
+        m_item.report += text + QStringLiteral("\r\n");
     m_services.prompter.message(text, SharedText::promptTitle(), Prompter::Icon::Warning);
 }
 
 void ExchangeRunBase::tell(const QString& text) {
+    if (m_inItem)
+        m_item.report += text + QStringLiteral("\r\n");
     m_services.prompter.message(text, SharedText::promptTitle(), Prompter::Icon::None);
 }
 
@@ -94,13 +157,20 @@ CatalogueItem ExchangeRunBase::findItem(const QString& label) {
 
 // The dialogs open in the application folder rather than wherever the program was started.
 QString ExchangeRunBase::ChooseImportFile(const QString& label) {
-    return m_services.prompter.openFile(SharedText::importFileTitle(label),
-                                        SharedText::xmlFileFilter(), m_services.folder.root());
+    return noteWhenNoFile(m_services.prompter.openFile(
+        SharedText::importFileTitle(label), SharedText::xmlFileFilter(), m_services.folder.root()));
 }
 
 QString ExchangeRunBase::ChooseExportFile(const QString& label) {
-    return m_services.prompter.saveFile(SharedText::exportFileTitle(label),
-                                        SharedText::xmlFileFilter(), m_services.folder.root());
+    return noteWhenNoFile(m_services.prompter.saveFile(
+        SharedText::exportFileTitle(label), SharedText::xmlFileFilter(), m_services.folder.root()));
+}
+
+// Without a file the item is passed by without a message; the history says why.
+QString ExchangeRunBase::noteWhenNoFile(const QString& path) {
+    if (path.isEmpty())
+        m_item.report += QStringLiteral("没有默认文件，也未选择文件，该项目未执行。\r\n");
+    return path;
 }
 
 ExchangeRunBase::Answer ExchangeRunBase::exchange(QByteArray body) {
@@ -126,6 +196,8 @@ ExchangeRunBase::Answer ExchangeRunBase::exchange(QByteArray body) {
         // The operator who cancelled knows; the report names the item.
         if (result.outcome != HttpResult::Outcome::Cancelled)
             warn(answer.message);
+        else if (m_inItem)
+            m_item.report += answer.message + QStringLiteral("\r\n");
         return answer;
     }
     QString error;

@@ -25,7 +25,8 @@ public:
 
 private:
     ItemEnd runItem(const SelectedExchangeItem& item, int position) override;
-    XmlDocument queryEnvelope(const CatalogueItem& item, const XmlElement& conditionItem) const;
+    XmlDocument queryEnvelope(const CatalogueItem& item, const XmlElement& conditionItem,
+                              const SelectedExchangeItem& selected) const;
     void handOverToMail();
 
     QString m_today;
@@ -37,18 +38,21 @@ RunSummary ExportRun::run() {
         return m_summary;
     }
     if (m_senderCode.isEmpty()) {
-        warn(QStringLiteral("导出时需选择注册编码！"));
+        refuse(QStringLiteral("导出时需选择注册编码！"));
         return m_summary;
     }
-    if (!m_setup.loadConditions()) {
-        warn(m_services.folder.displayPath(QStringLiteral("\\Xml\\Operation")) +
-             AppFolder::toNative(QStringLiteral("/")) +
-             QStringLiteral("condition.xml文件不存在！"));
+    if (!m_setup.loadConditions(m_input.planConditions)) {
+        // The plan agent's file is named as it is; the console's keeps its fixed text.
+        refuse(m_input.planConditions
+                   ? SharedText::fileMissing(m_setup.conditionFilePath())
+                   : m_services.folder.displayPath(QStringLiteral("\\Xml\\Operation")) +
+                         AppFolder::toNative(QStringLiteral("/")) +
+                         QStringLiteral("condition.xml文件不存在！"));
         return m_summary;
     }
     QString refusal;
     if (!m_setup.useLogin(m_input.login, &refusal)) {
-        warn(refusal);
+        refuse(refusal);
         return m_summary;
     }
     runItems();
@@ -77,11 +81,16 @@ ExchangeRunBase::ItemEnd ExportRun::runItem(const SelectedExchangeItem& selected
     if (path.isEmpty())
         return ItemEnd::Skipped;
 
-    Answer answer = exchange(queryEnvelope(item, conditionItem).toBytes());
+    Answer answer = exchange(queryEnvelope(item, conditionItem, selected).toBytes());
     if (answer.document.isNull())
         return answer.end;
     XmlDocument& data = answer.document;
     NormalizeDataDocument(data, item.interfaceName, m_senderCode);
+    m_item.file = path;
+    m_item.succeeded = int(
+        data.root()
+            .select(QStringLiteral("*[name() = $n]"), {{QStringLiteral("n"), item.interfaceName}})
+            .size());
     if (!saveDocument(data, path))
         return ItemEnd::Failed;
     m_summary.files.append(path);
@@ -91,11 +100,10 @@ ExchangeRunBase::ItemEnd ExportRun::runItem(const SelectedExchangeItem& selected
     return ItemEnd::Exchanged;
 }
 
-XmlDocument ExportRun::queryEnvelope(const CatalogueItem& item,
-                                     const XmlElement& conditionItem) const {
+XmlDocument ExportRun::queryEnvelope(const CatalogueItem& item, const XmlElement& conditionItem,
+                                     const SelectedExchangeItem& selected) const {
     XmlDocument envelope = XmlDocument::fromString(
-        BuildQueryEnvelope(item.interfaceName, m_senderCode,
-                           m_input.conversion ? QStringLiteral("y") : QStringLiteral("n")));
+        BuildQueryEnvelope(item.interfaceName, m_senderCode, conversionFlag(selected)));
     XmlElement root = envelope.root();
     root.setAttribute(QStringLiteral("display"), item.label);
     root.setAttribute(QStringLiteral("family"), item.family);

@@ -36,13 +36,13 @@ RunSummary ImportRun::run() {
         warn(QStringLiteral("请选择需要导入的项目！"));
         return m_summary;
     }
-    if (!m_setup.loadConditions()) {
-        warn(SharedText::fileMissing(m_setup.conditionFilePath()));
+    if (!m_setup.loadConditions(m_input.planConditions)) {
+        refuse(SharedText::fileMissing(m_setup.conditionFilePath()));
         return m_summary;
     }
     QString refusal;
     if (!m_setup.useLogin(m_input.login, &refusal)) {
-        warn(refusal);
+        refuse(refusal);
         return m_summary;
     }
     runItems();
@@ -92,9 +92,9 @@ ExchangeRunBase::ItemEnd ImportRun::runItem(const SelectedExchangeItem& selected
     OperationsEntry entry;
     if (!findOperationsEntry(selected, &entry, &error))
         return abort(error);
-    const ImportCompletion completion{m_input.conversion ? QStringLiteral("y")
-                                                         : QStringLiteral("n"),
-                                      label, item.family, m_senderCode, m_setup.credentials()};
+    m_item.file = path;
+    const ImportCompletion completion{conversionFlag(selected), label, item.family, m_senderCode,
+                                      m_setup.credentials()};
     if (!document.complete(WorkOutImportDirectives(selected.operationString, entry), completion,
                            &error))
         return abort(error);
@@ -106,6 +106,10 @@ ExchangeRunBase::ItemEnd ImportRun::runItem(const SelectedExchangeItem& selected
     if (answer.document.isNull())
         return answer.end;
     const QString block = AppendResultReport(answer.document, label, QString());
+    const ResultCounts counts = CountResults(answer.document);
+    m_item.succeeded = counts.succeeded;
+    m_item.failed = counts.failed;
+    m_item.report += block;
     // The last result stays in the application folder for a look at what the server said.
     saveDocument(answer.document, m_services.folder.resolve(QStringLiteral("\\Kvxtemp.xml")));
     m_summary.report += kCrLf + block;

@@ -208,6 +208,16 @@ bool XmlElement::hasChildElements() const {
     return !firstChildElement().isNull();
 }
 
+bool XmlElement::hasChildNodes() const {
+    if (!m_node)
+        return false;
+    for (xmlNode* child = m_node->children; child; child = child->next) {
+        if (child->type != XML_TEXT_NODE || !xmlIsBlankNode(child))
+            return true;
+    }
+    return false;
+}
+
 QList<XmlElement> XmlElement::childElements() const {
     QList<XmlElement> result;
     for (XmlElement child = firstChildElement(); child; child = child.nextSiblingElement())

@@ -42,6 +42,9 @@ public:
     QByteArray toXmlUtf8() const;
 
     bool hasChildElements() const;
+    // Any child node (element, text, comment…) other than whitespace-only text, which is
+    // only the indentation of the file.
+    bool hasChildNodes() const;
     QList<XmlElement> childElements() const;
     XmlElement firstChildElement() const;
     XmlElement firstChildElement(const QString& name) const;

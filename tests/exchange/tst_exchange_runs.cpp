@@ -120,6 +120,8 @@ private Q_SLOTS:
             return FixtureHttpServer::Response{200, resultDocumentFor(request.body, customers)};
         };
         s.run.nameFiles("importfile");
+        // A run history that cannot be written is passed by.
+        QVERIFY(QDir(s.run.folder.path()).mkdir("KVXRunHistory.db"));
         const RunSummary summary =
             s.exchange(true, s.run.input({{"客户档案", "添加|已存在时跳过"}, {"部门档案", ""}}));
 
@@ -299,6 +301,18 @@ private Q_SLOTS:
             QCOMPARE(s.run.folder.read("out/customer.xml"), QByteArray("kept"));
             QCOMPARE(summary.files, QStringList{s.run.folder.filePath("out/department.xml")});
         }
+        // The run history keeps both items, the failed one with what it showed.
+        RunHistory history(s.run.app());
+        const QList<RunHistory::Run> runs = history.runs();
+        QCOMPARE(runs.size(), 1);
+        QCOMPARE(runs[0].outcome, "completed");
+        const QList<RunHistory::Item> items = history.items(runs[0].id);
+        QCOMPARE(items.size(), 2);
+        QCOMPARE(items[0].outcome, customersTaken ? "exchanged" : "failed");
+        QVERIFY2(items[0].report.contains(texts.first()), qPrintable(items[0].report));
+        QCOMPARE(items[1].outcome + " " + QFileInfo(items[1].file).fileName(),
+                 "exchanged department.xml");
+        QCOMPARE(items[1].succeeded, import ? 5 : 2); // records imported, or written
     }
 
     void errorsEndTheImportWithTheReportSoFar_data() {
@@ -585,6 +599,11 @@ private Q_SLOTS:
         QCOMPARE(summary.end, RunSummary::End::Refused);
         QCOMPARE(s.host.started, 0);
         QVERIFY(s.http.requests().isEmpty());
+        // A refused run is kept with its reason; nothing selected is no run.
+        const QList<RunHistory::Run> runs = RunHistory(s.run.app()).runs();
+        QCOMPARE(runs.size(), change == "none" ? 0 : 1);
+        if (!runs.isEmpty())
+            QCOMPARE(runs[0].outcome + " " + runs[0].note, "refused " + s.inFolder({message})[0]);
     }
 };
 

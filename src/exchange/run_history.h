@@ -1,0 +1,73 @@
+#pragma once
+
+#include "platform/app_folder.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QVariant>
+
+namespace kvx {
+
+// The record of every import and export run, the console's and the plan agent's alike: one
+// SQLite file in the application folder. Each statement is committed on its own, so a crash
+// loses at most the item in progress; a run that never finished keeps the outcome "running".
+// A history that cannot be written never stops a run: every call answers false and the run
+// goes on.
+class RunHistory {
+public:
+    enum class Origin { Console, Agent };
+    enum class Direction { Import, Export };
+
+    struct Run {
+        qint64 id = 0;
+        QDateTime started;
+        QDateTime finished; // invalid while running
+        Origin origin = Origin::Console;
+        Direction direction = Direction::Import;
+        QString operatorName;
+        QString senderCode;
+        QString outcome; // "running", "completed", "cancelled", "aborted", "refused"
+        QString note;    // why a run was refused or ended early
+    };
+    struct Item {
+        int position = 0; // in the run's list, from 1
+        QString item;     // the item label
+        QString file;     // the file imported or written; empty when there was none
+        int succeeded = 0;
+        int failed = 0;
+        QString outcome; // "exchanged", "failed", "skipped"
+        QString report;  // the item's report lines, or the messages it gave
+        QDateTime finished;
+    };
+
+    static QString relativePath();
+
+    // Opens (and creates) the file of the application folder.
+    explicit RunHistory(const AppFolder& folder);
+    ~RunHistory();
+    RunHistory(const RunHistory&) = delete;
+    RunHistory& operator=(const RunHistory&) = delete;
+
+    bool isOpen() const { return m_open; }
+    QString lastError() const { return m_error; }
+
+    // Starts a run: its row, outcome "running". The items and the end go to this run.
+    bool beginRun(const Run& run);
+    bool addItem(const Item& item);
+    bool finishRun(const QString& outcome, const QString& note, const QDateTime& finished);
+
+    // The runs, newest first, at most `limit`; and one run's items in order.
+    QList<Run> runs(int limit = 100) const;
+    QList<Item> items(qint64 runId) const;
+
+private:
+    bool execute(const QString& sql, const QVariantList& values, qint64* insertedId = nullptr);
+
+    QString m_connection;
+    bool m_open = false;
+    qint64 m_runId = 0;
+    QString m_error;
+};
+
+} // namespace kvx
