@@ -14,6 +14,7 @@
 #include "exchange/import_run.h"
 #include "exchange/operations_file.h"
 #include "fixture_http_server.h"
+#include "platform/autostart.h"
 #include "platform/clock.h"
 #include "platform/frm_display.h"
 #include "platform/help_viewer.h"
@@ -120,15 +121,6 @@ int prepare(const QString& app, const QString& document, const QString& url) {
 }
 
 // The run without a window: progress is not shown, the report is counted, not logged.
-class BenchHost : public RunHost {
-public:
-    void runStarted() override {}
-    void showProgress(const QString&, int, int) override {}
-    void showWaiting(const RequestProgress&) override {}
-    bool cancelRequested() const override { return false; }
-    void runFinished() override {}
-};
-
 class BenchPrompter : public LoggingPrompter {
 public:
     void displayText(const QString&) override {}
@@ -140,7 +132,9 @@ int run(const QString& app) {
     SystemClock clock;
     DesktopShell shell;
     ShellHelpViewer help(shell);
-    Services services{AppFolder(app), prompter, http, clock, shell, help, PasswordEncryptor{}};
+    DesktopAutostart autostart;
+    Services services{AppFolder(app), prompter, http,      clock,
+                      shell,          help,     autostart, PasswordEncryptor{}};
     Catalogue catalogue;
     OperationsFile operations;
     const std::optional<LoginSettings> login = LoginSettings::load(services.folder);
@@ -152,7 +146,7 @@ int run(const QString& app) {
     input.senderCode = QStringLiteral("001");
     input.catalogue = &catalogue;
     input.operations = &operations;
-    BenchHost host;
+    SilentRunHost host;
     const RunSummary summary = RunImport(services, input, host);
     QTextStream(stdout) << "report lines " << summary.report.count(QLatin1Char('\n')) << Qt::endl;
     return summary.exchanged == 1 ? 0 : 1;

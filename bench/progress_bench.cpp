@@ -10,6 +10,7 @@
 #include "exchange/frm_import.h"
 #include "exchange/run_progress_frame.h"
 #include "login/login_context.h"
+#include "platform/autostart.h"
 #include "platform/clock.h"
 #include "platform/help_viewer.h"
 #include "platform/http_client.h"
@@ -85,7 +86,9 @@ int run(const QString& app) {
     SystemClock clock;
     DesktopShell shell;
     ShellHelpViewer help(shell);
-    Services services{AppFolder(app), prompter, http, clock, shell, help, PasswordEncryptor{}};
+    DesktopAutostart autostart;
+    Services services{AppFolder(app), prompter, http,      clock,
+                      shell,          help,     autostart, PasswordEncryptor{}};
     const std::optional<LoginSettings> settings = LoginSettings::load(services.folder);
     if (!settings)
         return 1;

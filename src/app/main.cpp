@@ -1,8 +1,10 @@
 #include "app/app_context.h"
 #include "app/frm_main.h"
+#include "app/plan_agent_launcher.h"
 #include "app/work_windows.h"
 #include "login/frm_http_login.h"
 #include "platform/app_folder.h"
+#include "platform/autostart.h"
 #include "platform/clock.h"
 #include "platform/gui_prompter.h"
 #include "platform/help_viewer.h"
@@ -28,7 +30,9 @@ int main(int argc, char** argv) {
     kvx::SystemClock clock;
     kvx::DesktopShell shell;
     kvx::ShellHelpViewer help(shell);
-    kvx::Services services{folder, prompter, http, clock, shell, help, kvx::PasswordEncryptor{}};
+    kvx::DesktopAutostart autostart;
+    kvx::Services services{folder, prompter, http,      clock,
+                           shell,  help,     autostart, kvx::PasswordEncryptor{}};
     kvx::AppContext context;
 
     // Closing the login dialog must not end the event loop the frame is about to run.
@@ -42,6 +46,9 @@ int main(int argc, char** argv) {
 
     kvx::FrmMain frame(services, context);
     kvx::registerWorkWindows(frame, services, context);
+    // "执行计划(&A)" and the command "数据交换计划执行".
+    kvx::PlanAgentLauncher launcher(services);
+    QObject::connect(&frame, &kvx::FrmMain::planAgentStartRequested, [&] { launcher.start(); });
     frame.show();
     app.setQuitOnLastWindowClosed(true);
     return app.exec();

@@ -5,6 +5,7 @@
 #include "conditions/frm_condition.h"
 #include "exchange/frm_import.h"
 #include "replace/frm_replace.h"
+#include "schedule/frm_schedule.h"
 
 namespace kvx {
 
@@ -22,6 +23,9 @@ void registerWorkWindows(FrmMain& frame, Services& services, AppContext& context
         [](QWidget* window) { static_cast<FrmCondition*>(window)->Sche(false); });
     frame.setWindowFactory(WorkWindow::ReplaceSettings,
                            [&services] { return new FrmReplace(services); });
+    frame.setWindowFactory(WorkWindow::ScheduleEditor, [&services, &context] {
+        return new FrmSchedule(services, context.login.canEditSchedules, context.login.senderCode);
+    });
 }
 
 } // namespace kvx

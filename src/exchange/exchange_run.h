@@ -1,11 +1,13 @@
 #pragma once
 
 #include "exchange/request_progress.h"
+#include "exchange/run_history.h"
 #include "settings/login_settings.h"
 
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace kvx {
 
@@ -18,6 +20,11 @@ class OperationsFile;
 struct SelectedExchangeItem {
     QString label;
     QString operationString;
+    // The item's own conversion flag (a schedule keeps one per item); none: the run's.
+    std::optional<bool> conversion = std::nullopt;
+    // Imports: a file chosen beforehand (the run history's import of mended failed records);
+    // empty: the condition item's file, else the operator's choice.
+    QString file = QString();
 };
 
 // What an import or export run reads when it starts. The window fills it from its controls;
@@ -30,6 +37,10 @@ struct ExchangeRunInput {
     LoginSettings login;
     bool conversion = false;
     bool mail = false;
+    // The plan agent's runs read the plan condition file instead of the condition file.
+    bool planConditions = false;
+    // Who runs it, for the run history.
+    RunHistory::Origin origin = RunHistory::Origin::Console;
     const Catalogue* catalogue = nullptr;
     // Imports: null or not loaded when the operations file could not be read.
     const OperationsFile* operations = nullptr;
@@ -56,6 +67,16 @@ public:
     virtual bool cancelRequested() const = 0;
     // The busy indicator stops and the progress display goes away.
     virtual void runFinished() = 0;
+};
+
+// The host of runs that nobody watches and nobody cancels (the plan agent's, benchmarks).
+class SilentRunHost : public RunHost {
+public:
+    void runStarted() override {}
+    void showProgress(const QString&, int, int) override {}
+    void showWaiting(const RequestProgress&) override {}
+    bool cancelRequested() const override { return false; }
+    void runFinished() override {}
 };
 
 // How a run ended, for callers without a window (and for tests).

@@ -2,11 +2,13 @@
 
 #include "login/server_interface.h"
 #include "platform/background_work.h"
+#include "platform/clock.h"
 #include "platform/http_client.h"
 #include "platform/prompter.h"
 #include "platform/services.h"
 #include "platform/shared_texts.h"
 
+#include <QHash>
 #include <exception>
 
 namespace kvx {
@@ -42,12 +44,14 @@ ExchangeRunBase::ExchangeRunBase(Services& services, const ExchangeRunInput& inp
     , m_host(host)
     , m_setup(services.folder)
     , m_senderCode(input.senderCode.trimmed())
-    , m_direction(direction) {
+    , m_direction(direction)
+    , m_history(services.folder) {
     m_summary.count = int(input.items.size());
 }
 
 void ExchangeRunBase::runItems() {
     m_host.runStarted();
+    recordStart();
     m_summary.end = RunSummary::End::Completed;
     try {
         for (int i = 0; i < m_summary.count; ++i) {
@@ -55,9 +59,13 @@ void ExchangeRunBase::runItems() {
                 m_summary.end = RunSummary::End::Cancelled;
                 break;
             }
-            m_itemMessage.clear();
+            m_item = {};
+            m_item.position = i + 1;
+            m_item.item = m_input.items.at(i).label;
+            m_inItem = true;
             const ItemEnd end = runItem(m_input.items.at(i), i + 1);
-            m_itemRecords.append({end, end == ItemEnd::Aborted ? m_abortMessage : m_itemMessage});
+            m_inItem = false;
+            recordItem(end);
             m_summary.exchanged += end == ItemEnd::Exchanged ? 1 : 0;
             m_summary.failed += end == ItemEnd::Failed || end == ItemEnd::Aborted ? 1 : 0;
             m_summary.unanswered += end == ItemEnd::Unanswered ? 1 : 0;
@@ -70,12 +78,72 @@ void ExchangeRunBase::runItems() {
         m_abortMessage = QStringLiteral("运行错误：") + QString::fromLocal8Bit(error.what());
         m_summary.end = RunSummary::End::Aborted;
         ++m_summary.failed;
-        m_itemRecords.append({ItemEnd::Aborted, m_abortMessage});
+        if (m_inItem)
+            recordItem(ItemEnd::Aborted);
     }
     m_host.runFinished();
+    static const QHash<RunSummary::End, QString> outcomes = {
+        {RunSummary::End::Completed, QStringLiteral("completed")},
+        {RunSummary::End::Cancelled, QStringLiteral("cancelled")},
+        {RunSummary::End::Aborted, QStringLiteral("aborted")}};
+    recordEnd(outcomes.value(m_summary.end),
+              m_summary.end == RunSummary::End::Aborted ? m_abortMessage : QString());
     if (m_summary.end == RunSummary::End::Aborted)
         m_services.prompter.message(m_abortMessage, SharedText::promptTitle(),
                                     Prompter::Icon::Critical);
+}
+
+void ExchangeRunBase::refuse(const QString& text) {
+    warn(text);
+    recordStart();
+    recordEnd(QStringLiteral("refused"), text);
+}
+
+QString ExchangeRunBase::conversionFlag(const SelectedExchangeItem& item) const {
+    return item.conversion.value_or(m_input.conversion) ? QStringLiteral("y") : QStringLiteral("n");
+}
+
+// The history is written as the run goes, so a crash loses at most the item under way; a
+// history that cannot be written is passed by, and the operator told once.
+void ExchangeRunBase::tellHistoryProblem() {
+    const QString problem = m_history.takeProblem();
+    if (!problem.isEmpty())
+        m_services.prompter.message(problem, SharedText::promptTitle(), Prompter::Icon::Warning);
+}
+
+void ExchangeRunBase::recordStart() {
+    m_history.beginRun({0,
+                        m_services.clock.now(),
+                        {},
+                        m_input.origin,
+                        m_direction == Direction::Export ? RunHistory::Direction::Export
+                                                         : RunHistory::Direction::Import,
+                        m_input.login.operatorName,
+                        m_senderCode,
+                        {},
+                        {}});
+    tellHistoryProblem();
+}
+
+void ExchangeRunBase::recordItem(ItemEnd end) {
+    static const QHash<ItemEnd, QString> outcomes = {
+        {ItemEnd::Exchanged, QStringLiteral("exchanged")},
+        {ItemEnd::Failed, QStringLiteral("failed")},
+        {ItemEnd::Skipped, QStringLiteral("skipped")},
+        {ItemEnd::Unanswered, QStringLiteral("unanswered")},
+        {ItemEnd::Aborted, QStringLiteral("failed")}};
+    m_item.outcome = outcomes.value(end);
+    if (end == ItemEnd::Aborted)
+        m_item.report += m_abortMessage;
+    m_item.finished = m_services.clock.now();
+    m_history.addItem(m_item);
+    m_itemsDone.append(m_item);
+    tellHistoryProblem();
+}
+
+void ExchangeRunBase::recordEnd(const QString& outcome, const QString& note) {
+    m_history.finishRun(outcome, note, m_services.clock.now());
+    tellHistoryProblem();
 }
 
 void ExchangeRunBase::showProgress(const QString& text, int position) {
@@ -83,12 +151,14 @@ void ExchangeRunBase::showProgress(const QString& text, int position) {
 }
 
 void ExchangeRunBase::warn(const QString& text) {
-    m_itemMessage = text;
+    if (m_inItem)
+        m_item.report += text + QStringLiteral("\r\n");
     m_services.prompter.message(text, SharedText::promptTitle(), Prompter::Icon::Warning);
 }
 
 void ExchangeRunBase::tell(const QString& text) {
-    m_itemMessage = text;
+    if (m_inItem)
+        m_item.report += text + QStringLiteral("\r\n");
     m_services.prompter.message(text, SharedText::promptTitle(), Prompter::Icon::None);
 }
 
@@ -109,13 +179,20 @@ CatalogueItem ExchangeRunBase::findItem(const QString& label) {
 
 // The dialogs open in the application folder rather than wherever the program was started.
 QString ExchangeRunBase::ChooseImportFile(const QString& label) {
-    return m_services.prompter.openFile(SharedText::importFileTitle(label),
-                                        SharedText::xmlFileFilter(), m_services.folder.root());
+    return noteWhenNoFile(m_services.prompter.openFile(
+        SharedText::importFileTitle(label), SharedText::xmlFileFilter(), m_services.folder.root()));
 }
 
 QString ExchangeRunBase::ChooseExportFile(const QString& label) {
-    return m_services.prompter.saveFile(SharedText::exportFileTitle(label),
-                                        SharedText::xmlFileFilter(), m_services.folder.root());
+    return noteWhenNoFile(m_services.prompter.saveFile(
+        SharedText::exportFileTitle(label), SharedText::xmlFileFilter(), m_services.folder.root()));
+}
+
+// Without a file the item is passed by without a message; the history says why.
+QString ExchangeRunBase::noteWhenNoFile(const QString& path) {
+    if (path.isEmpty())
+        m_item.report += QStringLiteral("没有默认文件，也未选择文件，该项目未执行。\r\n");
+    return path;
 }
 
 ExchangeRunBase::Answer ExchangeRunBase::exchange(QByteArray body) {
@@ -143,13 +220,18 @@ ExchangeRunBase::Answer ExchangeRunBase::exchange(QByteArray body) {
         // The operator who cancelled knows; the report names the item.
         if (result.outcome != HttpResult::Outcome::Cancelled)
             warn(answer.message);
+        else if (m_inItem)
+            m_item.report += answer.message + QStringLiteral("\r\n");
         return answer;
     }
+    QString error;
+    bool refused = false;
     // An answer of many megabytes is read while the window stays responsive.
     answer.document =
-        computeInBackground([&result] { return XmlDocument::fromBytes(result.body); });
+        computeInBackground([&] { return XmlDocument::fromBytes(result.body, &error, &refused); });
     if (answer.document.isNull()) {
-        const QString text = ServerInterface::answerText(shown) + more;
+        const QString text = refused ? ServerInterface::refusedAnswerText(error)
+                                     : ServerInterface::answerText(shown) + more;
         answer.message = importing ? ServerInterface::importNotXmlMessage(text)
                                    : ServerInterface::exportNotXmlMessage(text);
         answer.end = ItemEnd::Failed;

@@ -2,6 +2,7 @@
 
 #include "exchange/catalogue.h"
 #include "exchange/exchange_run.h"
+#include "exchange/run_history.h"
 #include "exchange/run_setup.h"
 
 #include <QByteArray>
@@ -32,11 +33,6 @@ protected:
         QString message; // why it is null, as shown to the operator
     };
     enum class Direction { Import, Export };
-    // What an item came to, and the last message it showed (or a note of the run's).
-    struct ItemRecord {
-        ItemEnd end = ItemEnd::Skipped;
-        QString message;
-    };
 
     ExchangeRunBase(Services& services, const ExchangeRunInput& input, RunHost& host,
                     Direction direction);
@@ -46,8 +42,14 @@ protected:
     void runItems();
     virtual ItemEnd runItem(const SelectedExchangeItem& item, int position) = 0;
 
+    // A refusal before the first item: shown, and kept in the run history.
+    void refuse(const QString& text);
+    // "y" or "n": the item's own conversion flag, else the run's.
+    QString conversionFlag(const SelectedExchangeItem& item) const;
+
     void showProgress(const QString& text, int position);
-    // Fixed texts of refusals and failed items: exclamation icon, title "提示".
+    // Fixed texts of refusals and failed items: exclamation icon, title "提示". What an
+    // item shows is also kept with it in the run history.
     void warn(const QString& text);
     // Answers that are not XML are shown without an icon.
     void tell(const QString& text);
@@ -59,6 +61,7 @@ protected:
     // The open and save dialogs of the runs; cancelling gives an empty path.
     QString ChooseImportFile(const QString& label);
     QString ChooseExportFile(const QString& label);
+    QString noteWhenNoFile(const QString& path);
     // Posts the document's bytes within the run's limit, showing the waiting time and
     // dropping the request when the operator cancels, and reads the answer. A failure, an
     // answer that is not XML and a request sent but not answered are shown (the last not
@@ -75,12 +78,21 @@ protected:
     RunSummary m_summary;
     QString m_senderCode;
     QString m_abortMessage;
-    // The items reached, in list order.
-    QList<ItemRecord> m_itemRecords;
-    QString m_itemMessage; // of the item under way
+    // The history's record of the item under way: the runs fill in its file, records and
+    // report.
+    RunHistory::Item m_item;
+    // The items reached, in list order, as the history keeps them.
+    QList<RunHistory::Item> m_itemsDone;
 
 private:
+    void tellHistoryProblem();
+    void recordStart();
+    void recordItem(ItemEnd end);
+    void recordEnd(const QString& outcome, const QString& note);
+
     Direction m_direction;
+    RunHistory m_history;
+    bool m_inItem = false;
 };
 
 } // namespace kvx

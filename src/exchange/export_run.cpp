@@ -36,15 +36,14 @@ public:
 
 private:
     ItemEnd runItem(const SelectedExchangeItem& item, int position) override;
-    XmlDocument queryEnvelope(const CatalogueItem& item, const XmlElement& conditionItem) const;
+    XmlDocument queryEnvelope(const CatalogueItem& item, const XmlElement& conditionItem,
+                              const SelectedExchangeItem& selected) const;
     void handOverToMail();
     // What the run did for each item: the file written with its records, or why there is
     // none; then the counts.
     QString summary() const;
 
     QString m_today;
-    // The files written and their record counts, by list position.
-    QHash<int, QPair<QString, int>> m_written;
 };
 
 RunSummary ExportRun::run() {
@@ -53,18 +52,21 @@ RunSummary ExportRun::run() {
         return m_summary;
     }
     if (m_senderCode.isEmpty()) {
-        warn(QStringLiteral("导出时需选择注册编码！"));
+        refuse(QStringLiteral("导出时需选择注册编码！"));
         return m_summary;
     }
-    if (!m_setup.loadConditions()) {
-        warn(m_services.folder.displayPath(QStringLiteral("\\Xml\\Operation")) +
-             AppFolder::toNative(QStringLiteral("/")) +
-             QStringLiteral("condition.xml文件不存在！"));
+    if (!m_setup.loadConditions(m_input.planConditions)) {
+        // The plan agent's file is named as it is; the console's keeps its fixed text.
+        refuse(m_input.planConditions
+                   ? SharedText::fileMissing(m_setup.conditionFilePath())
+                   : m_services.folder.displayPath(QStringLiteral("\\Xml\\Operation")) +
+                         AppFolder::toNative(QStringLiteral("/")) +
+                         QStringLiteral("condition.xml文件不存在！"));
         return m_summary;
     }
     QString refusal;
     if (!m_setup.useLogin(m_input.login, &refusal)) {
-        warn(refusal);
+        refuse(refusal);
         return m_summary;
     }
     runItems();
@@ -92,33 +94,33 @@ ExchangeRunBase::ItemEnd ExportRun::runItem(const SelectedExchangeItem& selected
     QString path = conditionItem.attribute(QStringLiteral("exportfile")).trimmed();
     if (path.isEmpty())
         path = ChooseExportFile(label);
-    if (path.isEmpty()) {
-        m_itemMessage = QStringLiteral("没有选择导出文件，未执行");
+    if (path.isEmpty())
         return ItemEnd::Skipped;
-    }
 
-    Answer answer = exchange(queryEnvelope(item, conditionItem).toBytes());
+    Answer answer = exchange(queryEnvelope(item, conditionItem, selected).toBytes());
     if (answer.document.isNull()) {
-        m_itemMessage = answer.end == ItemEnd::Skipped ? kNotRun : answer.message;
+        // Nothing was sent: the history and the summary say so.
+        if (answer.end == ItemEnd::Skipped)
+            m_item.report += kNotRun;
         return answer.end;
     }
     XmlDocument& data = answer.document;
     NormalizeDataDocument(data, item.interfaceName, m_senderCode);
+    m_item.file = path;
+    m_item.succeeded = recordCount(data, item.interfaceName);
     if (!saveDocument(data, path))
         return ItemEnd::Failed;
     m_summary.files.append(path);
-    m_written.insert(position, {path, recordCount(data, item.interfaceName)});
     if (m_input.mail && m_input.attachments)
         m_input.attachments->QueueMailAttachment(path);
     showProgress(QStringLiteral("导出") + label + QStringLiteral("结束！"), position);
     return ItemEnd::Exchanged;
 }
 
-XmlDocument ExportRun::queryEnvelope(const CatalogueItem& item,
-                                     const XmlElement& conditionItem) const {
+XmlDocument ExportRun::queryEnvelope(const CatalogueItem& item, const XmlElement& conditionItem,
+                                     const SelectedExchangeItem& selected) const {
     XmlDocument envelope = XmlDocument::fromString(
-        BuildQueryEnvelope(item.interfaceName, m_senderCode,
-                           m_input.conversion ? QStringLiteral("y") : QStringLiteral("n")));
+        BuildQueryEnvelope(item.interfaceName, m_senderCode, conversionFlag(selected)));
     XmlElement root = envelope.root();
     root.setAttribute(QStringLiteral("display"), item.label);
     root.setAttribute(QStringLiteral("family"), item.family);
@@ -132,20 +134,20 @@ QString ExportRun::summary() const {
     QString text = QStringLiteral("导出结果") + kCrLf;
     for (int i = 0; i < m_summary.count; ++i) {
         text += m_input.items.at(i).label + QStringLiteral("：");
-        if (i >= m_itemRecords.size()) {
-            text += m_summary.end == RunSummary::End::Aborted ? QStringLiteral("未执行")
-                                                              : kNotRun;
-        } else if (m_written.contains(i + 1)) {
-            const auto& [path, records] = m_written.value(i + 1);
-            text += QStringLiteral("已导出 %1 条记录到").arg(records) + AppFolder::toNative(path);
-        } else {
-            const ItemRecord& record = m_itemRecords.at(i);
-            static const QHash<ItemEnd, QString> outcomes = {
-                {ItemEnd::Failed, QStringLiteral("失败：")},
-                {ItemEnd::Aborted, QStringLiteral("失败：")},
-                {ItemEnd::Unanswered, QStringLiteral("结果未知：")}};
-            text += outcomes.value(record.end) + record.message.simplified();
+        if (i >= m_itemsDone.size()) {
+            text += m_summary.end == RunSummary::End::Aborted ? QStringLiteral("未执行") : kNotRun;
+            text += kCrLf;
+            continue;
         }
+        const RunHistory::Item& done = m_itemsDone.at(i);
+        static const QHash<QString, QString> outcomes = {
+            {QStringLiteral("failed"), QStringLiteral("失败：")},
+            {QStringLiteral("unanswered"), QStringLiteral("结果未知：")}};
+        if (done.outcome == QLatin1String("exchanged"))
+            text += QStringLiteral("已导出 %1 条记录到").arg(done.succeeded) +
+                    AppFolder::toNative(done.file);
+        else
+            text += outcomes.value(done.outcome) + done.report.simplified();
         text += kCrLf;
     }
     static const QHash<RunSummary::End, QString> ends = {

@@ -119,7 +119,10 @@ QString FailedRecords::pathFor(const QString& sourcePath) {
     QString name = source.fileName();
     if (name.endsWith(QLatin1String(".xml"), Qt::CaseInsensitive))
         name.chop(4);
-    return source.dir().filePath(name + QStringLiteral(".failed.xml"));
+    const QString ending = QStringLiteral(".failed");
+    if (name.endsWith(ending, Qt::CaseInsensitive))
+        name.chop(ending.size());
+    return source.dir().filePath(name + ending + QStringLiteral(".xml"));
 }
 
 FailedRecords FailedRecords::write(const Source& source, const XmlDocument& result) {

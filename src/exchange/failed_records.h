@@ -36,7 +36,8 @@ struct FailedRecords {
     QString reason; // why it was not written
 
     static FailedRecords write(const Source& source, const XmlDocument& result);
-    // "<name>.failed.xml" beside the file; a name ending in ".xml" loses that ending first.
+    // "<name>.failed.xml" beside the file; a name ending in ".xml" loses that ending first. A
+    // failed-records file imported again is itself replaced by the records that still fail.
     static QString pathFor(const QString& sourcePath);
     // The key field when the item structure marks none.
     static QString defaultKeyField() { return QStringLiteral("code"); }

@@ -2,6 +2,7 @@
 
 #include "exchange/attachment_queue.h"
 #include "exchange/catalogue_tree.h"
+#include "exchange/exchange_item_list.h"
 #include "exchange/export_run.h"
 #include "exchange/import_run.h"
 #include "exchange/operation_panel.h"
@@ -20,7 +21,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSignalBlocker>
 
 namespace kvx {
 
@@ -44,8 +44,8 @@ FrmImport::FrmImport(Services& services, const LoginContext& login, AttachmentQu
 
     connect(m_moveIn, &QPushButton::clicked, this, &FrmImport::onMoveInClicked);
     connect(m_tree, &QTreeWidget::itemDoubleClicked, this, &FrmImport::onTreeDoubleClicked);
-    connect(m_moveOut, &QPushButton::clicked, this, &FrmImport::onMoveOutClicked);
-    connect(m_list, &QListWidget::itemDoubleClicked, this, &FrmImport::onMoveOutClicked);
+    connect(m_moveOut, &QPushButton::clicked, m_list, &ExchangeItemList::MoveOut);
+    connect(m_list, &ExchangeItemList::entryRemoved, this, &FrmImport::resetOptionControls);
     connect(m_list, &QListWidget::currentRowChanged, this, &FrmImport::onListRowChanged);
     connect(m_importMode, &QRadioButton::toggled, this, &FrmImport::onImportModeChosen);
     connect(m_exportMode, &QRadioButton::toggled, this, &FrmImport::onExportModeChosen);
@@ -87,51 +87,19 @@ void FrmImport::closeEvent(QCloseEvent* event) {
     event->ignore();
 }
 
+const ExchangeSelection& FrmImport::selection() const {
+    return m_list->selection();
+}
+
 void FrmImport::onMoveInClicked() {
-    if (moveSelectedNodeIn())
-        m_tree->selectNextSibling();
+    m_list->MoveIn(*m_tree);
 }
 
 void FrmImport::onTreeDoubleClicked(QTreeWidgetItem* node) {
     if (!node || CatalogueTree::keyOf(node) == kCatalogueRoot)
         return;
     m_tree->setCurrentItem(node);
-    moveSelectedNodeIn();
-}
-
-bool FrmImport::moveSelectedNodeIn() {
-    if (!m_tree->isSelectedLeaf())
-        return false;
-    const QString label = m_tree->selectedLabel();
-    if (m_selection.add(label))
-        m_list->addItem(label);
-    if (m_list->currentRow() < 0 && m_list->count() > 0)
-        selectListEntry(0);
-    return true;
-}
-
-void FrmImport::onMoveOutClicked() {
-    const int row = m_list->currentRow();
-    if (row < 0)
-        return;
-    const int next = m_selection.remove(row);
-    {
-        const QSignalBlocker blocker(m_list);
-        delete m_list->takeItem(row);
-        m_list->setCurrentRow(-1);
-    }
-    resetOptionControls();
-    if (next >= 0)
-        selectListEntry(next);
-}
-
-void FrmImport::selectListEntry(int row) {
-    m_list->setCurrentRow(row);
-}
-
-QString FrmImport::selectedLabel() const {
-    const int row = m_list->currentRow();
-    return row >= 0 && row < m_selection.count() ? m_selection.labels().at(row) : QString();
+    m_list->MoveIn(*m_tree, false);
 }
 
 void FrmImport::onListRowChanged(int row) {
@@ -140,11 +108,11 @@ void FrmImport::onListRowChanged(int row) {
 }
 
 void FrmImport::showSelectedEntry() {
-    const QString label = selectedLabel();
+    const QString label = m_list->selectedLabel();
     m_panel->showEntry(label);
     m_panel->operationLabel()->show();
     m_panel->operationCombo()->show();
-    m_panel->restoreOperationString(m_selection.operationString(label));
+    m_panel->restoreOperationString(m_list->selection().operationString(label));
 }
 
 void FrmImport::resetOptionControls() {
@@ -175,7 +143,7 @@ void FrmImport::onExportModeChosen(bool checked) {
 }
 
 void FrmImport::onOperationStringChanged(const QString& operationString) {
-    m_selection.setOperationString(selectedLabel(), operationString);
+    m_list->setOperationString(m_list->selectedLabel(), operationString);
 }
 
 void FrmImport::onExecuteClicked() {
@@ -185,7 +153,7 @@ void FrmImport::onExecuteClicked() {
         return;
     }
     ExchangeRunInput input;
-    input.items = m_selection.items();
+    input.items = m_list->selection().items();
     input.senderCode = m_code->currentText().trimmed();
     input.conversion = m_transfer->isChecked();
     input.mail = m_mail->isChecked();
@@ -225,9 +193,9 @@ void FrmImport::onCancelClicked() {
 }
 
 bool FrmImport::askToCancel() {
-    const Prompter::Answer answer = m_services.prompter.question(
-        QStringLiteral("导入导出正在进行，确实想要结束？"), SharedText::promptTitle(),
-        Prompter::Buttons::OkCancel, Prompter::Icon::Question);
+    const Prompter::Answer answer =
+        m_services.prompter.question(SharedText::cancelRunQuestion(), SharedText::promptTitle(),
+                                     Prompter::Buttons::OkCancel, Prompter::Icon::Question);
     if (answer != Prompter::Answer::Ok)
         return false;
     m_cancelRequested = true;

@@ -11,7 +11,6 @@
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
-class QListWidget;
 class QPushButton;
 class QRadioButton;
 class QTreeWidgetItem;
@@ -20,6 +19,7 @@ namespace kvx {
 
 class AttachmentQueue;
 class CatalogueTree;
+class ExchangeItemList;
 class MailTransport;
 class OperationPanel;
 class RunProgressFrame;
@@ -44,8 +44,8 @@ public:
     ~FrmImport() override;
 
     // True when some entry of the selection list equals the label.
-    bool isSelected(const QString& label) const { return m_selection.isSelected(label); }
-    const ExchangeSelection& selection() const { return m_selection; }
+    bool isSelected(const QString& label) const { return selection().isSelected(label); }
+    const ExchangeSelection& selection() const;
     bool isImportMode() const;
     bool isRunning() const { return m_running; }
 
@@ -71,7 +71,6 @@ private:
 
     void onMoveInClicked();
     void onTreeDoubleClicked(QTreeWidgetItem* node);
-    void onMoveOutClicked();
     void onListRowChanged(int row);
     void onImportModeChosen(bool checked);
     void onExportModeChosen(bool checked);
@@ -81,10 +80,6 @@ private:
     void onSettingClicked();
     void onQuitClicked();
 
-    // Adds the tree's selected exchange item to the list; false when it is not one.
-    bool moveSelectedNodeIn();
-    void selectListEntry(int row);
-    QString selectedLabel() const;
     void showSelectedEntry();
     void resetOptionControls();
     void setRunning(bool running);
@@ -103,7 +98,6 @@ private:
     AttachmentQueue& m_attachments;
     Catalogue m_catalogue;
     OperationsFile m_operations;
-    ExchangeSelection m_selection;
     ConditionEditorOpener m_openConditionEditor;
     MailTransport* m_mailTransport = nullptr;
     bool m_running = false;
@@ -112,7 +106,7 @@ private:
 
     QGroupBox* m_selector = nullptr;
     CatalogueTree* m_tree = nullptr;
-    QListWidget* m_list = nullptr;
+    ExchangeItemList* m_list = nullptr;
     QPushButton* m_moveIn = nullptr;
     QPushButton* m_moveOut = nullptr;
     QRadioButton* m_importMode = nullptr;

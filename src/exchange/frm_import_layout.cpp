@@ -1,4 +1,5 @@
 #include "exchange/catalogue_tree.h"
+#include "exchange/exchange_item_list.h"
 #include "exchange/frm_import.h"
 #include "exchange/operation_panel.h"
 #include "exchange/run_progress_frame.h"
@@ -33,7 +34,7 @@ QWidget* FrmImport::createSelector() {
     // Long labels scroll rather than being cut short.
     m_tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_tree->header()->setStretchLastSection(false);
-    m_list = named(new QListWidget(m_selector), QStringLiteral("lstSelected"));
+    m_list = named(new ExchangeItemList(m_selector), QStringLiteral("lstSelected"));
     m_moveIn = named(new QPushButton(QStringLiteral(">"), m_selector), QStringLiteral("cmdMoveIn"));
     m_moveOut =
         named(new QPushButton(QStringLiteral("<"), m_selector), QStringLiteral("cmdMoveOut"));

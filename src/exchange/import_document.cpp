@@ -44,6 +44,11 @@ bool ImportDocument::load(const QString& path, QString* error) {
         m_bytes = file.readAll();
         m_source = m_bytes;
         const XmlOutline outline = XmlOutline::scan(m_bytes);
+        if (outline.refused) {
+            *error = QDir::toNativeSeparators(path) + QStringLiteral("不能导入：") + outline.error +
+                     QStringLiteral("！");
+            return false;
+        }
         m_rootName = outline.rootName;
         m_childCounts = outline.rootChildCounts;
         if (outline.wellFormed && (prepareSplice() || loadWhole()))

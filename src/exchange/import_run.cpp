@@ -32,7 +32,8 @@ private:
     bool findOperationsEntry(const SelectedExchangeItem& item, OperationsEntry* entry,
                              QString* error) const;
     void addClosingLine();
-    // The item's report block with its last line on the failed records, written meanwhile.
+    // The item's report block with its last line on the failed records, written meanwhile;
+    // the history's counts of records taken and refused.
     QString reportOf(const XmlDocument& result, const CatalogueItem& item,
                      const ImportDocument& document, const QString& path);
 };
@@ -42,13 +43,13 @@ RunSummary ImportRun::run() {
         warn(QStringLiteral("请选择需要导入的项目！"));
         return m_summary;
     }
-    if (!m_setup.loadConditions()) {
-        warn(SharedText::fileMissing(m_setup.conditionFilePath()));
+    if (!m_setup.loadConditions(m_input.planConditions)) {
+        refuse(SharedText::fileMissing(m_setup.conditionFilePath()));
         return m_summary;
     }
     QString refusal;
     if (!m_setup.useLogin(m_input.login, &refusal)) {
-        warn(refusal);
+        refuse(refusal);
         return m_summary;
     }
     runItems();
@@ -77,7 +78,9 @@ ExchangeRunBase::ItemEnd ImportRun::runItem(const SelectedExchangeItem& selected
         return ItemEnd::Failed;
 
     const XmlElement conditionItem = m_setup.conditionItem(item.interfaceName, label, m_senderCode);
-    QString path = conditionItem.attribute(QStringLiteral("importfile")).trimmed();
+    QString path = selected.file.isEmpty()
+                       ? conditionItem.attribute(QStringLiteral("importfile")).trimmed()
+                       : selected.file;
     if (path.isEmpty())
         path = ChooseImportFile(label);
     if (path.isEmpty())
@@ -95,9 +98,11 @@ ExchangeRunBase::ItemEnd ImportRun::runItem(const SelectedExchangeItem& selected
     OperationsEntry entry;
     if (!findOperationsEntry(selected, &entry, &error))
         return abort(error);
-    const ImportCompletion completion{m_input.conversion ? QStringLiteral("y")
-                                                         : QStringLiteral("n"),
-                                      label, item.family, m_senderCode, m_setup.credentials()};
+    m_item.file = path;
+    m_item.operation = selected.operationString;
+    m_item.conversion = conversionFlag(selected) == QLatin1String("y");
+    const ImportCompletion completion{conversionFlag(selected), label, item.family, m_senderCode,
+                                      m_setup.credentials()};
     const ImportDirectives directives = WorkOutImportDirectives(selected.operationString, entry);
     if (!computeInBackground([&] { return document.complete(directives, completion, &error); }))
         return abort(error);
@@ -109,6 +114,7 @@ ExchangeRunBase::ItemEnd ImportRun::runItem(const SelectedExchangeItem& selected
     if (answer.document.isNull())
         return answer.end;
     const QString block = reportOf(answer.document, item, document, path);
+    m_item.report += block;
     // The last result stays in the application folder for a look at what the server said.
     saveDocument(answer.document, m_services.folder.resolve(QStringLiteral("\\Kvxtemp.xml")));
     m_summary.report += kCrLf + block;
@@ -124,12 +130,18 @@ QString ImportRun::reportOf(const XmlDocument& result, const CatalogueItem& item
     const FailedRecords::Source source{path, document.sourceBytes(), item.interfaceName,
                                        document.childElementCount(item.interfaceName), keyField};
     FailedRecords failed;
+    ResultCounts counts;
     QString block = computeInBackground([&] {
         failed = FailedRecords::write(source, result);
+        counts = CountResults(result);
         return AppendResultReport(result, item.label, QString());
     });
-    if (failed.outcome == FailedRecords::Outcome::Written)
+    m_item.succeeded = counts.succeeded;
+    m_item.failed = counts.failed;
+    if (failed.outcome == FailedRecords::Outcome::Written) {
         m_summary.failedRecordFiles.append(failed.path);
+        m_item.failedRecordsFile = failed.path;
+    }
     const QString line = failed.reportLine();
     // Before the empty line that ends the block.
     if (!line.isEmpty())

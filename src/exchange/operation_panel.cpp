@@ -53,6 +53,12 @@ int OperationPanel::twipsToPixels(int twips, int dotsPerInch) {
     return int(std::lround(double(twips) * dotsPerInch / 1440.0));
 }
 
+void OperationPanel::addControl(QWidget* control, bool above) {
+    auto* rows = static_cast<QVBoxLayout*>(layout());
+    // Below: before the closing stretch.
+    rows->insertWidget(above ? 0 : rows->count() - 1, control);
+}
+
 QCheckBox* OperationPanel::optionBox(int number) const {
     return number >= 1 && number <= OperationRules::kBoxCount ? m_boxes[size_t(number - 1)]
                                                               : nullptr;

@@ -43,6 +43,10 @@ public:
     int layoutGrowth() const { return m_growth; }
     static int twipsToPixels(int twips, int dotsPerInch);
 
+    // Puts a control of the owning window into the frame: above the operation row, or
+    // below the option boxes.
+    void addControl(QWidget* control, bool above);
+
     QLabel* operationLabel() const { return m_label; }
     QComboBox* operationCombo() const { return m_combo; }
     // Boxes are numbered 1 to 5.

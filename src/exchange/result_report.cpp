@@ -53,4 +53,15 @@ QString AppendResultReport(const XmlDocument& resultDocument, const QString& tit
     return text;
 }
 
+ResultCounts CountResults(const XmlDocument& resultDocument) {
+    ResultCounts counts;
+    for (const XmlElement& item : resultDocument.select(QStringLiteral("//item"))) {
+        if (item.attribute(QStringLiteral("succeed")) == QLatin1String("0"))
+            ++counts.succeeded;
+        else
+            ++counts.failed;
+    }
+    return counts;
+}
+
 } // namespace kvx

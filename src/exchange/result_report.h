@@ -11,4 +11,11 @@ namespace kvx {
 QString AppendResultReport(const XmlDocument& resultDocument, const QString& title,
                            const QString& report);
 
+// How many records of a result document the server took (`succeed` "0") and refused.
+struct ResultCounts {
+    int succeeded = 0;
+    int failed = 0;
+};
+ResultCounts CountResults(const XmlDocument& resultDocument);
+
 } // namespace kvx

@@ -9,14 +9,15 @@ namespace kvx {
 RunSetup::RunSetup(AppFolder folder)
     : m_folder(std::move(folder)) {}
 
-bool RunSetup::loadConditions() {
-    m_conditions = XmlDocument::fromFile(m_folder.resolve(ConditionDocument::relativePath(false)));
+bool RunSetup::loadConditions(bool planConditions) {
+    m_planConditions = planConditions;
+    m_conditions = XmlDocument::fromFile(conditionFilePath());
     m_index.rebuild(m_conditions);
     return !m_conditions.isNull();
 }
 
 QString RunSetup::conditionFilePath() const {
-    return m_folder.resolve(ConditionDocument::relativePath(false));
+    return m_folder.resolve(ConditionDocument::relativePath(m_planConditions));
 }
 
 XmlElement RunSetup::conditionItem(const QString& interfaceName, const QString& label,

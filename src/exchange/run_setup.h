@@ -16,9 +16,10 @@ class RunSetup {
 public:
     explicit RunSetup(AppFolder folder);
 
-    // The condition file. False when it is missing or unreadable.
-    bool loadConditions();
-    // The condition file's full path.
+    // The condition file, or the plan condition file for the plan agent's runs. False when
+    // it is missing or unreadable.
+    bool loadConditions(bool planConditions);
+    // The full path of the file loaded.
     QString conditionFilePath() const;
     // The item of the sender code, else the item's template; null when there is neither.
     XmlElement conditionItem(const QString& interfaceName, const QString& label,
@@ -33,6 +34,7 @@ public:
 private:
     AppFolder m_folder;
     XmlDocument m_conditions;
+    bool m_planConditions = false;
     ConditionItemIndex m_index;
     QString m_url;
     OperatorCredentials m_credentials;

@@ -178,6 +178,7 @@ void FrmHttpLogin::acceptLogin(const QString& sender, const QString& encryptedPa
                     Prompter::Icon::Warning);
     }
     m_context.acceptLogin(saved, sender, verdict.canConfigure, verdict.canExecute);
+    m_context.canEditSchedules = verdict.canEditSchedules;
     m_loginSucceeded = true;
     setBusy(false);
     accept();

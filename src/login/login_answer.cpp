@@ -9,6 +9,7 @@ namespace {
 
 const QString kConfigureKey = QStringLiteral("KV020202");
 const QString kExecuteKey = QStringLiteral("KV0203");
+const QString kScheduleKey = QStringLiteral("KV0301");
 
 std::optional<bool> right(const XmlElement& root, const QString& key) {
     for (const XmlElement& item : root.childElements()) {
@@ -44,6 +45,7 @@ LoginAnswer LoginAnswer::read(const QByteArray& body) {
     answer.kind = Kind::Succeeded;
     answer.canConfigure = *canConfigure;
     answer.canExecute = *canExecute;
+    answer.canEditSchedules = right(document.root(), kScheduleKey).value_or(*canConfigure);
     return answer;
 }
 

@@ -22,6 +22,9 @@ struct LoginAnswer {
     QString xmlText; // the whole answer, as XML text when it is XML
     bool canConfigure = false;
     bool canExecute = false;
+    // Right "KV0301", to edit schedules: its own item when the answer has one, else the
+    // right to configure.
+    bool canEditSchedules = false;
 
     static LoginAnswer read(const QByteArray& body);
 

@@ -12,9 +12,10 @@ namespace kvx {
 // bar read the session's values from here.
 struct LoginContext {
     LoginSettings persistent;
-    QString senderCode;        // trimmed registration code typed at login
-    bool canConfigure = false; // right "KV020202": the condition editor
-    bool canExecute = false;   // right "KV0203": the exchange window
+    QString senderCode;            // trimmed registration code typed at login
+    bool canConfigure = false;     // right "KV020202": the condition editor
+    bool canExecute = false;       // right "KV0203": the exchange window
+    bool canEditSchedules = false; // right "KV0301": saving in the schedule editor
     bool loggedIn = false;
 
     void acceptLogin(const LoginSettings& saved, const QString& sender, bool configure,

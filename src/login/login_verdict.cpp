@@ -46,7 +46,9 @@ LoginVerdict LoginVerdict::fromResult(const HttpResult& result) {
     const LoginAnswer answer = LoginAnswer::read(result.body);
     switch (answer.kind) {
     case LoginAnswer::Kind::Succeeded:
-        return {Kind::Succeeded, {}, Prompter::Icon::None, answer.canConfigure, answer.canExecute};
+        return {Kind::Succeeded,      {},
+                Prompter::Icon::None, answer.canConfigure,
+                answer.canExecute,    answer.canEditSchedules};
     case LoginAnswer::Kind::Refused:
         // An empty reason would show an empty box; say at least that the login failed.
         return failure(answer.description.trimmed().isEmpty() ? QStringLiteral("登录失败！")

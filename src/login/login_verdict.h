@@ -18,6 +18,7 @@ struct LoginVerdict {
     Prompter::Icon icon = Prompter::Icon::None;
     bool canConfigure = false;
     bool canExecute = false;
+    bool canEditSchedules = false;
 
     static LoginVerdict fromResult(const HttpResult& result);
 };

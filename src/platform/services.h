@@ -5,6 +5,7 @@
 
 namespace kvx {
 
+class Autostart;
 class Clock;
 class HelpViewer;
 class HttpClient;
@@ -20,6 +21,7 @@ struct Services {
     Clock& clock;
     Shell& shell;
     HelpViewer& help;
+    Autostart& autostart;
     PasswordEncryptor encryptor;
 };
 

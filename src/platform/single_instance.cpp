@@ -1,8 +1,9 @@
 #include "platform/single_instance.h"
 
+#include "platform/process_lock.h"
+
 #include <QCryptographicHash>
 #include <QDir>
-#include <QLockFile>
 
 namespace kvx {
 
@@ -11,10 +12,9 @@ SingleInstanceGuard::SingleInstanceGuard(const QString& appFolder) {
         QCryptographicHash::hash(QDir(appFolder).absolutePath().toUtf8(), QCryptographicHash::Sha1)
             .toHex()
             .left(16);
-    m_lock = std::make_unique<QLockFile>(
+    m_lock = std::make_unique<ProcessLock>(
         QDir::temp().filePath(QStringLiteral("kvx-console-%1.lock").arg(QString::fromLatin1(key))));
-    m_lock->setStaleLockTime(0);
-    m_first = m_lock->tryLock(0);
+    m_first = m_lock->tryLock();
 }
 
 SingleInstanceGuard::~SingleInstanceGuard() = default;

@@ -3,9 +3,9 @@
 #include <QString>
 #include <memory>
 
-class QLockFile;
-
 namespace kvx {
+
+class ProcessLock;
 
 // Held for the life of the process; a second process for the same application folder sees
 // the lock taken and ends.
@@ -16,7 +16,7 @@ public:
     bool isFirstInstance() const { return m_first; }
 
 private:
-    std::unique_ptr<QLockFile> m_lock;
+    std::unique_ptr<ProcessLock> m_lock;
     bool m_first = false;
 };
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -38,8 +39,12 @@ public:
     void setText(const QString& text);
     // The element with its attributes and content as XML text, without a declaration.
     QString toXml() const;
+    QByteArray toXmlUtf8() const;
 
     bool hasChildElements() const;
+    // Any child node (element, text, comment…) other than whitespace-only text, which is
+    // only the indentation of the file.
+    bool hasChildNodes() const;
     QList<XmlElement> childElements() const;
     XmlElement firstChildElement() const;
     XmlElement firstChildElement(const QString& name) const;

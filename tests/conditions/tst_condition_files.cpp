@@ -1,5 +1,6 @@
 #include "conditions/condition_document.h"
 #include "conditions/item_structure.h"
+#include "element_outline.h"
 #include "test_folder.h"
 #include "test_main.h"
 
@@ -7,6 +8,7 @@
 #include <QStringEncoder>
 
 using namespace kvx;
+using test::outline;
 
 namespace {
 
@@ -22,18 +24,6 @@ QByteArray gbk(const QString& text) {
 ConditionRow row(const QString& display, const QString& operation, const QString& value,
                  const QString& logic, const QString& type = QStringLiteral("文本")) {
     return {display, operation, value, logic, type};
-}
-
-// The element as name(attribute=value,...)[children], for comparing whole items at once.
-QString outline(const XmlElement& element) {
-    QStringList attributes;
-    for (const auto& [name, value] : element.attributes())
-        attributes << name + "=" + value;
-    QStringList children;
-    for (const XmlElement& child : element.childElements())
-        children << outline(child);
-    return element.name() + "(" + attributes.join(",") + ")" +
-           (children.isEmpty() ? QString() : "[" + children.join(" ") + "]");
 }
 
 // A sample application folder and the condition editor's document of it.

@@ -188,7 +188,7 @@ private Q_SLOTS:
         QCOMPARE(s.run.prompter().displayed().last(),
                  "导出结果\r\n职员档案：已导出 2 条记录到" +
                      AppFolder::toNative(exported.files.first()) +
-                     "\r\n部门档案：没有选择导出文件，未执行\r\n\r\n"
+                     "\r\n部门档案：没有默认文件，也未选择文件，该项目未执行。\r\n\r\n"
                      "导出结束：成功 1 项，失败 0 项，结果未知 0 项，未执行 1 项，共 2 项\r\n");
     }
 
@@ -230,6 +230,13 @@ private Q_SLOTS:
         QTest::newRow("import, no roottag")
             << true << file("<ztinterface><customer/></ztinterface>")
             << QStringList{"%1/in/bad.xml该文件中没有必须的roottag属性！"} << warning << one;
+        QTest::newRow("import, entity declared")
+            << true
+            << file("<!DOCTYPE ztinterface [<!ENTITY co 'ACME'>]><ztinterface roottag='customer'>"
+                    "<customer><code>&co;</code></customer></ztinterface>")
+            << QStringList{"%1/in/bad.xml不能导入：文档类型声明中声明了实体“co”，"
+                           "接口文档不允许声明实体！"}
+            << warning << one;
         QTest::newRow("import, roottag in other letter case")
             << true << file("<ztinterface roottag='Customer'><Customer/></ztinterface>")
             << QStringList{"选择的文件不是与客户档案(customer)相关的文件!"} << warning << one;
@@ -248,6 +255,18 @@ private Q_SLOTS:
         QTest::newRow("import, Kvxtemp.xml unsavable")
             << true << Setup([](Scenario& s) { QDir(s.run.folder.path()).mkdir("Kvxtemp.xml"); })
             << QStringList(2, "%1/Kvxtemp.xml文件保存失败！") << warning << both;
+        QTest::newRow("import, answer declares an entity")
+            << true
+            << firstAnswer(200, "<!DOCTYPE result [<!ENTITY x SYSTEM 'file:///etc/passwd'>]>"
+                                "<result><item succeed='0' key='&x;'/></result>")
+            << QStringList{"导入失败！\n服务器的应答不予接受：文档类型声明中声明了实体“x”，"
+                           "接口文档不允许声明实体"}
+            << int(Prompter::Icon::None) << both;
+        QTest::newRow("export, answer names an external subset")
+            << false << firstAnswer(200, "<!DOCTYPE ztinterface SYSTEM 'x.dtd'><ztinterface/>")
+            << QStringList{"导出失败！\n服务器的应答不予接受：文档类型声明引用了外部文件“x.dtd”，"
+                           "接口文档不允许引用外部文件"}
+            << int(Prompter::Icon::None) << both;
         QTest::newRow("export, status 500")
             << false << firstAnswer(500, "故障测试")
             << QStringList{"连接失败！服务器信息：故障测试"} << warning << both;
@@ -295,6 +314,18 @@ private Q_SLOTS:
             QVERIFY2(lines.value(1).startsWith("客户档案：失败：" + messages.first().simplified()),
                      qPrintable(lines.value(1)));
         }
+        // The run history keeps both items, the failed one with what it showed.
+        RunHistory history(s.run.app());
+        const QList<RunHistory::Run> runs = history.runs();
+        QCOMPARE(runs.size(), 1);
+        QCOMPARE(runs[0].outcome, "completed");
+        const QList<RunHistory::Item> items = history.items(runs[0].id);
+        QCOMPARE(items.size(), 2);
+        QCOMPARE(items[0].outcome, customersTaken ? "exchanged" : "failed");
+        QVERIFY2(items[0].report.contains(texts.first()), qPrintable(items[0].report));
+        QCOMPARE(items[1].outcome + " " + QFileInfo(items[1].file).fileName(),
+                 "exchanged department.xml");
+        QCOMPARE(items[1].succeeded, import ? 5 : 2); // records imported, or written
     }
 
     void errorsEndTheImportWithTheReportSoFar_data() {
@@ -587,6 +618,11 @@ private Q_SLOTS:
         QCOMPARE(summary.end, RunSummary::End::Refused);
         QCOMPARE(s.host.started, 0);
         QVERIFY(s.http.requests().isEmpty());
+        // A refused run is kept with its reason; nothing selected is no run.
+        const QList<RunHistory::Run> runs = RunHistory(s.run.app()).runs();
+        QCOMPARE(runs.size(), change == "none" ? 0 : 1);
+        if (!runs.isEmpty())
+            QCOMPARE(runs[0].outcome + " " + runs[0].note, "refused " + s.inFolder({message})[0]);
     }
 };
 

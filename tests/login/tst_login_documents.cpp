@@ -35,29 +35,38 @@ private Q_SLOTS:
         QTest::addColumn<bool>("canConfigure");
         QTest::addColumn<bool>("canExecute");
         QTest::addColumn<QString>("description");
+        QTest::addColumn<bool>("canEditSchedules"); // KV0301, else the right to configure
         using K = LoginAnswer::Kind;
         QTest::newRow("both rights")
             << QByteArray("<r><result succeed='0'/><item key='KV020202' succeed='0'/>"
                           "<item key='KV0203' succeed='1'/></r>")
-            << int(K::Succeeded) << false << true << "";
+            << int(K::Succeeded) << false << true << "" << false;
         QTest::newRow("rights as True/False, items first")
             << QByteArray("<r><result succeed='0'/><item key='KV0203' succeed='False'/>"
                           "<item key='KV020202' succeed='True'/></r>")
-            << int(K::Succeeded) << true << false << "";
+            << int(K::Succeeded) << true << false << "" << true;
+        QTest::newRow("schedule right withheld")
+            << QByteArray("<r><result succeed='0'/><item key='KV020202' succeed='1'/>"
+                          "<item key='KV0301' succeed='0'/><item key='KV0203' succeed='1'/></r>")
+            << int(K::Succeeded) << true << true << "" << false;
+        QTest::newRow("schedule right without configuring")
+            << QByteArray("<r><result succeed='0'/><item key='KV020202' succeed='0'/>"
+                          "<item key='KV0301' succeed='1'/><item key='KV0203' succeed='1'/></r>")
+            << int(K::Succeeded) << false << true << "" << true;
         QTest::newRow("refusal ignores rights")
             << QByteArray("<r><result succeed='2' dsc='x'/><item key='KV020202' succeed='1'/>"
                           "<item key='KV0203' succeed='1'/></r>")
-            << int(K::Refused) << false << false << "x";
+            << int(K::Refused) << false << false << "x" << false;
         QTest::newRow("configure right not a Boolean")
             << QByteArray("<r><result succeed='0'/><item key='KV020202' succeed='yes'/>"
                           "<item key='KV0203' succeed='1'/></r>")
-            << int(K::RightsMissing) << false << false << "";
+            << int(K::RightsMissing) << false << false << "" << false;
         QTest::newRow("rights of grandchildren do not count")
             << QByteArray("<r><result succeed='0'><item key='KV020202' succeed='1'/>"
                           "<item key='KV0203' succeed='1'/></result></r>")
-            << int(K::RightsMissing) << false << false << "";
-        QTest::newRow("root without child")
-            << QByteArray("<r succeed='0'/>") << int(K::Unreadable) << false << false << "";
+            << int(K::RightsMissing) << false << false << "" << false;
+        QTest::newRow("root without child") << QByteArray("<r succeed='0'/>") << int(K::Unreadable)
+                                            << false << false << "" << false;
     }
     void readsAnswers() {
         QFETCH(QByteArray, body);
@@ -65,11 +74,13 @@ private Q_SLOTS:
         QFETCH(bool, canConfigure);
         QFETCH(bool, canExecute);
         QFETCH(QString, description);
+        QFETCH(bool, canEditSchedules);
         const LoginAnswer answer = LoginAnswer::read(body);
         QCOMPARE(int(answer.kind), kind);
         QCOMPARE(answer.canConfigure, canConfigure);
         QCOMPARE(answer.canExecute, canExecute);
         QCOMPARE(answer.description, description);
+        QCOMPARE(answer.canEditSchedules, canEditSchedules);
     }
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fixed_clock.h"
+#include "platform/autostart.h"
 #include "platform/help_viewer.h"
 #include "platform/http_client.h"
 #include "platform/services.h"
@@ -25,13 +26,16 @@ inline QString encryptedPassword(const QString& password) {
 // the person's answers scripted, the clock fixed.
 struct TestServices {
     explicit TestServices(const QString& folder)
-        : services{AppFolder(folder), prompter, http, clock, shell, help, PasswordEncryptor{}} {}
+        : services{AppFolder(folder), prompter,           http, clock, shell, help,
+                   autostart,         PasswordEncryptor{}} {}
 
     RecordingPrompter prompter;
     HttpClient http;
     FixedClock clock;
     DesktopShell shell;
     ShellHelpViewer help{shell};
+    // Tests that register anything point XDG_CONFIG_HOME at a folder of their own.
+    DesktopAutostart autostart;
     Services services;
 };
 

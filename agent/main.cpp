@@ -1,0 +1,91 @@
+#include "agent_prompter.h"
+#include "plan_agent.h"
+#include "platform/autostart.h"
+#include "platform/clock.h"
+#include "platform/help_viewer.h"
+#include "platform/http_client.h"
+#include "platform/process_lock.h"
+#include "platform/services.h"
+#include "platform/shell.h"
+#include "platform/xml_document.h"
+#include "schedule/plan_agent_files.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <cstdio>
+
+// KVXTimer, the plan agent: runs the exchanges of the schedule file of an application folder
+// when they fall due, or one schedule at once.
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("KVXTimer"));
+    kvx::XmlDocument::initializeLibrary();
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "M6KVX计划监控程序：按执行计划文件（xml\\operation\\schedule.xml）在计划时间执行导入和"
+        "导出。运行记录写入应用目录的 KVXRunHistory.db。"));
+    parser.addHelpOption();
+    const QCommandLineOption runNow(
+        QStringLiteral("run-now"),
+        QStringLiteral("立即执行注册编码为 CODE 的计划，输出报告后退出。"), QStringLiteral("CODE"));
+    const QCommandLineOption appDir(
+        QStringLiteral("app-dir"),
+        QStringLiteral("应用目录（默认：环境变量 KVX_APP_DIR，否则程序所在目录）。"),
+        QStringLiteral("DIR"));
+    parser.addOption(runNow);
+    parser.addOption(appDir);
+    if (!parser.parse(app.arguments())) {
+        std::fprintf(stderr, "%s\n", qPrintable(parser.errorText()));
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(0);
+    if (!parser.positionalArguments().isEmpty()) {
+        std::fprintf(
+            stderr, "%s\n",
+            qPrintable(QStringLiteral("多余的参数：") + parser.positionalArguments().join(' ')));
+        return 2;
+    }
+
+    const kvx::AppFolder folder = parser.isSet(appDir)
+                                      ? kvx::AppFolder(QDir(parser.value(appDir)).absolutePath())
+                                      : kvx::AppFolder::fromEnvironment();
+    kvx::AgentPrompter prompter;
+    kvx::HttpClient http;
+    kvx::SystemClock clock;
+    kvx::DesktopShell shell;
+    kvx::ShellHelpViewer help(shell);
+    kvx::DesktopAutostart autostart;
+    kvx::Services services{folder, prompter, http,      clock,
+                           shell,  help,     autostart, kvx::PasswordEncryptor{}};
+    const auto print = [](const QString& line) {
+        std::fprintf(stdout, "%s\n", line.toLocal8Bit().constData());
+        std::fflush(stdout);
+    };
+    kvx::PlanAgent agent(services, prompter, print);
+
+    if (parser.isSet(runNow)) {
+        const QString code = parser.value(runNow).trimmed();
+        const std::optional<kvx::PlanSchedule> schedule = agent.findSchedule(code);
+        if (!schedule) {
+            std::fprintf(stderr, "%s\n",
+                         qPrintable(QStringLiteral("没有注册编码为“%1”的计划。").arg(code)));
+            return 1;
+        }
+        agent.runSchedule(*schedule);
+        return 0;
+    }
+
+    kvx::ProcessLock lock(folder.resolve(kvx::PlanAgentFiles::lockRelativePath()));
+    if (!lock.tryLock()) {
+        std::fprintf(stderr, "%s\n",
+                     qPrintable(kvx::PlanAgentFiles::alreadyRunningMessage() +
+                                QStringLiteral("（") + folder.nativeRoot() + QStringLiteral("）")));
+        return 1;
+    }
+    print(QStringLiteral("M6KVX计划监控程序已启动，应用目录 ") + folder.nativeRoot());
+    agent.start();
+    return app.exec();
+}

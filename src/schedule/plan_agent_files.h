@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+// What the console and the plan agent share besides the schedule file: the agent's program,
+// the lock that says it runs, its autostart entry.
+namespace kvx::PlanAgentFiles {
+
+// The agent program in the application folder.
+inline QString programRelativePath() {
+#ifdef Q_OS_WIN
+    return QStringLiteral("\\KVXTimer.exe");
+#else
+    return QStringLiteral("\\KVXTimer");
+#endif
+}
+
+// Held by the running agent of the application folder, so that one runs per folder and the
+// console can ask whether it runs.
+inline QString lockRelativePath() {
+    return QStringLiteral("\\KVXTimer.lock");
+}
+
+inline QString autostartName() {
+    return QStringLiteral("M6KVXTimer");
+}
+
+inline QString alreadyRunningMessage() {
+    return QStringLiteral("M6KVX计划监控程序已运行");
+}
+
+} // namespace kvx::PlanAgentFiles

@@ -1,0 +1,239 @@
+#include "agent_prompter.h"
+#include "exchange/run_history.h"
+#include "fixed_clock.h"
+#include "fixture_http_server.h"
+#include "plan_agent.h"
+#include "platform/autostart.h"
+#include "platform/help_viewer.h"
+#include "platform/http_client.h"
+#include "platform/process_lock.h"
+#include "platform/services.h"
+#include "platform/shell.h"
+#include "schedule/plan_agent_files.h"
+#include "settings/login_settings.h"
+#include "test_folder.h"
+#include "test_main.h"
+#include "tests/server/server_fixture.h"
+
+#include <QDir>
+#include <QProcess>
+
+using namespace kvx;
+using namespace kvx::test;
+
+namespace {
+
+const QString kAgent = QStringLiteral(KVX_AGENT_EXE);
+const QString kPlanConditions = QStringLiteral("xml/operation/ScheCondition.xml");
+const QString kSchedules = QStringLiteral("xml/operation/schedule.xml");
+
+// A sample application folder logged in to the server as demo. The plan conditions name the
+// sample's files to import for 客户档案 and 凭证 and files under out/ for the exports of
+// schedule 001; 部门档案 has no plan condition item.
+struct AgentFolder {
+    explicit AgentFolder(const QString& serverUrl) {
+        LoginSettings{serverUrl, "demo", encryptedPassword("demo"), "2020-01-01"}.save(app);
+        XmlDocument conditions = XmlDocument::fromFile(folder.filePath(kPlanConditions));
+        const QList<std::tuple<QString, QString, QString>> paths = {
+            {"customer", "importfile", folder.filePath("data/customer.xml")},
+            {"voucher", "importfile", folder.filePath("data/voucher.xml")},
+            {"saleinvoice", "exportfile", folder.filePath("out/saleinvoice.xml")},
+            {"inventory", "exportfile", folder.filePath("out/inventory.xml")}};
+        for (const auto& [element, attribute, path] : paths)
+            conditions.root().firstChildElement(element).setAttribute(attribute, path);
+        QDir().mkpath(folder.filePath("out"));
+        conditions.save(folder.filePath(kPlanConditions));
+    }
+    // Changes one attribute of a schedule and writes the file as the editor does.
+    void setScheduleAttribute(const QString& code, const QString& attribute, const QString& value) {
+        XmlDocument schedules = XmlDocument::fromFile(folder.filePath(kSchedules));
+        schedules.root()
+            .selectFirst("schedule[@code=$c]", {{"c", code}})
+            .setAttribute(attribute, value);
+        schedules.save(folder.filePath(kSchedules));
+    }
+    // "sender direction outcome" of the runs, oldest first.
+    QStringList runs() const {
+        QStringList lines;
+        for (const RunHistory::Run& run : RunHistory(app).runs()) {
+            lines.prepend(
+                run.senderCode +
+                (run.direction == RunHistory::Direction::Import ? " import " : " export ") +
+                run.outcome + (run.origin == RunHistory::Origin::Agent ? "" : " console"));
+        }
+        return lines;
+    }
+
+    TestFolder folder;
+    AppFolder app{folder.path()};
+};
+
+// The agent in this process, its clock in the test's hand.
+struct Agent {
+    Agent(const AgentFolder& f, const QDateTime& start)
+        : clock(start)
+        , services{f.app, prompter, http, clock, shell, help, autostart, PasswordEncryptor{}}
+        , agent(services, prompter, [this](const QString& line) { log << line; }) {}
+
+    AgentPrompter prompter;
+    HttpClient http;
+    FixedClock clock;
+    DesktopShell shell;
+    ShellHelpViewer help{shell};
+    DesktopAutostart autostart;
+    Services services;
+    QStringList log;
+    PlanAgent agent;
+};
+
+QDateTime at(const QString& time, const QDate& day = QDate(2026, 3, 15)) {
+    return QDateTime(day, QTime::fromString(time, "HH:mm:ss"));
+}
+
+} // namespace
+
+class PlanAgentTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    // Schedule 001 runs daily at 02:30 from 2026-01-01 to 2027-12-31.
+    void runsWhatFallsDue_data() {
+        QTest::addColumn<QDateTime>("started");
+        QTest::addColumn<QList<QDateTime>>("looks");
+        QTest::addColumn<QStringList>("runs");
+        const QStringList both = {"001 import completed", "001 export completed"};
+        QTest::newRow("at its minute") << at("02:29:40") << QList{at("02:30:01")} << both;
+        QTest::newRow("once, however often the agent looks")
+            << at("02:29:00") << QList{at("02:30:00"), at("02:30:59"), at("02:31:01")} << both;
+        QTest::newRow("a minute late after a long run")
+            << at("02:29:00") << QList{at("02:31:30")} << both;
+        QTest::newRow("missed before the agent started is not made up")
+            << at("02:30:30") << QList{at("02:31:00"), at("02:32:00")} << QStringList();
+        QTest::newRow("after the period")
+            << at("02:29:00", QDate(2028, 1, 1)) << QList{at("02:30:30", QDate(2028, 1, 1))}
+            << QStringList();
+    }
+    void runsWhatFallsDue() {
+        QFETCH(QDateTime, started);
+        QFETCH(QList<QDateTime>, looks);
+        QFETCH(QStringList, runs);
+        ServerFixture server({}, ServerFixture::Content::DemoData);
+        AgentFolder f(server.baseUrl());
+        Agent a(f, started);
+        for (const QDateTime& look : looks) {
+            a.clock.set(look);
+            a.agent.checkDue();
+        }
+        QCOMPARE(f.runs(), runs);
+    }
+
+    // What one run of schedule 001 leaves in the run history, item by item.
+    void runsTheItemsOfTheSchedule() {
+        ServerFixture server({}, ServerFixture::Content::DemoData);
+        AgentFolder f(server.baseUrl());
+        Agent a(f, at("02:29:00"));
+        QVERIFY(a.agent.refreshSchedules());
+        QCOMPARE(a.log, (QStringList{"计划 001：下次执行 2026-03-15 02:30",
+                                     "计划 002：下次执行 2026-03-20 22:00",
+                                     "计划 003：下次执行 2026-03-28 23:45"}));
+        a.clock.set(at("02:30:10"));
+        a.agent.checkDue();
+        QVERIFY(
+            a.log.last().startsWith("计划 001 执行于 2026-03-15 02:30\n导入 3 项，成功 2 项\n"));
+
+        RunHistory history(f.app);
+        const QList<RunHistory::Run> runs = history.runs();
+        QCOMPARE(runs.size(), 2);
+        QCOMPARE(runs[1].operatorName, "demo");
+        QStringList items;
+        for (const RunHistory::Run& run : {runs[1], runs[0]}) {
+            for (const RunHistory::Item& item : history.items(run.id))
+                items << item.item + " " + item.outcome + " " + QString::number(item.succeeded) +
+                             "/" + QString::number(item.failed);
+        }
+        QCOMPARE(items, (QStringList{"客户档案 exchanged 5/0", "凭证 exchanged 4/0",
+                                     "部门档案 skipped 0/0", "销售发票 exchanged 0/0",
+                                     "存货档案 exchanged 2/0"}));
+    }
+
+    // The editor replaces the file while the agent runs: the next look takes the new
+    // schedules, whether the file was replaced whole or rewritten in place. The server is
+    // asked with the run's own day as business date, whatever LoginWan.ini says.
+    void followsTheScheduleFile() {
+        FixtureHttpServer http([](const FixtureHttpServer::Request&) {
+            return FixtureHttpServer::Response{200, "<ztinterface/>"};
+        });
+        AgentFolder f(http.baseUrl());
+        Agent a(f, at("10:00:00"));
+        a.agent.checkDue();
+        f.setScheduleAttribute("001", "hour", "10");
+        f.setScheduleAttribute("001", "minute", "01");
+        a.clock.set(at("10:01:05"));
+        a.agent.checkDue();
+        const QStringList once = {"001 import completed", "001 export completed"};
+        QCOMPARE(f.runs(), once);
+        QVERIFY(a.log.contains("计划 001：下次执行 2026-03-15 10:01"));
+        const XmlDocument posted = XmlDocument::fromBytes(http.requests().first().body);
+        QCOMPARE(posted.root().firstChildElement("opinfo").attribute("date"), "2026-03-15");
+
+        QByteArray bytes = f.folder.read(kSchedules);
+        bytes.replace("minute=\"01\"", "minute=\"02\"");
+        QFile file(f.folder.filePath(kSchedules));
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        file.write(bytes);
+        file.close();
+        a.clock.set(at("10:02:05"));
+        a.agent.checkDue();
+        QCOMPARE(f.runs(), once + once);
+    }
+
+    // KVXTimer --run-now against the reference server: the report and the export files.
+    void runNowProgram() {
+        ServerFixture server({}, ServerFixture::Content::DemoData);
+        AgentFolder f(server.baseUrl());
+        QProcess agent;
+        agent.start(kAgent, {"--app-dir", f.folder.path(), "--run-now", "001"});
+        QTRY_VERIFY_WITH_TIMEOUT(agent.state() == QProcess::NotRunning, 60000);
+        const QString out = QString::fromLocal8Bit(agent.readAllStandardOutput());
+        QCOMPARE(agent.exitCode(), 0);
+        QVERIFY2(out.contains("导入 3 项，成功 2 项") && out.contains("导出 2 项，成功 2 项"),
+                 qPrintable(out));
+        QVERIFY(out.contains("导入、导出成功！【关键字=C001】")); // the import report
+        QVERIFY(out.contains("导出文件：" +
+                             QDir::toNativeSeparators(f.folder.filePath("out/inventory.xml"))));
+        QCOMPARE(XmlDocument::fromFile(f.folder.filePath("out/inventory.xml"))
+                     .select("/ztinterface/inventory")
+                     .size(),
+                 2);
+        QCOMPARE(f.runs(), (QStringList{"001 import completed", "001 export completed"}));
+
+        agent.start(kAgent, {"--app-dir", f.folder.path(), "--run-now", "404"});
+        QTRY_VERIFY_WITH_TIMEOUT(agent.state() == QProcess::NotRunning, 60000);
+        QCOMPARE(agent.exitCode(), 1);
+        QVERIFY(agent.readAllStandardError().contains("404"));
+    }
+
+    // One agent per application folder: a second one ends at once; the lock tells the
+    // console whether one runs, and is free again when it has ended.
+    void secondAgentIsRefused() {
+        TestFolder folder;
+        const QString lock = AppFolder(folder.path()).resolve(PlanAgentFiles::lockRelativePath());
+        QProcess first;
+        first.start(kAgent, {"--app-dir", folder.path()});
+        QByteArray started;
+        QTRY_VERIFY_WITH_TIMEOUT((started += first.readAllStandardOutput()).contains("已启动"),
+                                 20000);
+        QVERIFY(ProcessLock::isHeld(lock));
+        QProcess second;
+        second.start(kAgent, {"--app-dir", folder.path()});
+        QVERIFY(second.waitForFinished(20000));
+        QCOMPARE(second.exitCode(), 1);
+        QVERIFY(QString::fromLocal8Bit(second.readAllStandardError())
+                    .contains(PlanAgentFiles::alreadyRunningMessage()));
+        first.kill();
+        QVERIFY(first.waitForFinished(20000));
+        QVERIFY(!ProcessLock::isHeld(lock));
+    }
+};
+
+KVX_TEST_MAIN_CORE(PlanAgentTest)
+#include "tst_plan_agent.moc"

@@ -1,0 +1,349 @@
+#include "account_database.h"
+#include "conditions/frm_condition.h"
+#include "exchange/catalogue_tree.h"
+#include "exchange/exchange_item_list.h"
+#include "schedule/frm_schedule.h"
+#include "schedule/numeric_ctr.h"
+#include "test_folder.h"
+#include "test_main.h"
+#include "test_services.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+
+using namespace kvx;
+using namespace kvx::test;
+
+namespace {
+
+const QString kFile = QStringLiteral("xml/operation/schedule.xml");
+
+// The editor on a sample application folder, today 2026-03-15.
+struct Editor {
+    explicit Editor(bool mayEdit = true, const QByteArray& scheduleFile = {})
+        : services(folder.path()) {
+        if (!scheduleFile.isEmpty())
+            folder.write(kFile, scheduleFile);
+        frm = std::make_unique<FrmSchedule>(services.services, mayEdit, "001");
+        frm->show();
+    }
+
+    template <typename T = QWidget> T* find(const QString& name) const {
+        T* widget = frm->findChild<T*>(name);
+        if (!widget)
+            qFatal("no control %s", qPrintable(name));
+        return widget;
+    }
+    QPushButton* button(const QString& name) const { return find<QPushButton>(name); }
+    NumericCtr* spin(const QString& name) const { return find<NumericCtr>(name); }
+    ExchangeItemList* list(const QString& name) const { return find<ExchangeItemList>(name); }
+    QComboBox* codes() const { return find<QComboBox>("cmbCode"); }
+
+    void chooseCode(const QString& code) const {
+        codes()->setEditText(code);
+        QTest::keyClick(codes()->lineEdit(), Qt::Key_Return);
+    }
+    void moveIn(const QString& label, const QString& button) const {
+        auto* tree = find<CatalogueTree>("Dir");
+        tree->setCurrentItem(tree->findNode(label));
+        this->button(button)->click();
+    }
+    QStringList listed(const QString& name) const { return list(name)->selection().labels(); }
+    // What the spin fields and the visible ones show: "month day weekday hour minute".
+    QString fields() const {
+        QStringList shown;
+        for (const char* name : {"txtMonth", "txtDay", "txtWeekDay", "txtHour", "txtMinute"})
+            shown << (spin(name)->isVisible() ? spin(name)->Value() : "-");
+        return shown.join(' ');
+    }
+    XmlElement saved(const QString& code) {
+        file = XmlDocument::fromFile(folder.filePath(kFile));
+        return file.root().selectFirst("schedule[@code=$c]", {{"c", code}});
+    }
+
+    TestFolder folder;
+    TestServices services;
+    std::unique_ptr<FrmSchedule> frm;
+    XmlDocument file;
+};
+
+QList<FrmCondition*> conditionEditors() {
+    QList<FrmCondition*> editors;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (auto* editor = qobject_cast<FrmCondition*>(window))
+            editors.append(editor);
+    }
+    return editors;
+}
+
+} // namespace
+
+class ScheduleEditorTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    // A new window: yearly, the spin fields in range although never touched, the period
+    // today, the stored codes offered, nothing modified.
+    void opensOnTheYearlyFrequency() {
+        Editor e;
+        QCOMPARE(e.frm->windowTitle(), "计划");
+        QVERIFY(e.find<QRadioButton>("optYear")->isChecked());
+        QCOMPARE(e.fields(), "1 1 - 0 0");
+        QCOMPARE(e.find<QDateEdit>("begindate")->date(), QDate(2026, 3, 15));
+        QCOMPARE(e.find<QDateEdit>("enddate")->date(), QDate(2026, 3, 15));
+        QCOMPARE(e.codes()->count(), 3);
+        QCOMPARE(e.codes()->itemText(2), "003");
+        QVERIFY(!e.frm->isModified());
+        QVERIFY(e.button("cmdSave")->isEnabled());
+        QVERIFY(e.services.prompter.records().isEmpty());
+    }
+
+    void withoutTheRightOnlyShows() {
+        Editor e(false);
+        for (const char* name :
+             {"frmFreq", "frmPerio", "cmdImportIn", "cmdImportOut", "cmdExportIn", "cmdExportOut",
+              "chkImport", "chkExport", "cmdSave"})
+            QVERIFY2(!e.find(name)->isEnabled(), name);
+        e.chooseCode("002");
+        QCOMPARE(e.listed("lstImport"), QStringList{"采购发票"});
+        // Without the operations file the window is still prepared, the right included.
+        QVERIFY(QFile::remove(e.folder.filePath("xml/operation/ImOperation.xml")));
+        e.frm = std::make_unique<FrmSchedule>(e.services.services, false, "001");
+        QVERIFY(e.services.prompter.last().text.endsWith("ImOperation.xml文件不存在！"));
+        QVERIFY(!e.button("cmdSave")->isEnabled());
+        QCOMPARE(e.codes()->count(), 3);
+    }
+
+    void frequencyChoosesTheFields_data() {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("fields");
+        QTest::newRow("year") << "optYear"
+                              << "1 1 - 0 0";
+        QTest::newRow("month") << "optMonth"
+                               << "- 1 - 0 0";
+        QTest::newRow("week") << "optWeek"
+                              << "- - 1 0 0";
+        QTest::newRow("day") << "optDay"
+                             << "- - - 0 0";
+    }
+    void frequencyChoosesTheFields() {
+        QFETCH(QString, option);
+        QFETCH(QString, fields);
+        Editor e;
+        e.find<QRadioButton>(option)->click();
+        QCOMPARE(e.fields(), fields);
+        QVERIFY(e.frm->isModified());
+    }
+
+    // A stored schedule with its lists, operations and conversion flags.
+    void showsAStoredSchedule() {
+        Editor e;
+        e.chooseCode("002");
+        QVERIFY(e.find<QRadioButton>("optWeek")->isChecked());
+        QCOMPARE(e.fields(), "- - 5 22 0");
+        QCOMPARE(e.find<QDateEdit>("enddate")->date(), QDate(2026, 12, 31));
+        QCOMPARE(e.listed("lstExport"), QStringList{"付款单"});
+        QVERIFY(!e.frm->isModified());
+
+        e.list("lstImport")->setCurrentRow(0);
+        QVERIFY(e.find<QRadioButton>("OptIn")->isChecked());
+        QCOMPARE(e.find<QComboBox>("cmbOperate")->currentText(), "添加");
+        QVERIFY(e.find<QCheckBox>("Check1")->isChecked());  // 专用发票
+        QVERIFY(!e.find<QCheckBox>("Check2")->isChecked()); // 普通发票
+        QVERIFY(e.find<QCheckBox>("Check3")->isChecked());  // 自动生成发票号
+        QVERIFY(e.find<QCheckBox>("chkImport")->isVisible());
+        QVERIFY(e.find<QCheckBox>("chkImport")->isChecked());
+        QVERIFY(!e.find<QCheckBox>("chkExport")->isVisible());
+
+        e.list("lstExport")->setCurrentRow(0);
+        QVERIFY(e.find<QRadioButton>("OptOut")->isChecked());
+        QVERIFY(!e.find<QComboBox>("cmbOperate")->isVisible());
+        QVERIFY(!e.find<QCheckBox>("Check1")->isVisible());
+        QVERIFY(e.find<QCheckBox>("chkExport")->isVisible());
+        QVERIFY(!e.find<QCheckBox>("chkExport")->isChecked());
+        QCOMPARE(e.list("lstImport")->currentRow(), -1);
+        QVERIFY(!e.frm->isModified());
+    }
+
+    // Values the fields cannot show, and a type the editor does not know, leave what was
+    // shown; a save writes that back.
+    void storedValuesOutOfRangeAreNotShown() {
+        Editor reopened(true, "<uinterface><schedule code='009' type='hourly' "
+                              "begin='2026-02-30' end='2026-05-01' hour='24' minute='7' "
+                              "month='0' day='32' weekday='x'/></uinterface>");
+        reopened.find<QRadioButton>("optMonth")->click();
+        reopened.chooseCode("009");
+        QVERIFY(reopened.find<QRadioButton>("optMonth")->isChecked());
+        QCOMPARE(reopened.fields(), "- 1 - 0 7");
+        QCOMPARE(reopened.find<QDateEdit>("begindate")->date(), QDate(2026, 3, 15));
+        reopened.button("cmdSave")->click();
+        const XmlElement saved = reopened.saved("009");
+        QCOMPARE(saved.attribute("type"), "month");
+        QCOMPARE(saved.attribute("day"), "1");
+        QCOMPARE(saved.attribute("month"), "1");
+        QCOMPARE(saved.attribute("hour"), "0");
+    }
+
+    void emptyCodeIsRefused_data() {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("import in") << "cmdImportIn"
+                                   << "请先选择注册编码!"
+                                   << "计划";
+        QTest::newRow("export in") << "cmdExportIn"
+                                   << "注册编码不能为空!"
+                                   << "计划";
+        QTest::newRow("save") << "cmdSave"
+                              << "请先选择注册编码!"
+                              << "计划";
+        QTest::newRow("conditions") << "cmdCondition"
+                                    << "请选择注册编码"
+                                    << "提示";
+    }
+    void emptyCodeIsRefused() {
+        QFETCH(QString, button);
+        QFETCH(QString, text);
+        QFETCH(QString, title);
+        Editor e;
+        const QByteArray before = e.folder.read(kFile);
+        e.codes()->setEditText("  ");
+        e.moveIn("客户档案", button);
+        QCOMPARE(e.services.prompter.last().text, text);
+        QCOMPARE(e.services.prompter.last().title, title);
+        QCOMPARE(e.services.prompter.last().icon, Prompter::Icon::Warning);
+        QVERIFY(e.listed("lstImport").isEmpty() && e.listed("lstExport").isEmpty());
+        QVERIFY(conditionEditors().isEmpty());
+        QCOMPARE(e.folder.read(kFile), before);
+    }
+
+    // The plan conditions of the code: a new condition editor on the plan condition file.
+    void conditionsOpenInPlanMode() {
+        Editor e;
+        e.codes()->setEditText("002");
+        e.button("cmdCondition")->click();
+        const QList<FrmCondition*> editors = conditionEditors();
+        QCOMPARE(editors.size(), 1);
+        std::unique_ptr<FrmCondition> editor(editors.first());
+        QVERIFY(editor->isPlanMode());
+        QVERIFY(editor->windowTitle().endsWith("(计划)"));
+        auto* code = editor->findChild<QComboBox*>("cmbCode");
+        QCOMPARE(code->currentText(), "002");
+        QVERIFY(!code->isEnabled());
+    }
+
+    void movesItemsInAndOut() {
+        Editor e;
+        e.chooseCode("004"); // not stored yet: Enter keeps it as typed
+        auto* tree = e.find<CatalogueTree>("Dir");
+        e.moveIn("部门档案", "cmdImportIn");
+        e.moveIn("客户档案", "cmdImportIn");
+        QCOMPARE(tree->selectedLabel(), "供应商档案"); // moved on to the next item
+        e.moveIn("部门档案", "cmdImportIn");           // listed already: moves on only
+        QCOMPARE(tree->selectedLabel(), "职员档案");
+        e.moveIn("基础档案", "cmdImportIn"); // a group: nothing
+        QCOMPARE(e.listed("lstImport"), (QStringList{"部门档案", "客户档案"}));
+        QVERIFY(e.frm->isModified());
+        e.list("lstImport")->setCurrentRow(0);
+        e.button("cmdImportOut")->click();
+        QCOMPARE(e.listed("lstImport"), QStringList{"客户档案"});
+        QCOMPARE(e.list("lstImport")->currentRow(), 0);
+    }
+
+    // The operator's daily schedule for "001" through the controls, then read back.
+    void savesWhatIsShown() {
+        Editor e;
+        e.chooseCode("001");
+        e.find<QRadioButton>("optDay")->click();
+        e.spin("txtHour")->textBox()->setText("14");
+        e.spin("txtMinute")->textBox()->setText("05");
+        e.find<QDateEdit>("enddate")->setDate(QDate(2026, 6, 30));
+        e.list("lstImport")->setCurrentRow(2); // 部门档案, "默认"
+        auto* operations = e.find<QComboBox>("cmbOperate");
+        emit operations->activated(operations->findText("修改"));
+        e.find<QCheckBox>("chkImport")->click(); // "y" to "n"
+        e.list("lstImport")->setCurrentRow(0);
+        e.button("cmdImportOut")->click(); // 客户档案 leaves
+        e.moveIn("凭证", "cmdExportIn");
+        e.list("lstExport")->setCurrentRow(2);
+        e.find<QCheckBox>("chkExport")->click();
+        e.button("cmdSave")->click();
+
+        QVERIFY(!e.frm->isModified());
+        QVERIFY(e.listed("lstImport").isEmpty() && e.listed("lstExport").isEmpty());
+        QCOMPARE(e.codes()->currentText(), "001");
+        const XmlElement saved = e.saved("001");
+        QCOMPARE(saved.attribute("type"), "day");
+        QCOMPARE(saved.attribute("hour") + ":" + saved.attribute("minute"), "14:05");
+        QCOMPARE(saved.attribute("end"), "2026-06-30");
+        QStringList items;
+        for (const XmlElement& item : saved.select("*/*"))
+            items << item.name() + " " + item.attribute("needexchanged") + " " +
+                         item.attribute("operation");
+        QCOMPARE(items, (QStringList{"凭证 n 添加|自动编号|按编码匹配科目", "部门档案 n 修改",
+                                     "销售发票 n ", "存货档案  ", "凭证 y "}));
+        // Choosing the code again shows what was saved.
+        e.chooseCode("001");
+        QCOMPARE(e.listed("lstImport"), (QStringList{"凭证", "部门档案"}));
+        QCOMPARE(e.fields(), "- - - 14 05");
+    }
+
+    void closingAsksWhenModified_data() {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<Prompter::Answer>("answer");
+        QTest::addColumn<bool>("closed");
+        QTest::addColumn<QString>("savedHour"); // of schedule 003 afterwards
+        QTest::newRow("no") << "003" << Prompter::Answer::No << true << "23";
+        QTest::newRow("yes") << "003" << Prompter::Answer::Yes << true << "6";
+        QTest::newRow("yes without a code") << "" << Prompter::Answer::Yes << false << "23";
+    }
+    void closingAsksWhenModified() {
+        QFETCH(QString, code);
+        QFETCH(Prompter::Answer, answer);
+        QFETCH(bool, closed);
+        QFETCH(QString, savedHour);
+        Editor e;
+        e.chooseCode("003");
+        e.spin("txtHour")->setValue("6");
+        e.codes()->setEditText(code);
+        e.services.prompter.queueAnswer(answer);
+        e.button("cmdOk")->click();
+        QCOMPARE(e.services.prompter.records().first().text, "修改尚未保存，是否保存？");
+        QCOMPARE(e.services.prompter.records().first().buttons, Prompter::Buttons::YesNo);
+        QCOMPARE(e.frm->isVisible(), !closed);
+        if (!closed)
+            QCOMPARE(e.services.prompter.last().text, "注册编码不能为空!");
+        QCOMPARE(e.saved("003").attribute("hour"), savedHour);
+    }
+
+    // With an ERP connection configured, invoices of an unused module move to the module
+    // that settles them; without one the tree stays as loaded.
+    void erpConnectionAdjustsTheCatalogue() {
+        TestFolder erpFolder(TestFolder::Content::Empty);
+        AccountDatabase erp(erpFolder.filePath("erp.db"),
+                            {{"001", "AP", QString("2026-01-01")}, {"001", "PU", std::nullopt}});
+        QVERIFY(erp.isReady());
+        const auto parentOf = [](const Editor& e, const QString& label) {
+            return CatalogueTree::keyOf(e.find<CatalogueTree>("Dir")->findNode(label)->parent());
+        };
+        {
+            Editor plain;
+            QCOMPARE(parentOf(plain, "采购发票"), "采购管理");
+        }
+        qputenv("KVX_ERP_DATABASE", erpFolder.filePath("erp.db").toUtf8());
+        qputenv("KVX_ERP_ACCOUNT", "001");
+        Editor adjusted;
+        qunsetenv("KVX_ERP_DATABASE");
+        qunsetenv("KVX_ERP_ACCOUNT");
+        QCOMPARE(parentOf(adjusted, "采购发票"), "应付管理");
+        QVERIFY(adjusted.services.prompter.records().isEmpty());
+    }
+};
+
+KVX_TEST_MAIN(ScheduleEditorTest)
+#include "tst_schedule_editor.moc"

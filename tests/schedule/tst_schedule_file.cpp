@@ -1,0 +1,253 @@
+#include "element_outline.h"
+#include "exchange/catalogue.h"
+#include "schedule/schedule_document.h"
+#include "schedule/schedule_file.h"
+#include "test_folder.h"
+#include "test_main.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QStringEncoder>
+#include <unistd.h>
+
+using namespace kvx;
+using test::outline;
+
+namespace {
+
+const QString kFolder = QStringLiteral("xml/operation");
+const QString kFile = QStringLiteral("xml/operation/schedule.xml");
+
+QByteArray gb2312Document(const QString& body) {
+    return QStringEncoder("GB18030").encode("<?xml version='1.0' encoding='gb2312'?>\r\n" + body);
+}
+
+// The outlines of the root's schedules, in document order.
+QStringList schedulesOf(const XmlDocument& document) {
+    QStringList result;
+    for (const XmlElement& schedule : document.root().childElements())
+        result << outline(schedule);
+    return result;
+}
+
+ScheduleContent content(const QString& type, QList<ScheduledItem> imports = {},
+                        QList<ScheduledItem> exports = {}) {
+    return {type,   QDate(2026, 3, 15), QDate(2026, 12, 31), "7", "05", "1", "1", "1", imports,
+            exports};
+}
+
+const QString kTimes = "begin=2026-03-15,end=2026-12-31,hour=7,minute=05,month=1,day=1,weekday=1";
+
+struct Editor {
+    test::TestFolder folder;
+    AppFolder app{folder.path()};
+    Catalogue catalogue;
+    ScheduleDocument document{app};
+
+    Editor() { catalogue.load(app); }
+    bool save(const QString& code, const ScheduleContent& c) {
+        QString error;
+        const bool saved = document.SaveSchedule(code, c, catalogue, &error);
+        if (!saved)
+            qWarning() << error;
+        return saved;
+    }
+    QStringList saved() const { return schedulesOf(XmlDocument::fromFile(folder.filePath(kFile))); }
+};
+
+// Makes a file unchangeable even for root; false when this system cannot.
+bool setImmutable(const QString& path, bool on) {
+    if (geteuid() != 0)
+        return false;
+    return QProcess::execute("chattr", {on ? "+i" : "-i", path}) == 0;
+}
+
+} // namespace
+
+class ScheduleFileTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void savesOneScheduleInPlace_data() {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<ScheduleContent>("content");
+        QTest::addColumn<int>("position");
+        QTest::addColumn<QString>("expected");
+        const ScheduledItem customer{"客户档案", "添加|已存在时跳过", "y"};
+        const ScheduledItem invoice{"销售发票", "", ""};
+        QTest::newRow("first save appends, attribute order, both lists")
+            << "004" << content("day", {customer}) << 3
+            << "schedule(code=004,type=day," + kTimes +
+                   ")[import()[客户档案(name=customer,family=基础档案,needexchanged=y,"
+                   "operation=添加|已存在时跳过)] export()]";
+        QTest::newRow("no frequency: a new schedule has no type")
+            << "005" << content("") << 3 << "schedule(code=005," + kTimes + ")[import() export()]";
+        QTest::newRow("update in place, import list emptied")
+            << "001" << content("week", {}, {invoice}) << 0
+            << "schedule(code=001,type=week," + kTimes +
+                   ")[import() export()[销售发票(name=saleinvoice,family=销售管理,"
+                   "needexchanged=)]]";
+        QTest::newRow("no frequency: an existing schedule keeps its type")
+            << " 002 " << content("") << 1
+            << "schedule(code=002,type=week," + kTimes + ")[import() export()]";
+    }
+    void savesOneScheduleInPlace() {
+        QFETCH(QString, code);
+        QFETCH(ScheduleContent, content);
+        QFETCH(int, position);
+        QFETCH(QString, expected);
+        Editor e;
+        const QStringList before = e.saved();
+        QVERIFY(e.save(code, content));
+        QStringList after = e.saved();
+        QCOMPARE(after.value(position), expected);
+        after.removeAt(position);
+        QStringList others = before;
+        if (position < before.size())
+            others.removeAt(position);
+        QCOMPARE(after, others); // the other schedules are untouched
+        // The editor reads back what it wrote.
+        ScheduleDocument reread(e.app);
+        QVERIFY(reread.OpenScheduleDocument(ScheduleDocument::Mode::View));
+        const auto stored = reread.readSchedule(code.trimmed());
+        QVERIFY(stored);
+        QCOMPARE(stored->imports, content.imports);
+        QCOMPARE(stored->exports, content.exports);
+        QCOMPARE(stored->end, content.end);
+    }
+
+    void codesDifferingInCaseAreTwoSchedules() {
+        Editor e;
+        QVERIFY(e.save("abc", content("day")));
+        QVERIFY(e.save("ABC", content("month")));
+        QVERIFY(e.save("abc", content("year")));
+        QCOMPARE(e.document.codes(), (QStringList{"001", "002", "003", "abc", "ABC"}));
+        QCOMPARE(e.document.readSchedule("ABC")->type, "month");
+        QCOMPARE(e.document.readSchedule("abc")->type, "year");
+    }
+
+    void itemOutsideTheCatalogueKeepsWhatTheFileSaid() {
+        Editor e;
+        e.folder.write(kFile, gb2312Document("<uinterface><schedule code='001'><import>"
+                                             "<旧项目 name='old' family='旧组'/></import>"
+                                             "</schedule></uinterface>"));
+        QVERIFY(e.save("001", content("day", {{"旧项目", "默认", "n"}, {"新项目", "", ""}})));
+        QCOMPARE(e.saved().value(0).section("[", 1),
+                 "import()[旧项目(name=old,family=旧组,needexchanged=n,operation=默认) "
+                 "新项目(name=,family=,needexchanged=,operation=)] export()]");
+    }
+
+    void openingMissingFile() {
+        test::TestFolder folder(test::TestFolder::Content::Empty);
+        QDir().mkpath(folder.filePath(kFolder));
+        ScheduleDocument document{AppFolder(folder.path())};
+        QVERIFY(!document.OpenScheduleDocument(ScheduleDocument::Mode::View));
+        QCOMPARE(document.missingFileMessage(),
+                 QDir::toNativeSeparators(folder.filePath(kFile)) + "文件不存在！");
+        XmlDocument* created = document.OpenScheduleDocument(ScheduleDocument::Mode::Write);
+        QVERIFY(created);
+        QCOMPARE(created->toString(),
+                 XmlDocument::fromString(ScheduleFile::newFileTemplate()).toString());
+        QCOMPARE(created->encoding().toLower(), "gb2312");
+    }
+
+    void checksAndMergesBackups_data() {
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<QString>("oldFile"); // empty: no such file
+        QTest::addColumn<QString>("backupName");
+        QTest::addColumn<QString>("backup");
+        QTest::addColumn<bool>("exists");
+        QTest::addColumn<QStringList>("remaining");
+        QTest::addColumn<QStringList>("schedules"); // of the file afterwards
+
+        const QString shell = "<!--备份--><uinterface><schedule code='zzz'/></uinterface>";
+        const QString oldFormat =
+            "<uinterface>"
+            "<schedule code='abc' type='day'/><Schedule code='ABC' type='week'/>"
+            "<schedule code='002' type='month'/>"
+            "<import code='ABC' needexchanged='y'><客户档案 name='customer' operation='添加'/>"
+            "</import>"
+            "<EXPORT code='abc' needexchanged='n'><凭证 name='voucher' porc='x'/></EXPORT>"
+            "<import code='999' needexchanged='y'><部门档案/></import>"
+            "<import code='002' needexchanged='y'>  </import>"
+            "</uinterface>";
+        QTest::newRow("no file") << "schedule.xml"
+                                 << ""
+                                 << ""
+                                 << "" << false << QStringList{} << QStringList{};
+        QTest::newRow("no backup")
+            << "schedule.xml"
+            << "<uinterface><schedule code='1'/></uinterface>"
+            << ""
+            << "" << true << QStringList{"schedule.xml"} << QStringList{"schedule(code=1)"};
+        QTest::newRow("old format merged; backup named in other letter case")
+            << "Schedule.XML" << oldFormat << "SCHEDULEbak.xml" << shell << true
+            << QStringList{"Schedule.XML"}
+            << QStringList{"schedule(code=abc,type=day)[import()[客户档案(name=customer,"
+                           "operation=添加,needexchanged=y,porc=add)] export()[凭证(name=voucher,"
+                           "porc=x,needexchanged=n)]]",
+                           "schedule(code=002,type=month)"};
+        QTest::newRow("old file with an empty root: the backup as it is")
+            << "schedule.xml"
+            << "<uinterface>\r\n</uinterface>"
+            << "scheduleBak.xml" << shell << true << QStringList{"schedule.xml"}
+            << QStringList{"schedule(code=zzz)"};
+        QTest::newRow("backup beside another file is deleted")
+            << "Condition.xml"
+            << "<condition><schedule code='1'/></condition>"
+            << "ConditionBak.xml" << shell << true << QStringList{"Condition.xml"}
+            << QStringList{"schedule(code=1)"};
+        QTest::newRow("unreadable backup: both stay")
+            << "schedule.xml" << oldFormat << "scheduleBak.xml"
+            << "<uinterface>" << true << QStringList{"schedule.xml", "scheduleBak.xml"}
+            << schedulesOf(XmlDocument::fromString(oldFormat));
+    }
+    void checksAndMergesBackups() {
+        QFETCH(QString, fileName);
+        QFETCH(QString, oldFile);
+        QFETCH(QString, backupName);
+        QFETCH(QString, backup);
+        QFETCH(bool, exists);
+        QFETCH(QStringList, remaining);
+        QFETCH(QStringList, schedules);
+        test::TestFolder folder(test::TestFolder::Content::Empty);
+        QDir().mkpath(folder.filePath(kFolder));
+        if (!oldFile.isEmpty())
+            folder.write(kFolder + "/" + fileName, gb2312Document(oldFile));
+        if (!backupName.isEmpty())
+            folder.write(kFolder + "/" + backupName, gb2312Document(backup));
+
+        QCOMPARE(CheckScheduleFile(folder.filePath(kFolder + "/" + fileName.toLower())), exists);
+        QCOMPARE(QDir(folder.filePath(kFolder)).entryList(QDir::Files, QDir::Name), remaining);
+        if (exists)
+            QCOMPARE(schedulesOf(XmlDocument::fromFile(folder.filePath(kFolder + "/" + fileName))),
+                     schedules);
+    }
+
+    // The merged file replaces the old one only when it is written; until then the backup
+    // stays for the next try.
+    void mergeThatCannotBeWrittenKeepsTheBackup() {
+        test::TestFolder folder(test::TestFolder::Content::Empty);
+        const QString old = "<uinterface><schedule code='1'/></uinterface>";
+        folder.write(kFile, gb2312Document(old));
+        folder.write(kFolder + "/scheduleBak.xml", gb2312Document("<uinterface/>"));
+        const QString path = folder.filePath(kFile);
+        if (!setImmutable(path, true))
+            QSKIP("this system cannot make a file unchangeable for this user");
+        CheckScheduleFile(path);
+        setImmutable(path, false);
+        QVERIFY(QFile::exists(folder.filePath(kFolder + "/scheduleBak.xml")));
+        QCOMPARE(schedulesOf(XmlDocument::fromFile(path)), QStringList{"schedule(code=1)"});
+        QVERIFY(CheckScheduleFile(path)); // the next check merges
+        QVERIFY(!QFile::exists(folder.filePath(kFolder + "/scheduleBak.xml")));
+    }
+
+    void readOnlyFileIsReplaced() {
+        Editor e;
+        QFile(e.folder.filePath(kFile)).setPermissions(QFile::ReadOwner);
+        QVERIFY(e.save("001", content("day")));
+        QVERIFY(QFile::permissions(e.folder.filePath(kFile)) & QFile::WriteOwner);
+    }
+};
+
+KVX_TEST_MAIN_CORE(ScheduleFileTest)
+#include "tst_schedule_file.moc"
