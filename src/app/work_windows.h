@@ -9,7 +9,8 @@ struct Services;
 // Registers the windows the frame's slots make: the exchange window, which opens a
 // condition editor of its own for its sender code, the condition editor of the menu item
 // "设置(&S)", kept in its slot and put back into condition-file mode whenever it is shown,
-// the replace settings, and the schedule editor, which opens condition editors in plan mode.
+// the replace settings, the schedule editor, which opens condition editors in plan mode, and
+// the run history.
 void registerWorkWindows(FrmMain& frame, Services& services, AppContext& context);
 
 } // namespace kvx
