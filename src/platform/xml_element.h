@@ -3,6 +3,7 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 
 typedef struct _xmlNode xmlNode;
 
@@ -38,6 +39,11 @@ public:
     void setText(const QString& text);
     // The element with its attributes and content as XML text, without a declaration.
     QString toXml() const;
+    // The start tag alone, with the attributes and namespace declarations, as toXml() writes
+    // it; with childNodesXml() and the end tag it gives toXml() again.
+    QString openingTagXml() const;
+    // Every child node (elements, text, comments…) as XML text, in document order.
+    QStringList childNodesXml() const;
 
     bool hasChildElements() const;
     QList<XmlElement> childElements() const;
