@@ -92,9 +92,10 @@ QList<ConditionRow> rowsOf(int i, const QList<ConditionField>& offered) {
 }
 
 bool open(ConditionDocument& doc) {
-    if (doc.OpenConditionDocument(false))
+    QString error;
+    if (doc.OpenConditionDocument(false, &error))
         return true;
-    out() << doc.failureMessage() << Qt::endl;
+    out() << error << Qt::endl;
     return false;
 }
 
@@ -132,8 +133,9 @@ int run(const AppFolder& folder, int count) {
     }
     const qint64 stored = timer.restart();
 
-    if (!doc.WriteConditionFile()) {
-        out() << doc.failureMessage() << Qt::endl;
+    QString error;
+    if (!doc.WriteConditionFile(&error)) {
+        out() << error << Qt::endl;
         return 1;
     }
     out() << "  open " << loaded << " ms, store " << stored << " ms, write " << timer.elapsed()

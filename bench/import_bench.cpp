@@ -8,12 +8,12 @@
 //   import_bench display <lines>             shows a report of that many lines in the display
 //                                            window; prints the milliseconds until it was
 //                                            painted and until it was painted scrolled to the end
-#include "app/frm_display.h"
 #include "bench_http_server.h"
 #include "exchange/catalogue.h"
 #include "exchange/import_run.h"
 #include "exchange/operations_file.h"
 #include "platform/clock.h"
+#include "platform/frm_display.h"
 #include "platform/help_viewer.h"
 #include "platform/http_client.h"
 #include "platform/logging_prompter.h"
@@ -113,19 +113,22 @@ int prepare(const QString& app, const QString& document, const QString& url) {
                : 1;
 }
 
-// The run without a window: progress and the report are counted, not shown.
+// The run without a window: progress is not shown, the report is counted, not logged.
 class BenchHost : public RunHost {
 public:
     void runStarted() override {}
     void showProgress(const QString&, int, int) override {}
     bool cancelRequested() const override { return false; }
     void runFinished() override {}
-    void showReport(const QString& report) override { lines = report.count(QLatin1Char('\n')); }
-    qsizetype lines = 0;
+};
+
+class BenchPrompter : public LoggingPrompter {
+public:
+    void displayText(const QString&) override {}
 };
 
 int run(const QString& app) {
-    LoggingPrompter prompter;
+    BenchPrompter prompter;
     HttpClient http;
     http.setTimeoutSeconds(600);
     SystemClock clock;
@@ -134,16 +137,18 @@ int run(const QString& app) {
     Services services{AppFolder(app), prompter, http, clock, shell, help, PasswordEncryptor{}};
     Catalogue catalogue;
     OperationsFile operations;
-    if (!catalogue.load(services.folder) || !operations.load(services.folder))
+    const std::optional<LoginSettings> login = LoginSettings::load(services.folder);
+    if (!login || !catalogue.load(services.folder) || !operations.load(services.folder))
         return 1;
     ExchangeRunInput input;
+    input.login = *login;
     input.items = {{QStringLiteral("客户档案"), QStringLiteral("添加|已存在时跳过")}};
     input.senderCode = QStringLiteral("001");
     input.catalogue = &catalogue;
     input.operations = &operations;
     BenchHost host;
     const RunSummary summary = RunImport(services, input, host);
-    QTextStream(stdout) << "report lines " << host.lines << Qt::endl;
+    QTextStream(stdout) << "report lines " << summary.report.count(QLatin1Char('\n')) << Qt::endl;
     return summary.exchanged == 1 ? 0 : 1;
 }
 

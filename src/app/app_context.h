@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/login_context.h"
 #include "exchange/attachment_queue.h"
+#include "login/login_context.h"
 #include "settings/path_settings.h"
 
 namespace kvx {

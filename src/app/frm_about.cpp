@@ -1,6 +1,6 @@
 #include "app/frm_about.h"
 
-#include "app/product.h"
+#include "login/product.h"
 #include "platform/named_widgets.h"
 #include "platform/prompter.h"
 

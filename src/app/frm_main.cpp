@@ -3,14 +3,14 @@
 #include "app/app_context.h"
 #include "app/frm_about.h"
 #include "app/help_topics.h"
-#include "app/product.h"
 #include "login/frm_http_login.h"
+#include "login/product.h"
 #include "platform/clock.h"
 #include "platform/help_viewer.h"
 #include "platform/prompter.h"
 #include "platform/services.h"
+#include "platform/shared_texts.h"
 #include "platform/shell.h"
-#include "settings/login_settings.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -68,11 +68,10 @@ void FrmMain::createStatusBar() {
 }
 
 void FrmMain::refreshStatusBar() {
-    if (const std::optional<LoginSettings> saved = LoginSettings::load(m_services.folder)) {
-        m_panels[0]->setText(QStringLiteral("服务器：") + saved->serverUrl);
-        m_panels[1]->setText(QStringLiteral("操作员：") + saved->operatorName);
-        m_panels[2]->setText(QStringLiteral("业务日期：") + saved->businessDate);
-    }
+    const LoginSettings& login = m_context.login.persistent;
+    m_panels[0]->setText(QStringLiteral("服务器：") + login.serverUrl);
+    m_panels[1]->setText(QStringLiteral("操作员：") + login.operatorName);
+    m_panels[2]->setText(QStringLiteral("业务日期：") + login.businessDate);
     updateClock();
     applyRights();
 }
@@ -124,8 +123,8 @@ void FrmMain::showHelp() {
     }
     const QString file = helpFilePath(m_services.folder);
     if (!QFileInfo::exists(file)) {
-        m_services.prompter.message(AppFolder::toNative(file) + QStringLiteral("文件不存在！"),
-                                    Product::applicationTitle(), Prompter::Icon::Information);
+        m_services.prompter.message(SharedText::fileMissing(file), Product::applicationTitle(),
+                                    Prompter::Icon::Information);
         return;
     }
     if (!m_services.help.showTopic(file, topic))

@@ -37,7 +37,7 @@ public:
     QWidget* openWorkWindow(WorkWindow kind);
     QWidget* workWindow(WorkWindow kind) const;
 
-    // Panels 1 to 4 from "\LoginWan.ini" and the clock; the menu items of the two rights.
+    // Panels 1 to 4 from the session's login and the clock; the menu items of the two rights.
     void refreshStatusBar();
     // Opens the address in the browser; a failure is reported.
     bool viewWeb(const QString& address);

@@ -1,7 +1,7 @@
 // The frame's menu bar: every item by its name, caption and initial visibility.
 #include "app/frm_main.h"
 #include "app/mdi_arrangement.h"
-#include "app/product.h"
+#include "login/product.h"
 
 #include <QAction>
 #include <QMdiArea>

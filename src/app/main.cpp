@@ -41,8 +41,9 @@ int main(int argc, char** argv) {
     }
 
     kvx::FrmMain frame(services, context);
-    frame.setWindowFactory(kvx::WorkWindow::ExchangeWindow,
-                           [&] { return new kvx::FrmImport(services, context); });
+    frame.setWindowFactory(kvx::WorkWindow::ExchangeWindow, [&] {
+        return new kvx::FrmImport(services, context.login, context.attachments);
+    });
     frame.show();
     app.setQuitOnLastWindowClosed(true);
     return app.exec();

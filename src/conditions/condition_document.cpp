@@ -25,14 +25,15 @@ QString ConditionDocument::relativePath(bool planMode) {
                     : QStringLiteral("\\Xml\\Operation\\Condition.xml");
 }
 
-bool ConditionDocument::OpenConditionDocument(bool planMode) {
+bool ConditionDocument::OpenConditionDocument(bool planMode, QString* error) {
     if (isLoaded())
         return true;
     const QString path = m_folder.resolve(relativePath(planMode));
     XmlDocument document = XmlDocument::fromFile(path);
     if (document.isNull()) {
-        m_failureMessage =
-            AppFolder::toNative(path) + QStringLiteral("导入导出配置文件不存在！无法保存数据！");
+        if (error)
+            *error = AppFolder::toNative(path) +
+                     QStringLiteral("导入导出配置文件不存在！无法保存数据！");
         return false;
     }
     // Without the whitespace between the items, saving indents new and stored items like
@@ -40,7 +41,6 @@ bool ConditionDocument::OpenConditionDocument(bool planMode) {
     document.root().removeIndentation();
     m_document = std::move(document);
     m_path = path;
-    m_failureMessage.clear();
     m_indexStale = true;
     return true;
 }
@@ -152,16 +152,16 @@ bool ConditionDocument::StoreConditionItem(const QString& elementName, const QSt
     return true;
 }
 
-bool ConditionDocument::WriteConditionFile() {
+bool ConditionDocument::WriteConditionFile(QString* error) {
     if (!isLoaded())
         return false;
     AppFolder::makeWritable(m_path);
-    QString error;
-    if (!m_document.save(m_path, &error)) {
-        m_failureMessage = AppFolder::toNative(m_path) + QStringLiteral("保存失败！") + error;
+    QString reason;
+    if (!m_document.save(m_path, &reason)) {
+        if (error)
+            *error = AppFolder::toNative(m_path) + QStringLiteral("保存失败！") + reason;
         return false;
     }
-    m_failureMessage.clear();
     m_changed = false;
     return true;
 }

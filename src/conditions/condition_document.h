@@ -26,11 +26,10 @@ public:
     static QString relativePath(bool planMode);
 
     // Loads the file. After a successful load later calls do nothing and return true; after
-    // a failure the next call tries again. On failure failureMessage() is the full path
-    // followed by "导入导出配置文件不存在！无法保存数据！", which the window shows with an
-    // exclamation icon and an OK button before abandoning the read or store.
-    bool OpenConditionDocument(bool planMode);
-    QString failureMessage() const { return m_failureMessage; }
+    // a failure the next call tries again. On failure *error is the full path followed by
+    // "导入导出配置文件不存在！无法保存数据！", which the window shows with an exclamation
+    // icon and an OK button before abandoning the read or store.
+    bool OpenConditionDocument(bool planMode, QString* error = nullptr);
 
     bool isLoaded() const { return !m_document.isNull(); }
     // Stores made since the last successful write.
@@ -55,8 +54,8 @@ public:
 
     // Writes the loaded document back atomically, a read-only file included (it is made
     // writable first), in the encoding it was read with. Does nothing and returns false
-    // when no document is loaded; on a failed write failureMessage() says why.
-    bool WriteConditionFile();
+    // when no document is loaded; on a failed write *error names the file and says why.
+    bool WriteConditionFile(QString* error = nullptr);
 
 private:
     XmlElement itemToStore(const QString& elementName, const QString& itemLabel,
@@ -67,7 +66,6 @@ private:
     AppFolder m_folder;
     XmlDocument m_document;
     QString m_path;
-    QString m_failureMessage;
     bool m_changed = false;
     mutable ConditionItemIndex m_index;
     mutable bool m_indexStale = true;

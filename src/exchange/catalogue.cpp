@@ -34,11 +34,14 @@ XmlElement Catalogue::find(const QString& label) const {
     return findFirstElementNamed(root(), label);
 }
 
-CatalogueItem Catalogue::item(const QString& label) const {
+CatalogueItem Catalogue::item(const QString& label, QString* error) const {
     const XmlElement element = find(label);
     // The root is the catalogue itself, never an exchange item, even when it is empty.
-    if (element == root() || !isItem(element))
+    if (element == root() || !isItem(element)) {
+        if (error)
+            *error = label + QStringLiteral("在Dir.xml文件中不存在！");
         return {};
+    }
     return describe(element);
 }
 

@@ -36,8 +36,8 @@ public:
     // The first element in document order, the root included, whose tag name is the label.
     XmlElement find(const QString& label) const;
     // The exchange item with that label; null when there is none or the label names a group
-    // or the root.
-    CatalogueItem item(const QString& label) const;
+    // or the root, and then *error is label + "在Dir.xml文件中不存在！".
+    CatalogueItem item(const QString& label, QString* error = nullptr) const;
     // Every exchange item below the root, in document order.
     QList<CatalogueItem> items() const;
 

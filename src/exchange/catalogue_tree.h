@@ -1,6 +1,7 @@
 #pragma once
 
 #include "exchange/catalogue_tree_model.h"
+#include "platform/shared_texts.h"
 #include "platform/xml_element.h"
 
 #include <QTreeWidget>
@@ -24,7 +25,7 @@ public:
     // the old nodes. When the file cannot be loaded, shows its missing-file message
     // (exclamation icon) and leaves tree and catalogue as they were.
     bool initTree(Catalogue& catalogue, const AppFolder& folder, Prompter& prompter,
-                  const QString& title = QStringLiteral("提示"));
+                  const QString& title = SharedText::promptTitle());
     // Fills the tree from a loaded catalogue: the root expanded, every other node collapsed.
     void fill(const Catalogue& catalogue);
     // Adds the element's element children below the node, recursively, in document order.

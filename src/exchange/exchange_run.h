@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/login_settings.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -22,6 +24,9 @@ struct SelectedExchangeItem {
 struct ExchangeRunInput {
     QList<SelectedExchangeItem> items;
     QString senderCode; // used trimmed
+    // Server address, operator, encrypted password and business date: the window's session
+    // login; the plan agent reads them from "\LoginWan.ini".
+    LoginSettings login;
     bool conversion = false;
     bool mail = false;
     const Catalogue* catalogue = nullptr;
@@ -33,8 +38,8 @@ struct ExchangeRunInput {
     MailTransport* mailTransport = nullptr;
 };
 
-// What a run shows the operator besides messages and file dialogs, which go through the
-// Prompter of the services.
+// What a run shows the operator besides messages, file dialogs and the import report, which
+// go through the Prompter of the services.
 class RunHost {
 public:
     virtual ~RunHost() = default;
@@ -46,8 +51,6 @@ public:
     virtual bool cancelRequested() const = 0;
     // The busy indicator stops and the progress display goes away.
     virtual void runFinished() = 0;
-    // The import report, shown modally.
-    virtual void showReport(const QString& report) = 0;
 };
 
 // How a run ended, for callers without a window (and for tests).

@@ -1,9 +1,10 @@
 #include "exchange/exchange_run_base.h"
 
-#include "exchange/server_interface.h"
+#include "login/server_interface.h"
 #include "platform/http_client.h"
 #include "platform/prompter.h"
 #include "platform/services.h"
+#include "platform/shared_texts.h"
 
 #include <exception>
 
@@ -11,7 +12,6 @@ namespace kvx {
 
 namespace {
 
-const QString kTitle = QStringLiteral("提示");
 const QString kXmlFilter = QStringLiteral("Xml Fiels (*.xml)|*.xml|All Files (*.*)|*.*");
 
 // A message box cannot show megabytes of text: a long answer is cut for showing.
@@ -62,7 +62,8 @@ void ExchangeRunBase::runItems() {
     }
     m_host.runFinished();
     if (m_summary.end == RunSummary::End::Aborted)
-        m_services.prompter.message(m_abortMessage, kTitle, Prompter::Icon::Critical);
+        m_services.prompter.message(m_abortMessage, SharedText::promptTitle(),
+                                    Prompter::Icon::Critical);
 }
 
 void ExchangeRunBase::showProgress(const QString& text, int position) {
@@ -70,11 +71,11 @@ void ExchangeRunBase::showProgress(const QString& text, int position) {
 }
 
 void ExchangeRunBase::warn(const QString& text) {
-    m_services.prompter.message(text, kTitle, Prompter::Icon::Warning);
+    m_services.prompter.message(text, SharedText::promptTitle(), Prompter::Icon::Warning);
 }
 
 void ExchangeRunBase::tell(const QString& text) {
-    m_services.prompter.message(text, kTitle, Prompter::Icon::None);
+    m_services.prompter.message(text, SharedText::promptTitle(), Prompter::Icon::None);
 }
 
 ExchangeRunBase::ItemEnd ExchangeRunBase::abort(const QString& message) {
@@ -83,9 +84,12 @@ ExchangeRunBase::ItemEnd ExchangeRunBase::abort(const QString& message) {
 }
 
 CatalogueItem ExchangeRunBase::findItem(const QString& label) {
-    const CatalogueItem item = m_input.catalogue ? m_input.catalogue->item(label) : CatalogueItem{};
+    static const Catalogue notLoaded;
+    QString error;
+    const CatalogueItem item =
+        (m_input.catalogue ? *m_input.catalogue : notLoaded).item(label, &error);
     if (item.isNull())
-        warn(label + QStringLiteral("在Dir.xml文件中不存在！"));
+        warn(error);
     return item;
 }
 

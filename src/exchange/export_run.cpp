@@ -7,6 +7,7 @@
 #include "platform/clock.h"
 #include "platform/prompter.h"
 #include "platform/services.h"
+#include "platform/shared_texts.h"
 
 namespace kvx {
 
@@ -46,7 +47,7 @@ RunSummary ExportRun::run() {
         return m_summary;
     }
     QString refusal;
-    if (!m_setup.readLogin(&refusal)) {
+    if (!m_setup.useLogin(m_input.login, &refusal)) {
         warn(refusal);
         return m_summary;
     }
@@ -113,7 +114,7 @@ void ExportRun::handOverToMail() {
         return;
     }
     m_services.prompter.message(QStringLiteral("未连接邮件组件，导出的文件尚未发送！"),
-                                QStringLiteral("提示"), Prompter::Icon::Information);
+                                SharedText::promptTitle(), Prompter::Icon::Information);
 }
 
 } // namespace

@@ -1,14 +1,15 @@
 #include "exchange/frm_import.h"
 
-#include "app/app_context.h"
-#include "app/frm_display.h"
+#include "exchange/attachment_queue.h"
 #include "exchange/catalogue_tree.h"
 #include "exchange/export_run.h"
 #include "exchange/import_run.h"
 #include "exchange/operation_panel.h"
 #include "exchange/run_progress_frame.h"
+#include "login/login_context.h"
 #include "platform/prompter.h"
 #include "platform/services.h"
+#include "platform/shared_texts.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -25,15 +26,16 @@ namespace kvx {
 
 namespace {
 
-const QString kTitle = QStringLiteral("提示");
 const QString kCatalogueRoot = QStringLiteral("KVX管理系统");
 
 } // namespace
 
-FrmImport::FrmImport(Services& services, AppContext& context, QWidget* parent)
+FrmImport::FrmImport(Services& services, const LoginContext& login, AttachmentQueue& attachments,
+                     QWidget* parent)
     : QWidget(parent)
     , m_services(services)
-    , m_context(context) {
+    , m_login(login)
+    , m_attachments(attachments) {
     setObjectName(QStringLiteral("frmImport"));
     setWindowTitle(QStringLiteral("导入导出"));
     createControls();
@@ -55,8 +57,8 @@ FrmImport::FrmImport(Services& services, AppContext& context, QWidget* parent)
     connect(m_quit, &QPushButton::clicked, this, &FrmImport::onQuitClicked);
 
     m_tree->initTree(m_catalogue, services.folder, services.prompter);
-    m_code->addItem(context.login.senderCode);
-    m_code->setCurrentText(context.login.senderCode);
+    m_code->addItem(login.senderCode);
+    m_code->setCurrentText(login.senderCode);
     m_panel->setOperationsFile(&m_operations);
     // The operations file is read on the first switch to import mode.
     m_exportMode->setChecked(true);
@@ -154,8 +156,8 @@ void FrmImport::onImportModeChosen(bool checked) {
         return;
     // Without the file the default operations are offered; a later switch tries again.
     if (!m_operations.isLoaded() && !m_operations.load(m_services.folder))
-        m_services.prompter.message(OperationsFile::missingFileMessage(m_services.folder), kTitle,
-                                    Prompter::Icon::Warning);
+        m_services.prompter.message(OperationsFile::missingFileMessage(m_services.folder),
+                                    SharedText::promptTitle(), Prompter::Icon::Warning);
     if (m_list->currentRow() >= 0)
         showSelectedEntry();
     m_panel->operationLabel()->show();
@@ -178,7 +180,7 @@ void FrmImport::onOperationStringChanged(const QString& operationString) {
 
 void FrmImport::onExecuteClicked() {
     if (m_code->currentText().isEmpty()) {
-        m_services.prompter.message(QStringLiteral("请输入注册编码"), kTitle,
+        m_services.prompter.message(SharedText::senderCodeRequired(), SharedText::promptTitle(),
                                     Prompter::Icon::Warning);
         return;
     }
@@ -189,7 +191,8 @@ void FrmImport::onExecuteClicked() {
     input.mail = m_mail->isChecked();
     input.catalogue = &m_catalogue;
     input.operations = &m_operations;
-    input.attachments = &m_context.attachments;
+    input.login = m_login.persistent;
+    input.attachments = &m_attachments;
     input.mailTransport = m_mailTransport;
 
     setRunning(true);
@@ -222,9 +225,9 @@ void FrmImport::onCancelClicked() {
 }
 
 bool FrmImport::askToCancel() {
-    const Prompter::Answer answer =
-        m_services.prompter.question(QStringLiteral("导入导出正在进行，确实想要结束？"), kTitle,
-                                     Prompter::Buttons::OkCancel, Prompter::Icon::Question);
+    const Prompter::Answer answer = m_services.prompter.question(
+        QStringLiteral("导入导出正在进行，确实想要结束？"), SharedText::promptTitle(),
+        Prompter::Buttons::OkCancel, Prompter::Icon::Question);
     if (answer != Prompter::Answer::Ok)
         return false;
     m_cancelRequested = true;
@@ -242,7 +245,7 @@ void FrmImport::onSettingClicked() {
     if (m_openConditionEditor)
         m_openConditionEditor(code);
     if (code.isEmpty())
-        m_services.prompter.message(QStringLiteral("请输入注册编码"), kTitle,
+        m_services.prompter.message(SharedText::senderCodeRequired(), SharedText::promptTitle(),
                                     Prompter::Icon::Warning);
 }
 
@@ -267,12 +270,6 @@ void FrmImport::showProgress(const QString& text, int item, int count) {
 
 void FrmImport::runFinished() {
     m_waiting->stop();
-}
-
-void FrmImport::showReport(const QString& report) {
-    FrmDisplay display(this);
-    display.setDisplayText(report);
-    display.exec();
 }
 
 } // namespace kvx

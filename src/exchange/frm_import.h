@@ -18,11 +18,12 @@ class QTreeWidgetItem;
 
 namespace kvx {
 
+class AttachmentQueue;
 class CatalogueTree;
 class MailTransport;
 class OperationPanel;
 class RunProgressFrame;
-struct AppContext;
+struct LoginContext;
 struct Services;
 
 // The exchange window `frmImport` ("导入导出"): the operator moves exchange items from the
@@ -36,7 +37,10 @@ public:
     // Opens the condition editor for the sender code (empty when none is typed).
     using ConditionEditorOpener = std::function<void(const QString& senderCode)>;
 
-    FrmImport(Services& services, AppContext& context, QWidget* parent = nullptr);
+    // The sender code and the server's address and credentials come from the session's
+    // login; exports for mail queue their files in `attachments`.
+    FrmImport(Services& services, const LoginContext& login, AttachmentQueue& attachments,
+              QWidget* parent = nullptr);
     ~FrmImport() override;
 
     // True when some entry of the selection list equals the label.
@@ -92,10 +96,10 @@ private:
     void showProgress(const QString& text, int item, int count) override;
     bool cancelRequested() const override { return m_cancelRequested; }
     void runFinished() override;
-    void showReport(const QString& report) override;
 
     Services& m_services;
-    AppContext& m_context;
+    const LoginContext& m_login;
+    AttachmentQueue& m_attachments;
     Catalogue m_catalogue;
     OperationsFile m_operations;
     ExchangeSelection m_selection;

@@ -1,7 +1,9 @@
 #include "exchange/import_document.h"
 
+#include "platform/shared_texts.h"
 #include "platform/xml_outline.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -30,21 +32,39 @@ QString normalizedEncoding(const QString& encoding) {
 
 } // namespace
 
-ImportDocument::Load ImportDocument::load(const QString& path) {
-    if (!QFileInfo(path).isFile())
-        return Load::Missing;
+bool ImportDocument::load(const QString& path, QString* error) {
+    m_path = path;
+    if (!QFileInfo(path).isFile()) {
+        *error = SharedText::fileMissing(path);
+        return false;
+    }
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return Load::NotXml;
-    m_bytes = file.readAll();
-    const XmlOutline outline = XmlOutline::scan(m_bytes);
-    if (!outline.wellFormed)
-        return Load::NotXml;
-    m_rootName = outline.rootName;
-    m_childNames = outline.rootChildNames;
-    if (!prepareSplice() && !loadWhole())
-        return Load::NotXml;
-    return Load::Loaded;
+    if (file.open(QIODevice::ReadOnly)) {
+        m_bytes = file.readAll();
+        const XmlOutline outline = XmlOutline::scan(m_bytes);
+        m_rootName = outline.rootName;
+        m_childNames = outline.rootChildNames;
+        if (outline.wellFormed && (prepareSplice() || loadWhole()))
+            return true;
+    }
+    *error = QDir::toNativeSeparators(path) + QStringLiteral("不是Xml格式的文件!");
+    return false;
+}
+
+bool ImportDocument::checkItem(const CatalogueItem& item, QString* error) const {
+    const XmlElement rootElement = root();
+    const QString roottag = QStringLiteral("roottag");
+    if (!rootElement.hasAttribute(roottag))
+        *error =
+            QDir::toNativeSeparators(m_path) + QStringLiteral("该文件中没有必须的roottag属性！");
+    else if (rootElement.attribute(roottag) != item.interfaceName)
+        *error = QStringLiteral("选择的文件不是与") + item.label + QStringLiteral("(") +
+                 item.interfaceName + QStringLiteral(")") + QStringLiteral("相关的文件!");
+    else if (!hasChildElement(item.interfaceName))
+        *error = QStringLiteral("选择的文件格式不对或文件中不包含数据!");
+    else
+        return true;
+    return false;
 }
 
 XmlElement ImportDocument::root() const {

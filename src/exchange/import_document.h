@@ -1,5 +1,6 @@
 #pragma once
 
+#include "exchange/catalogue.h"
 #include "exchange/import_completion.h"
 #include "platform/xml_document.h"
 
@@ -19,9 +20,13 @@ namespace kvx {
 // superset of ASCII, a root with namespaces) is completed and written as a whole document.
 class ImportDocument {
 public:
-    enum class Load { Loaded, Missing, NotXml };
-
-    Load load(const QString& path);
+    // Reads and checks the file. False when it is missing or not XML; *error then names the
+    // file and says which.
+    bool load(const QString& path, QString* error);
+    // True when the loaded file is a document of the exchange item: its root's roottag is the
+    // item's interface name (letter case counts) and it holds at least one record; otherwise
+    // *error says what is wrong.
+    bool checkItem(const CatalogueItem& item, QString* error) const;
 
     // The root element with its attributes (its children only when the whole document is
     // held).
@@ -53,6 +58,7 @@ private:
     static qsizetype rootEndTag(const QByteArray& bytes, const QByteArray& name);
     static bool spliceableEncoding(const QString& encoding);
 
+    QString m_path;
     QByteArray m_bytes;
     QString m_rootName;
     QSet<QString> m_childNames;

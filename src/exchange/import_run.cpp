@@ -7,6 +7,7 @@
 #include "exchange/result_report.h"
 #include "platform/prompter.h"
 #include "platform/services.h"
+#include "platform/shared_texts.h"
 
 namespace kvx {
 
@@ -23,8 +24,6 @@ public:
 
 private:
     ItemEnd runItem(const SelectedExchangeItem& item, int position) override;
-    // Loads the file as a document of the item; false (and the message shown) when it is not.
-    bool loadItemDocument(const QString& path, const CatalogueItem& item, ImportDocument& document);
     // The item's entry in the operations file as the directives need it. False, with
     // *error, when the operations file cannot say what the operation string asks for.
     bool findOperationsEntry(const SelectedExchangeItem& item, OperationsEntry* entry,
@@ -38,18 +37,18 @@ RunSummary ImportRun::run() {
         return m_summary;
     }
     if (!m_setup.loadConditions()) {
-        warn(m_setup.conditionFileDisplayPath() + QStringLiteral("文件不存在！"));
+        warn(SharedText::fileMissing(m_setup.conditionFilePath()));
         return m_summary;
     }
     QString refusal;
-    if (!m_setup.readLogin(&refusal)) {
+    if (!m_setup.useLogin(m_input.login, &refusal)) {
         warn(refusal);
         return m_summary;
     }
     runItems();
     addClosingLine();
     if (!m_summary.report.isEmpty())
-        m_host.showReport(m_summary.report);
+        m_services.prompter.displayText(m_summary.report);
     return m_summary;
 }
 
@@ -79,11 +78,13 @@ ExchangeRunBase::ItemEnd ImportRun::runItem(const SelectedExchangeItem& selected
     if (path.isEmpty())
         return ItemEnd::Skipped;
     ImportDocument document;
-    if (!loadItemDocument(path, item, document))
+    QString error;
+    if (!document.load(path, &error) || !document.checkItem(item, &error)) {
+        warn(error);
         return ItemEnd::Skipped;
+    }
 
     OperationsEntry entry;
-    QString error;
     if (!findOperationsEntry(selected, &entry, &error))
         return abort(error);
     const ImportCompletion completion{m_input.conversion ? QStringLiteral("y")
@@ -102,37 +103,6 @@ ExchangeRunBase::ItemEnd ImportRun::runItem(const SelectedExchangeItem& selected
     m_summary.report += kCrLf + block;
     showProgress(QStringLiteral("导入") + label + QStringLiteral("结束！"), position);
     return ItemEnd::Exchanged;
-}
-
-bool ImportRun::loadItemDocument(const QString& path, const CatalogueItem& item,
-                                 ImportDocument& document) {
-    const QString shown = AppFolder::toNative(path);
-    switch (document.load(path)) {
-    case ImportDocument::Load::Missing:
-        warn(shown + QStringLiteral("文件不存在！"));
-        return false;
-    case ImportDocument::Load::NotXml:
-        warn(shown + QStringLiteral("不是Xml格式的文件!"));
-        return false;
-    case ImportDocument::Load::Loaded:
-        break;
-    }
-    const XmlElement root = document.root();
-    const QString roottag = QStringLiteral("roottag");
-    if (!root.hasAttribute(roottag)) {
-        warn(shown + QStringLiteral("该文件中没有必须的roottag属性！"));
-        return false;
-    }
-    if (root.attribute(roottag) != item.interfaceName) {
-        warn(QStringLiteral("选择的文件不是与") + item.label + QStringLiteral("(") +
-             item.interfaceName + QStringLiteral(")") + QStringLiteral("相关的文件!"));
-        return false;
-    }
-    if (!document.hasChildElement(item.interfaceName)) {
-        warn(QStringLiteral("选择的文件格式不对或文件中不包含数据!"));
-        return false;
-    }
-    return true;
 }
 
 bool ImportRun::findOperationsEntry(const SelectedExchangeItem& item, OperationsEntry* entry,

@@ -1,10 +1,12 @@
 #include "exchange/installed_document.h"
 
+#include "platform/shared_texts.h"
+
 namespace kvx {
 
 QString InstalledDocument::missingFileMessage(const AppFolder& folder,
                                               const QString& relativePath) {
-    return folder.displayPath(relativePath) + QStringLiteral("文件不存在！");
+    return SharedText::fileMissing(folder.resolve(relativePath));
 }
 
 bool InstalledDocument::load(const AppFolder& folder, const QString& relativePath,

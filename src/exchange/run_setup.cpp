@@ -1,9 +1,8 @@
 #include "exchange/run_setup.h"
 
 #include "conditions/condition_document.h"
-#include "exchange/server_interface.h"
+#include "login/server_interface.h"
 #include "platform/http_client.h"
-#include "settings/login_settings.h"
 
 namespace kvx {
 
@@ -16,8 +15,8 @@ bool RunSetup::loadConditions() {
     return !m_conditions.isNull();
 }
 
-QString RunSetup::conditionFileDisplayPath() const {
-    return m_folder.displayPath(ConditionDocument::relativePath(false));
+QString RunSetup::conditionFilePath() const {
+    return m_folder.resolve(ConditionDocument::relativePath(false));
 }
 
 XmlElement RunSetup::conditionItem(const QString& interfaceName, const QString& label,
@@ -25,15 +24,9 @@ XmlElement RunSetup::conditionItem(const QString& interfaceName, const QString& 
     return m_index.findForSender(interfaceName, label, senderCode);
 }
 
-bool RunSetup::readLogin(QString* message) {
-    const std::optional<LoginSettings> login = LoginSettings::load(m_folder);
-    if (!login) {
-        *message = m_folder.displayPath(LoginSettings::relativePath()) +
-                   QStringLiteral("文件不存在！请重新登录。");
-        return false;
-    }
-    m_url = ServerInterface::address(login->serverUrl, ServerInterface::Request::Import);
-    m_credentials = {login->operatorName, login->encryptedPassword, login->businessDate};
+bool RunSetup::useLogin(const LoginSettings& login, QString* message) {
+    m_url = ServerInterface::address(login.serverUrl, ServerInterface::Request::Import);
+    m_credentials = {login.operatorName, login.encryptedPassword, login.businessDate};
     if (!HttpClient::isRequestableUrl(m_url)) {
         *message = ServerInterface::badAddressMessage();
         return false;

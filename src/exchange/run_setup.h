@@ -4,28 +4,29 @@
 #include "exchange/interface_documents.h"
 #include "platform/app_folder.h"
 #include "platform/xml_document.h"
+#include "settings/login_settings.h"
 
 #include <QString>
 
 namespace kvx {
 
 // What both runs read when they start: the condition file, loaded afresh for each run and
-// never written, and the server address and credentials of "\LoginWan.ini".
+// never written, and the server address and credentials of the session's login.
 class RunSetup {
 public:
     explicit RunSetup(AppFolder folder);
 
     // The condition file. False when it is missing or unreadable.
     bool loadConditions();
-    // The condition file's full path as a person sees it.
-    QString conditionFileDisplayPath() const;
+    // The condition file's full path.
+    QString conditionFilePath() const;
     // The item of the sender code, else the item's template; null when there is neither.
     XmlElement conditionItem(const QString& interfaceName, const QString& label,
                              const QString& senderCode) const;
 
-    // Reads "\LoginWan.ini". When it is missing or names no address the server can be asked
-    // at, *message says so and the result is false.
-    bool readLogin(QString* message);
+    // Takes the server address and credentials of the login. When it names no address the
+    // server can be asked at, *message says so and the result is false.
+    bool useLogin(const LoginSettings& login, QString* message);
     QString importUrl() const { return m_url; }
     const OperatorCredentials& credentials() const { return m_credentials; }
 

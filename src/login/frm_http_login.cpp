@@ -1,10 +1,10 @@
 #include "login/frm_http_login.h"
 
-#include "app/login_context.h"
-#include "app/product.h"
-#include "exchange/server_interface.h"
+#include "login/login_context.h"
 #include "login/login_request.h"
 #include "login/login_verdict.h"
+#include "login/product.h"
+#include "login/server_interface.h"
 #include "platform/clock.h"
 #include "platform/http_client.h"
 #include "platform/named_widgets.h"

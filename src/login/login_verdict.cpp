@@ -1,7 +1,7 @@
 #include "login/login_verdict.h"
 
-#include "exchange/server_interface.h"
 #include "login/login_answer.h"
+#include "login/server_interface.h"
 #include "platform/http_client.h"
 
 namespace kvx {

@@ -1,5 +1,7 @@
 #include "platform/gui_prompter.h"
 
+#include "platform/frm_display.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -72,6 +74,12 @@ QString GuiPrompter::saveFile(const QString& title, const QString& filter, const
 
 QString GuiPrompter::chooseFolder(const QString& title, const QString& folder) {
     return QFileDialog::getExistingDirectory(QApplication::activeWindow(), title, folder);
+}
+
+void GuiPrompter::displayText(const QString& text) {
+    FrmDisplay display(QApplication::activeWindow());
+    display.setDisplayText(text);
+    display.exec();
 }
 
 QString GuiPrompter::toQtFilter(const QString& filter) {

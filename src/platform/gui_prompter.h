@@ -12,6 +12,7 @@ public:
     QString openFile(const QString& title, const QString& filter, const QString& folder) override;
     QString saveFile(const QString& title, const QString& filter, const QString& folder) override;
     QString chooseFolder(const QString& title, const QString& folder) override;
+    void displayText(const QString& text) override;
 
     // "Xml (*.xml)|*.xml|All Files (*.*)|*.*" to Qt's "Xml (*.xml);;All Files (*.*)".
     static QString toQtFilter(const QString& filter);

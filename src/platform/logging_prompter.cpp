@@ -32,4 +32,8 @@ QString LoggingPrompter::chooseFolder(const QString& title, const QString&) {
     return {};
 }
 
+void LoggingPrompter::displayText(const QString& text) {
+    qInfo().noquote() << text;
+}
+
 } // namespace kvx

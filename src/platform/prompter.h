@@ -4,8 +4,9 @@
 
 namespace kvx {
 
-// Every message box and file or folder dialog of the system goes through this interface, so
-// that tests can answer for the person and the plan agent can log instead of asking.
+// Every message box, file or folder dialog and report display of the system goes through this
+// interface, so that tests can answer for the person and the plan agent can log instead of
+// asking.
 class Prompter {
 public:
     enum class Icon { None, Information, Warning, Critical, Question };
@@ -24,6 +25,9 @@ public:
     virtual QString saveFile(const QString& title, const QString& filter,
                              const QString& folder) = 0;
     virtual QString chooseFolder(const QString& title, const QString& folder) = 0;
+    // A long text, such as the report of an exchange run, in the display window ("结果显示"),
+    // modally.
+    virtual void displayText(const QString& text) = 0;
 };
 
 } // namespace kvx

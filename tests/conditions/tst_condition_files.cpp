@@ -70,7 +70,7 @@ private Q_SLOTS:
     void readsItemsExactlyWithoutTemplateFallback() {
         Sample s;
         QVERIFY(!s.doc.ReadConditionItem(kCustomer, kCustomerLabel, "001")); // not opened yet
-        QVERIFY2(s.doc.OpenConditionDocument(false), qPrintable(s.doc.failureMessage()));
+        QVERIFY(s.doc.OpenConditionDocument(false));
         const auto item = s.doc.ReadConditionItem(kCustomer, kCustomerLabel, " 001 ");
         QVERIFY(item);
         const QList<ConditionRow> expected = {{"发展日期", ">=", "2020-01-01", "and", {}},
@@ -105,10 +105,11 @@ private Q_SLOTS:
         Sample s;
         const QByteArray content = "<?xml version=\"1.0\"?><condition><customer>";
         s.folder.write(kConditionFile, content);
+        QString error;
+        QVERIFY(!s.doc.OpenConditionDocument(false, &error));
+        QCOMPARE(error, QDir::toNativeSeparators(s.folder.filePath(kConditionFile)) +
+                            "导入导出配置文件不存在！无法保存数据！");
         QVERIFY(!s.store("001", "a", {}));
-        QCOMPARE(s.doc.failureMessage(),
-                 QDir::toNativeSeparators(s.folder.filePath(kConditionFile)) +
-                     "导入导出配置文件不存在！无法保存数据！");
         QVERIFY(!s.doc.ReadConditionItem(kCustomer, kCustomerLabel, ""));
         QVERIFY(!s.doc.WriteConditionFile());
         QCOMPARE(s.folder.read(kConditionFile), content);
@@ -116,7 +117,6 @@ private Q_SLOTS:
         // The file restored, the next call loads it.
         s.folder.write(kConditionFile, "<?xml version=\"1.0\" encoding=\"gb2312\"?><condition/>");
         QVERIFY(s.doc.OpenConditionDocument(false));
-        QVERIFY(s.doc.failureMessage().isEmpty());
     }
 
     // What a store leaves in the file: the item of the code, else a copy of the template,
@@ -258,7 +258,7 @@ private Q_SLOTS:
         QVERIFY(s.store("001", "new.xml", {}));
         QVERIFY(s.doc.isChanged());
         QCOMPARE(s.folder.read(kConditionFile), before); // stored in memory only
-        QVERIFY2(s.doc.WriteConditionFile(), qPrintable(s.doc.failureMessage()));
+        QVERIFY(s.doc.WriteConditionFile());
         QVERIFY(!s.doc.isChanged());
         QVERIFY(QFileInfo(path).isWritable());
         QCOMPARE(s.itemsAt(s.saved(), "001").first().attribute("importfile"),
@@ -271,8 +271,9 @@ private Q_SLOTS:
         // A folder where the file was: no user, root included, can replace it by a file.
         QVERIFY(QFile::remove(s.doc.filePath()));
         QVERIFY(QDir().mkdir(s.doc.filePath()));
-        QVERIFY(!s.doc.WriteConditionFile());
-        QVERIFY(s.doc.failureMessage().startsWith(QDir::toNativeSeparators(s.doc.filePath())));
+        QString error;
+        QVERIFY(!s.doc.WriteConditionFile(&error));
+        QVERIFY(error.startsWith(QDir::toNativeSeparators(s.doc.filePath()) + "保存失败！"));
         QVERIFY(s.doc.isChanged());
     }
 

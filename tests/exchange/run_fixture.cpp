@@ -1,7 +1,5 @@
 #include "run_fixture.h"
 
-#include "settings/login_settings.h"
-
 #include <QDir>
 #include <tuple>
 
@@ -13,11 +11,10 @@ QString demoPassword() {
 }
 
 RunFixture::RunFixture(const QString& serverUrl)
-    : services(folder.path()) {
-    const LoginSettings login{serverUrl, QStringLiteral("demo"), demoPassword(),
-                              QStringLiteral("2026-03-15")};
+    : services(folder.path())
+    , login{serverUrl, QStringLiteral("demo"), demoPassword(), QStringLiteral("2026-03-15")} {
     // The folder of the files that tests write and export.
-    if (!login.save(app()) || !catalogue.load(app()) || !operations.load(app()) ||
+    if (!catalogue.load(app()) || !operations.load(app()) ||
         !QDir(folder.path()).mkpath(QStringLiteral("in")) ||
         !QDir(folder.path()).mkpath(QStringLiteral("out")))
         qFatal("cannot prepare the application folder");
@@ -67,6 +64,7 @@ ExchangeRunInput RunFixture::input(const QList<SelectedExchangeItem>& items,
     ExchangeRunInput input;
     input.items = items;
     input.senderCode = senderCode;
+    input.login = login;
     input.catalogue = &catalogue;
     input.operations = &operations;
     return input;

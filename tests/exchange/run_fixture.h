@@ -3,16 +3,16 @@
 #include "exchange/catalogue.h"
 #include "exchange/exchange_run.h"
 #include "exchange/operations_file.h"
+#include "settings/login_settings.h"
 #include "test_folder.h"
 #include "test_services.h"
 
 #include <QStringList>
-#include <functional>
 
 namespace kvx::test {
 
-// A sample application folder whose "\LoginWan.ini" names the given server, logged in as
-// "demo"/"demo", with the catalogue and the operations file loaded as the window loads them.
+// A sample application folder and a session logged in to the given server as "demo"/"demo",
+// with the catalogue and the operations file loaded as the window loads them.
 class RunFixture {
 public:
     explicit RunFixture(const QString& serverUrl);
@@ -37,6 +37,7 @@ public:
 
     TestFolder folder;
     TestServices services;
+    LoginSettings login;
     Catalogue catalogue;
     OperationsFile operations;
 };
@@ -48,19 +49,12 @@ public:
     void showProgress(const QString& text, int item, int count) override;
     bool cancelRequested() const override { return m_cancel; }
     void runFinished() override {}
-    void showReport(const QString& report) override {
-        reports.append(report);
-        if (onReport)
-            onReport();
-    }
 
     // The operator confirms cancelling while this progress text is shown.
     void cancelAt(const QString& progressText) { m_cancelAt = progressText; }
 
     int started = 0;
     QStringList progress; // "text (item/count)"
-    QStringList reports;
-    std::function<void()> onReport;
 
 private:
     QString m_cancelAt;

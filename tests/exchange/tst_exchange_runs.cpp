@@ -2,8 +2,8 @@
 #include "exchange/export_run.h"
 #include "exchange/import_run.h"
 #include "exchange/mail_transport.h"
-#include "exchange/server_interface.h"
 #include "fixture_http_server.h"
+#include "login/server_interface.h"
 #include "run_fixture.h"
 #include "test_main.h"
 
@@ -97,7 +97,7 @@ public:
 };
 
 #define QVERIFY_NO_PROMPT(prompter)                                                                \
-    QVERIFY2((prompter).records().isEmpty(), qPrintable((prompter).texts().join('\n')))
+    QVERIFY2((prompter).texts().isEmpty(), qPrintable((prompter).texts().join('\n')))
 
 } // namespace
 
@@ -122,7 +122,8 @@ private Q_SLOTS:
         QString customers = kCustomers;
         customers.replace(QStringLiteral("导入、导出成功！【关键字=C001】"),
                           QStringLiteral("导入导出失败！【关键字=C001】编码重复"));
-        QCOMPARE(s.host.reports, QStringList{"\r\n" + customers + "\r\n" + kDepartments});
+        QCOMPARE(s.run.prompter().displayed(),
+                 QStringList{"\r\n" + customers + "\r\n" + kDepartments});
         QCOMPARE(s.host.progress,
                  QStringList({"正在导入客户档案..... (1/2)", "导入客户档案结束！ (1/2)",
                               "正在导入部门档案..... (2/2)", "导入部门档案结束！ (2/2)"}));
@@ -157,6 +158,8 @@ private Q_SLOTS:
 
         QStringList dialogs;
         for (const RecordingPrompter::Record& record : s.run.prompter().records()) {
+            if (record.kind == RecordingPrompter::Kind::Display)
+                continue;
             dialogs.append(record.title);
             QCOMPARE(record.text, QStringLiteral("Xml Fiels (*.xml)|*.xml|All Files (*.*)|*.*"));
         }
@@ -320,7 +323,7 @@ private Q_SLOTS:
         QCOMPARE(summary.exchanged, customersTaken ? 2 : 1);
         if (import) {
             QCOMPARE(
-                s.host.reports,
+                s.run.prompter().displayed(),
                 QStringList{"\r\n" + (customersTaken ? kCustomers + "\r\n" : "") + kDepartments});
         } else {
             QCOMPARE(s.run.folder.read("out/customer.xml"), QByteArray("kept"));
@@ -375,17 +378,17 @@ private Q_SLOTS:
             s.run.input({{"部门档案", ""}, {"客户档案", "核对"}, {"职员档案", "添加"}});
         if (!operationsLoaded)
             input.operations = &notLoaded; // a blank operation needs no operations file
-        int messagesBeforeReport = -1;
-        s.host.onReport = [&] { messagesBeforeReport = int(s.run.prompter().records().size()); };
         const RunSummary summary = s.exchange(true, input);
 
         QCOMPARE(summary.end, RunSummary::End::Aborted);
         QCOMPARE(s.run.prompter().texts(), s.inFolder({message}));
         QCOMPARE(s.run.prompter().last().icon, Prompter::Icon::Critical);
-        QCOMPARE(messagesBeforeReport, 1);
+        // The error is shown before the report.
+        QCOMPARE(s.run.prompter().records().last().kind, RecordingPrompter::Kind::Display);
         QCOMPARE(s.roottags(), QStringList{"department"});
-        QCOMPARE(s.host.reports, QStringList{"\r\n" + kDepartments +
-                                             "\r\n导入因错误中止：已完成 1 项，共 3 项\r\n"});
+        QCOMPARE(
+            s.run.prompter().displayed(),
+            QStringList{"\r\n" + kDepartments + "\r\n导入因错误中止：已完成 1 项，共 3 项\r\n"});
     }
 
     void exportSendsTheConditionsOfTheRunDay() {
@@ -491,8 +494,6 @@ private Q_SLOTS:
                                                   << "请选择需要导入的项目！";
         QTest::newRow("import, no condition file") << true << "conditions"
                                                    << "%1/xml/operation/Condition.xml文件不存在！";
-        QTest::newRow("import, no login file") << true << "login"
-                                               << "%1/LoginWan.ini文件不存在！请重新登录。";
         QTest::newRow("import, server address unusable")
             << true << "address" << ServerInterface::badAddressMessage();
         QTest::newRow("export, nothing selected") << false << "none"
@@ -509,8 +510,6 @@ private Q_SLOTS:
         Scenario s(change == "address" ? QStringLiteral("srv") : QString());
         if (change == "conditions")
             QVERIFY(QFile::remove(s.run.folder.filePath("xml/operation/Condition.xml")));
-        if (change == "login")
-            QVERIFY(QFile::remove(s.run.folder.filePath("LoginWan.ini")));
         const RunSummary summary =
             s.exchange(import, s.run.input(change == "none" ? Items{} : Items{{"部门档案", "添加"}},
                                            change == "code" ? "  " : "001"));

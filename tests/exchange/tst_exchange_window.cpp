@@ -1,8 +1,8 @@
-#include "app/app_context.h"
-#include "app/frm_display.h"
+#include "exchange/attachment_queue.h"
 #include "exchange/catalogue_tree.h"
 #include "exchange/frm_import.h"
 #include "exchange/run_progress_frame.h"
+#include "login/login_context.h"
 #include "run_fixture.h"
 #include "test_main.h"
 #include "tests/server/server_fixture.h"
@@ -26,8 +26,9 @@ namespace {
 struct Window {
     explicit Window(const QString& serverUrl)
         : run(serverUrl) {
-        context.login.senderCode = QStringLiteral("001");
-        frm = std::make_unique<FrmImport>(run.services.services, context);
+        login.senderCode = QStringLiteral("001");
+        login.persistent = run.login;
+        frm = std::make_unique<FrmImport>(run.services.services, login, attachments);
         frm->show();
     }
 
@@ -63,7 +64,8 @@ struct Window {
     void setCode(const QString& code) const { find<QComboBox>("cmbCode")->setCurrentText(code); }
 
     RunFixture run;
-    AppContext context;
+    LoginContext login;
+    AttachmentQueue attachments;
     std::unique_ptr<FrmImport> frm;
 };
 
@@ -79,20 +81,6 @@ public:
 private:
     std::function<void()> m_check;
     QTimer m_timer;
-};
-
-// Reads and closes the modal report window whenever it appears.
-class ReportReader : public Watcher {
-public:
-    ReportReader()
-        : Watcher([this] {
-            auto* display = qobject_cast<FrmDisplay*>(QApplication::activeModalWidget());
-            if (!display)
-                return;
-            texts.append(display->displayText());
-            display->findChild<QPushButton*>("cmdOk")->click();
-        }) {}
-    QStringList texts;
 };
 
 // Log lines of the server for the import page: "roottag proc records outcome".
@@ -291,9 +279,8 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(w.run.folder.filePath("out/department.xml")));
         QVERIFY(!QFile::exists(w.run.folder.filePath("out/person.xml")));
         QVERIFY(QFile::exists(w.run.folder.filePath("out/warehouse.xml")));
-        QCOMPARE(w.context.attachments.paths(),
-                 QStringList({w.run.folder.filePath("out/department.xml"),
-                              w.run.folder.filePath("out/warehouse.xml")}));
+        QCOMPARE(w.attachments.paths(), QStringList({w.run.folder.filePath("out/department.xml"),
+                                                     w.run.folder.filePath("out/warehouse.xml")}));
     }
 
     void cancelDuringTheSecondOfThree() {
@@ -325,7 +312,6 @@ private Q_SLOTS:
                     w.find<QWidget>("frmSelector")->isEnabled() ? "selector" : ""};
             w.button("cmdCancel")->click();
         });
-        ReportReader reports;
         w.button("cmdExcute")->click();
 
         QCOMPARE(seen, QStringList({"第 2 项，共 3 项", "shown", "busy", "cancel", "", "", ""}));
@@ -333,11 +319,12 @@ private Q_SLOTS:
         QCOMPARE(w.run.prompter().last().buttons, Prompter::Buttons::OkCancel);
         // Only the entry selected when import mode was chosen has an operation string.
         QCOMPARE(imports(server), QStringList({"customer Add 5 200", "department add 5 200"}));
-        QCOMPARE(reports.texts.size(), 1);
+        const QStringList reports = w.run.prompter().displayed();
+        QCOMPARE(reports.size(), 1);
         // The report as shown: a block per item, each after a line break.
-        QVERIFY(reports.texts.first().startsWith("\n客户档案\n导入、导出成功！【关键字=C001】"));
-        QVERIFY(reports.texts.first().contains("\n\n\n部门档案\n"));
-        QVERIFY(reports.texts.first().endsWith("\n\n导入已取消：已完成 2 项，共 3 项\n"));
+        QVERIFY(reports.first().startsWith("\r\n客户档案\r\n导入、导出成功！【关键字=C001】"));
+        QVERIFY(reports.first().contains("\r\n\r\n\r\n部门档案\r\n"));
+        QVERIFY(reports.first().endsWith("\r\n\r\n导入已取消：已完成 2 项，共 3 项\r\n"));
         // Idle again.
         QVERIFY(!w.button("cmdCancel")->isVisible());
         QVERIFY(w.button("cmdQuit")->isVisible());
@@ -360,7 +347,6 @@ private Q_SLOTS:
             if (w.frm->isRunning() && !closeRefused)
                 closeRefused = !w.frm->close();
         });
-        ReportReader reports;
         w.button("cmdExcute")->click();
         QVERIFY(closeRefused);
         QCOMPARE(imports(server), QStringList{"customer Add 5 200"});

@@ -3,6 +3,7 @@
 #include "test_folder.h"
 #include "test_main.h"
 
+#include <QDir>
 #include <QStringEncoder>
 
 using namespace kvx;
@@ -100,12 +101,11 @@ private Q_SLOTS:
         QVERIFY(folder.write("in.xml", file));
 
         ImportDocument document;
-        QCOMPARE(document.load(folder.filePath("in.xml")), ImportDocument::Load::Loaded);
-        QCOMPARE(document.root().name(), QStringLiteral("ztinterface"));
-        QCOMPARE(document.root().attribute("roottag"), QStringLiteral("customer"));
-        QVERIFY(document.hasChildElement("customer"));
-        QVERIFY(!document.hasChildElement("code"));
         QString error;
+        QVERIFY(document.load(folder.filePath("in.xml"), &error));
+        QCOMPARE(document.root().name(), QStringLiteral("ztinterface"));
+        QVERIFY(document.checkItem({{}, "客户档案", "customer", "基础档案"}, &error));
+        QVERIFY(!document.hasChildElement("code"));
         QVERIFY2(document.complete(directives(optionAttribute), kCompletion, &error),
                  qPrintable(error));
         QCOMPARE(document.isSpliced(), spliced);
@@ -129,20 +129,23 @@ private Q_SLOTS:
 
     void filesThatAreNotDocuments() {
         TestFolder folder(TestFolder::Content::Empty);
-        ImportDocument document;
-        QCOMPARE(document.load(folder.filePath("none.xml")), ImportDocument::Load::Missing);
-        QCOMPARE(document.load(folder.path()), ImportDocument::Load::Missing);
+        const QString shown = QDir::toNativeSeparators(folder.path());
+        QString error;
+        QVERIFY(!ImportDocument().load(folder.filePath("none.xml"), &error));
+        QCOMPARE(error, shown + "/none.xml文件不存在！");
+        QVERIFY(!ImportDocument().load(folder.path(), &error));
+        QCOMPARE(error, shown + "文件不存在！");
         for (const QByteArray& bytes : {QByteArray(), QByteArray("<ztinterface roottag='x'><x>")}) {
             QVERIFY(folder.write("bad.xml", bytes));
-            QCOMPARE(ImportDocument().load(folder.filePath("bad.xml")),
-                     ImportDocument::Load::NotXml);
+            QVERIFY(!ImportDocument().load(folder.filePath("bad.xml"), &error));
+            QCOMPARE(error, shown + "/bad.xml不是Xml格式的文件!");
         }
         // A root without content has no records.
         QVERIFY(folder.write("empty.xml", "<ztinterface roottag='customer'/>"));
         ImportDocument empty;
-        QCOMPARE(empty.load(folder.filePath("empty.xml")), ImportDocument::Load::Loaded);
-        QCOMPARE(empty.root().attribute("roottag"), QStringLiteral("customer"));
-        QVERIFY(!empty.hasChildElement("customer"));
+        QVERIFY(empty.load(folder.filePath("empty.xml"), &error));
+        QVERIFY(!empty.checkItem({{}, "客户档案", "customer", "基础档案"}, &error));
+        QCOMPARE(error, QString("选择的文件格式不对或文件中不包含数据!"));
     }
 
     // The outline reads a document exactly when XmlDocument does.

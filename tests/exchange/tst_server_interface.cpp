@@ -1,5 +1,5 @@
-#include "exchange/server_interface.h"
 #include "fixture_http_server.h"
+#include "login/server_interface.h"
 #include "platform/http_client.h"
 #include "test_main.h"
 

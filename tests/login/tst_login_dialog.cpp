@@ -1,6 +1,6 @@
-#include "app/login_context.h"
 #include "fixture_http_server.h"
 #include "login/frm_http_login.h"
+#include "login/login_context.h"
 #include "platform/xml_document.h"
 #include "test_folder.h"
 #include "test_main.h"

@@ -2,20 +2,34 @@
 
 namespace kvx::test {
 
-QStringList RecordingPrompter::texts() const {
-    QStringList result;
-    for (const Record& r : m_records)
-        result.append(r.text);
-    return result;
-}
+namespace {
 
-QStringList RecordingPrompter::messageTexts() const {
+QStringList textsOf(const QList<RecordingPrompter::Record>& records,
+                    const std::function<bool(RecordingPrompter::Kind)>& wanted) {
     QStringList result;
-    for (const Record& r : m_records) {
-        if (r.kind == Kind::Message)
+    for (const RecordingPrompter::Record& r : records) {
+        if (wanted(r.kind))
             result.append(r.text);
     }
     return result;
+}
+
+} // namespace
+
+QStringList RecordingPrompter::texts() const {
+    return textsOf(m_records, [](Kind kind) { return kind != Kind::Display; });
+}
+
+RecordingPrompter::Record RecordingPrompter::last() const {
+    for (auto it = m_records.crbegin(); it != m_records.crend(); ++it) {
+        if (it->kind != Kind::Display)
+            return *it;
+    }
+    return {};
+}
+
+QStringList RecordingPrompter::displayed() const {
+    return textsOf(m_records, [](Kind kind) { return kind == Kind::Display; });
 }
 
 void RecordingPrompter::record(const Record& record) {
@@ -53,6 +67,10 @@ QString RecordingPrompter::saveFile(const QString& title, const QString& filter,
 QString RecordingPrompter::chooseFolder(const QString& title, const QString&) {
     record({Kind::ChooseFolder, QString(), title, Icon::None, Buttons::Ok});
     return nextPath();
+}
+
+void RecordingPrompter::displayText(const QString& text) {
+    record({Kind::Display, text, QString(), Icon::None, Buttons::Ok});
 }
 
 } // namespace kvx::test

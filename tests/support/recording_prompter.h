@@ -14,7 +14,7 @@ namespace kvx::test {
 // them.
 class RecordingPrompter : public Prompter {
 public:
-    enum class Kind { Message, Question, OpenFile, SaveFile, ChooseFolder };
+    enum class Kind { Message, Question, OpenFile, SaveFile, ChooseFolder, Display };
     struct Record {
         Kind kind;
         QString text;
@@ -29,9 +29,11 @@ public:
     void setOnPrompt(std::function<void(const Record&)> hook) { m_onPrompt = std::move(hook); }
 
     const QList<Record>& records() const { return m_records; }
+    // The texts of every prompt but the displayed reports, which displayed() holds.
     QStringList texts() const;
-    QStringList messageTexts() const;
-    Record last() const { return m_records.isEmpty() ? Record{} : m_records.last(); }
+    QStringList displayed() const;
+    // The last prompt but a displayed report.
+    Record last() const;
     void clear() { m_records.clear(); }
     int pendingAnswers() const { return int(m_answers.size() + m_paths.size()); }
 
@@ -40,6 +42,7 @@ public:
     QString openFile(const QString& title, const QString& filter, const QString& folder) override;
     QString saveFile(const QString& title, const QString& filter, const QString& folder) override;
     QString chooseFolder(const QString& title, const QString& folder) override;
+    void displayText(const QString& text) override;
 
 private:
     void record(const Record& record);

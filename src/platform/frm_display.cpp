@@ -1,4 +1,4 @@
-#include "app/frm_display.h"
+#include "platform/frm_display.h"
 
 #include <QHBoxLayout>
 #include <QPlainTextEdit>

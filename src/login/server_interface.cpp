@@ -1,4 +1,4 @@
-#include "exchange/server_interface.h"
+#include "login/server_interface.h"
 
 #include "platform/http_client.h"
 #include "settings/text_decoding.h"

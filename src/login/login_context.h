@@ -6,10 +6,10 @@
 
 namespace kvx {
 
-class AppFolder;
-
-// The current login. The persistent half is "\LoginWan.ini" as last saved or read; the
-// memory half exists only after a successful login and changes only with the next one.
+// The current login. The persistent half is what the login saved to "\LoginWan.ini" (the
+// session keeps it even when the file could not be written); the memory half exists only
+// after a successful login and changes only with the next one. Windows, runs and the status
+// bar read the session's values from here.
 struct LoginContext {
     LoginSettings persistent;
     QString senderCode;        // trimmed registration code typed at login
@@ -17,9 +17,6 @@ struct LoginContext {
     bool canExecute = false;   // right "KV0203": the exchange window
     bool loggedIn = false;
 
-    // Readers that need the server, user, password or date re-read the file at that moment.
-    // A missing file leaves the persistent half as it is.
-    void reloadPersistent(const AppFolder& folder);
     void acceptLogin(const LoginSettings& saved, const QString& sender, bool configure,
                      bool execute);
 };

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QDir>
+#include <QString>
+
+// Fixed texts that several windows and runs show, each kept here once.
+namespace kvx::SharedText {
+
+// The title of the prompts of the runs and work windows.
+inline QString promptTitle() {
+    return QStringLiteral("提示");
+}
+
+// A file that is not there, named by its full path as a person sees it.
+inline QString fileMissing(const QString& path) {
+    return QDir::toNativeSeparators(path) + QStringLiteral("文件不存在！");
+}
+
+// An exchange, or its conditions, needs the registration code of the external system first.
+inline QString senderCodeRequired() {
+    return QStringLiteral("请输入注册编码");
+}
+
+} // namespace kvx::SharedText
