@@ -2,6 +2,8 @@
 #include "app/frm_main.h"
 #include "exchange/frm_import.h"
 #include "login/frm_http_login.h"
+#include "mail/attachment_mail.h"
+#include "mail/frm_mail.h"
 #include "platform/app_folder.h"
 #include "platform/clock.h"
 #include "platform/gui_prompter.h"
@@ -41,8 +43,17 @@ int main(int argc, char** argv) {
     }
 
     kvx::FrmMain frame(services, context);
+    kvx::AttachmentMail exchangeMail(context.attachments, services.prompter);
     frame.setWindowFactory(kvx::WorkWindow::ExchangeWindow, [&] {
-        return new kvx::FrmImport(services, context.login, context.attachments);
+        auto* window = new kvx::FrmImport(services, context.login, context.attachments);
+        context.mailSettings.load(folder);
+        exchangeMail.initMail(context.mailSettings.configText());
+        window->setMailTransport(&exchangeMail);
+        return window;
+    });
+    frame.setWindowFactory(kvx::WorkWindow::MailWindow, [&] {
+        return new kvx::FrmMail(services, context.paths, context.mailSettings,
+                                context.mailTransport);
     });
     frame.show();
     app.setQuitOnLastWindowClosed(true);

@@ -3,7 +3,7 @@
 #include "exchange/attachment_queue.h"
 #include "exchange/exchange_run_base.h"
 #include "exchange/interface_documents.h"
-#include "exchange/mail_transport.h"
+#include "exchange/mail_hand_over.h"
 #include "platform/clock.h"
 #include "platform/prompter.h"
 #include "platform/services.h"

@@ -248,15 +248,6 @@ private Q_SLOTS:
         QVERIFY(w.button("cmdQuit")->isVisible());
     }
 
-    void arrivedMailIsLeftForTheMailWindow() {
-        ServerFixture server;
-        Window w(server.baseUrl());
-        QVERIFY(w.frm->onMailArrived()); // abandoned: nothing is taken in here
-        QCOMPARE(w.run.prompter().texts(),
-                 QStringList{"请从“系统菜单-〉数据交换-〉邮件传输”中接收数据！"});
-        QCOMPARE(w.run.prompter().last().title, QStringLiteral("KVX系统工具"));
-    }
-
     void exportGoesOnAfterAFailedRequest() {
         HttpSettings settings;
         settings.failStatus = 500;
