@@ -113,8 +113,8 @@ void ExportRun::handOverToMail() {
         m_input.mailTransport->transfer();
         return;
     }
-    m_services.prompter.message(QStringLiteral("未连接邮件组件，导出的文件尚未发送！"),
-                                SharedText::promptTitle(), Prompter::Icon::Information);
+    m_services.prompter.message(MailHandOver::notConnectedMessage(), SharedText::promptTitle(),
+                                Prompter::Icon::Information);
 }
 
 } // namespace

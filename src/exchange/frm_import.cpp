@@ -10,6 +10,7 @@
 #include "platform/prompter.h"
 #include "platform/services.h"
 #include "platform/shared_texts.h"
+#include "platform/work_window.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -17,7 +18,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
-#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
@@ -248,10 +248,7 @@ void FrmImport::onQuitClicked() {
 }
 
 void FrmImport::closeWindow() {
-    if (auto* subWindow = qobject_cast<QMdiSubWindow*>(parentWidget()))
-        subWindow->close();
-    else
-        close();
+    closeWorkWindow(this);
 }
 
 void FrmImport::runStarted() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 namespace kvx {
 
 // Where an export hands the files it queued for mail: the exchange window's own connection
@@ -9,6 +11,11 @@ class MailHandOver {
 public:
     virtual ~MailHandOver() = default;
     virtual void transfer() = 0;
+
+    // Said when no mail component is connected: the exported files stay queued.
+    static QString notConnectedMessage() {
+        return QStringLiteral("未连接邮件组件，导出的文件尚未发送！");
+    }
 };
 
 } // namespace kvx

@@ -21,8 +21,8 @@ void AttachmentMail::initMail(const QString& configText) {
 
 void AttachmentMail::transfer() {
     if (m_transport.configText().isEmpty()) {
-        m_prompter.message(QStringLiteral("未连接邮件组件，导出的文件尚未发送！"),
-                           SharedText::promptTitle(), Prompter::Icon::Information);
+        m_prompter.message(MailHandOver::notConnectedMessage(), SharedText::promptTitle(),
+                           Prompter::Icon::Information);
         return;
     }
     m_stored = 0;

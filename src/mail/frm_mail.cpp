@@ -5,6 +5,7 @@
 #include "mail/mail_contents.h"
 #include "platform/prompter.h"
 #include "platform/services.h"
+#include "platform/work_window.h"
 #include "platform/xml_document.h"
 #include "settings/frm_path.h"
 #include "settings/mail_settings.h"
@@ -14,7 +15,6 @@
 #include <QDir>
 #include <QEvent>
 #include <QListWidget>
-#include <QMdiSubWindow>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
@@ -72,7 +72,7 @@ void FrmMail::createToolbar() {
             &QAction::triggered, this, &FrmMail::onPathTriggered);
     connect(addButton(QStringLiteral("退出"), QStringLiteral("Quit"), QStringLiteral("退出"),
                       QStyle::SP_DialogCloseButton),
-            &QAction::triggered, this, &FrmMail::closeWindow);
+            &QAction::triggered, this, [this] { closeWorkWindow(this); });
 }
 
 QAction* FrmMail::addButton(const QString& caption, const QString& key, const QString& toolTip,
@@ -138,22 +138,22 @@ void FrmMail::onPathTriggered() {
     listExportFolder();
 }
 
-void FrmMail::closeWindow() {
-    if (auto* subWindow = qobject_cast<QMdiSubWindow*>(parentWidget()))
-        subWindow->close();
-    else
-        close();
-}
-
 void FrmMail::inform(const QString& text) {
     m_services.prompter.message(text, Product::applicationTitle(), Prompter::Icon::Information);
 }
 
+// Documents that were not stored or written, one message each.
+void FrmMail::showRefusals(const QStringList& refusals) {
+    for (const QString& refusal : refusals)
+        m_services.prompter.message(refusal, Product::applicationTitle(), Prompter::Icon::None);
+}
+
 void FrmMail::Mail1_AfterNewMail(const QString& strfilename) {
-    if (m_paths.exportsWholeFolder())
-        fillFromExportFolder(strfilename);
-    else
+    // Only "false" picks one file; any other value sends the whole folder.
+    if (m_paths.exportWholeFolder.toUpper() == QLatin1String("FALSE"))
         fillFromChosenFile(strfilename);
+    else
+        fillFromExportFolder(strfilename);
 }
 
 void FrmMail::fillFromChosenFile(const QString& databasePath) {
@@ -167,8 +167,7 @@ void FrmMail::fillFromChosenFile(const QString& databasePath) {
     }
     if (XmlDocument::fromFile(chosen).isNull()) {
         // The mail is neither filled nor acknowledged: it does not go out.
-        m_services.prompter.message(InvalidDocumentMessage(chosen), Product::applicationTitle(),
-                                    Prompter::Icon::None);
+        showRefusals({InvalidDocumentMessage(chosen)});
         return;
     }
     fill(databasePath, {{QStringLiteral("0"), chosen}});
@@ -185,8 +184,7 @@ void FrmMail::fillFromExportFolder(const QString& databasePath) {
 
 void FrmMail::fill(const QString& databasePath, const QList<MailDocument>& documents) {
     const FillOutcome filled = FillMail(databasePath, documents);
-    for (const QString& refusal : filled.refusals)
-        m_services.prompter.message(refusal, Product::applicationTitle(), Prompter::Icon::None);
+    showRefusals(filled.refusals);
     if (!filled.ok()) {
         inform(filled.error);
         m_transport.AcknowledgeNewMail(true);
@@ -198,8 +196,7 @@ void FrmMail::fill(const QString& databasePath, const QList<MailDocument>& docum
 void FrmMail::Mail1_OnGetFrom(const QString& strfilename) {
     QApplication::processEvents();
     const ExtractOutcome received = ReceiveMail(strfilename, m_paths.importPath);
-    for (const QString& refusal : received.refusals)
-        m_services.prompter.message(refusal, Product::applicationTitle(), Prompter::Icon::None);
+    showRefusals(received.refusals);
     if (!received.ok()) {
         inform(received.error);
         m_transport.AcknowledgeGetFrom(true);

@@ -44,7 +44,6 @@ private:
                        int icon);
     void onReceiveTriggered();
     void onPathTriggered();
-    void closeWindow();
 
     // FlbOut: the "*.xml" files of the export folder, in name order.
     void listExportFolder();
@@ -53,6 +52,7 @@ private:
     void fill(const QString& databasePath, const QList<MailDocument>& documents);
     void showResult(const MailTransferResult& result);
     void inform(const QString& text);
+    void showRefusals(const QStringList& refusals);
 
     Services& m_services;
     PathSettings& m_paths;

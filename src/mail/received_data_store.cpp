@@ -12,9 +12,9 @@ namespace kvx {
 
 namespace {
 
-const QString kCreateTable = QStringLiteral(
-    "Create Table KVXXml (id char(10) not null,name char(30) not null ,type char(10) not null, "
-    "texts memo not null) ");
+// clang-format off
+const QString kCreateTable = QStringLiteral("Create Table KVXXml (id char(10) not null,name char(30) not null ,type char(10) not null, texts memo not null) ");
+// clang-format on
 const QString kInsert = QStringLiteral("insert into KVXXml(id,name,type,texts) values (?,?,?,?)");
 const QString kSelectRows = QStringLiteral("select * from KVXXml where type=? and id=? and name=?");
 const QString kRootName = QStringLiteral("ztinterface");

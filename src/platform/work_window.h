@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QMdiSubWindow>
+#include <QWidget>
+
+namespace kvx {
+
+// A work window closes the frame's child window that holds it, or itself when it stands alone.
+inline void closeWorkWindow(QWidget* window) {
+    if (auto* subWindow = qobject_cast<QMdiSubWindow*>(window->parentWidget()))
+        subWindow->close();
+    else
+        window->close();
+}
+
+} // namespace kvx
