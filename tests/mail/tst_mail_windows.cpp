@@ -153,6 +153,7 @@ private Q_SLOTS:
                            {QString::number(id), arriving.at(id),
                             arriving.at(id) == "broken.xml" ? "<ztinterface>" : "<ztinterface/>"});
         }
+        drop.write("in/notes.db", "not an exchange mail");
         if (!chosen.isEmpty())
             site.services.prompter.queuePath(site.folder.filePath("out/" + chosen));
 
@@ -163,8 +164,8 @@ private Q_SLOTS:
         for (const QString& text : messages)
             expected.append(text.contains("%1") ? text.arg(site.folder.filePath("out")) : text);
         QCOMPARE(::messages(site.services.prompter), expected);
-        // An arrived mail leaves the inbox once its documents are written.
-        QCOMPARE(QDir(drop.filePath("in")).isEmpty(), mode != "unset");
+        // An arrived mail leaves the inbox once its documents are written; other files stay.
+        QCOMPARE(QDir(drop.filePath("in")).entryList(QDir::Files).size(), mode == "unset" ? 2 : 1);
     }
 
     // Site A exports for mail in its exchange window; site B receives the documents in its
@@ -190,6 +191,8 @@ private Q_SLOTS:
             QVERIFY2(m_serversError.isEmpty(), qPrintable(m_serversError));
             configA = m_servers.configText("sitea", "siteb", "starttls");
             configB = m_servers.configText("siteb", "sitea", "ssl");
+            // Other mail in A's mailbox is never taken.
+            QVERIFY(m_servers.send("siteb", "sitea", "Subject: KV notes\r\n\r\nhello\r\n"));
             waitingForA = m_servers.inboxSize("sitea");
             mailsForA = [&] { return m_servers.inboxSize("sitea"); };
         } else if (transport == "no outbox") {
@@ -246,6 +249,19 @@ private Q_SLOTS:
             QCOMPARE(bytes(siteB.folder.filePath("in/" + name + ".xml")),
                      bytes(siteA.folder.filePath("out/" + name + ".xml")));
         QCOMPARE(QDir(siteB.folder.filePath("in")).entryList(QDir::Files).size(), 2);
+    }
+
+    // What the servers answer reaches the operator, and nothing is lost.
+    void mailServersRefuseTheLogin() {
+        QVERIFY2(m_serversError.isEmpty(), qPrintable(m_serversError));
+        MailSite site(m_servers.configText("sitea", "siteb", "ssl").replace("pw-sitea", "x"), true);
+        site.transfer();
+        const QStringList lines = messages(site.services.prompter).join('\n').split('\n');
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(lines.at(0).startsWith("发送邮件失败：") &&
+                     lines.at(1).startsWith("接收邮件失败："),
+                 qPrintable(lines.join('\n')));
+        QCOMPARE(site.services.prompter.last().icon, Prompter::Icon::Information);
     }
 };
 

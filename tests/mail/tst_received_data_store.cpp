@@ -27,15 +27,15 @@ QByteArray bigRecords(int count, int size) {
     return body + "\n";
 }
 
-// type:texts of every row, in the order the table returns them.
+// The type of every row in table order, marked "?" when the database could take its text
+// for a number (it does not start with "<").
 QStringList rows(const QString& databasePath) {
     Database db;
     bool ok = false;
     db.open(databasePath);
     QStringList result;
     for (RecordSet set = db.query("select * from KVXXml", {}, &ok); !set.atEnd(); set.moveNext())
-        result.append(set.field("id") + '|' + set.field("name") + '|' + set.field("type") + '|' +
-                      set.field("texts"));
+        result.append(set.field("type") + (set.field("texts").startsWith('<') ? "" : "?"));
     return result;
 }
 
@@ -123,15 +123,7 @@ private Q_SLOTS:
 
         const FillOutcome filled = FillMail(f.database, {{"7", path}});
         QVERIFY2(filled.ok() && filled.refusals.isEmpty(), qPrintable(filled.error));
-        QStringList stored;
-        for (const QString& row : rows(f.database)) {
-            const QStringList parts = row.split('|');
-            QCOMPARE(parts.at(0), QString("7"));
-            QCOMPARE(parts.at(1).trimmed(), name.left(30));
-            stored.append(parts.at(2));
-            QVERIFY2(parts.at(3).startsWith('<'), qPrintable(parts.at(3).left(40)));
-        }
-        QCOMPARE(stored.join(','), types);
+        QCOMPARE(rows(f.database).join(','), types);
 
         const ExtractOutcome received = ReceiveMail(f.database, f.importPath);
         QVERIFY2(received.ok() && received.refusals.isEmpty(), qPrintable(received.error));
