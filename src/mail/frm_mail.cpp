@@ -12,6 +12,7 @@
 #include "settings/path_settings.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDir>
 #include <QEvent>
 #include <QListWidget>
@@ -110,9 +111,23 @@ void FrmMail::listExportFolder() {
 void FrmMail::onReceiveTriggered() {
     m_receive->setEnabled(false);
     m_status->showMessage(QStringLiteral("正在发送和接收邮件……"));
+    m_transferring = true;
     const MailTransferResult result = m_transport.transfer();
+    m_transferring = false;
     m_receive->setEnabled(true);
     showResult(result);
+    if (m_closeWhenIdle)
+        closeWorkWindow(this);
+}
+
+void FrmMail::closeEvent(QCloseEvent* event) {
+    // The transfer on the stack answers its events through this window: close after it.
+    if (m_transferring) {
+        m_closeWhenIdle = true;
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 void FrmMail::showResult(const MailTransferResult& result) {

@@ -37,6 +37,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void createToolbar();
@@ -62,6 +63,8 @@ private:
     QAction* m_receive = nullptr;
     QListWidget* m_files = nullptr;
     QStatusBar* m_status = nullptr;
+    bool m_transferring = false;
+    bool m_closeWhenIdle = false;
 };
 
 } // namespace kvx
