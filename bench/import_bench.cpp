@@ -8,10 +8,10 @@
 //   import_bench display <lines>             shows a report of that many lines in the display
 //                                            window; prints the milliseconds until it was
 //                                            painted and until it was painted scrolled to the end
-#include "bench_http_server.h"
 #include "exchange/catalogue.h"
 #include "exchange/import_run.h"
 #include "exchange/operations_file.h"
+#include "fixture_http_server.h"
 #include "platform/clock.h"
 #include "platform/frm_display.h"
 #include "platform/help_viewer.h"
@@ -91,11 +91,13 @@ int serve(const QString& answerPath) {
     QFile file(answerPath);
     if (!file.open(QIODevice::ReadOnly))
         return 1;
-    BenchHttpServer server(file.readAll());
-    const quint16 port = server.listen();
-    if (port == 0)
+    const test::FixtureHttpServer::Response answer{200, file.readAll()};
+    test::FixtureHttpServer server(
+        [&answer](const test::FixtureHttpServer::Request&) { return answer; });
+    server.setRecording(false);
+    if (server.port() == 0)
         return 1;
-    QTextStream(stdout) << "port " << port << Qt::endl;
+    QTextStream(stdout) << "port " << server.port() << Qt::endl;
     return QCoreApplication::exec();
 }
 
@@ -118,6 +120,7 @@ class BenchHost : public RunHost {
 public:
     void runStarted() override {}
     void showProgress(const QString&, int, int) override {}
+    void showWaiting(int) override {}
     bool cancelRequested() const override { return false; }
     void runFinished() override {}
 };
@@ -130,7 +133,6 @@ public:
 int run(const QString& app) {
     BenchPrompter prompter;
     HttpClient http;
-    http.setTimeoutSeconds(600);
     SystemClock clock;
     DesktopShell shell;
     ShellHelpViewer help(shell);

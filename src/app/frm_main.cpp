@@ -1,6 +1,8 @@
 #include "app/frm_main.h"
 
 #include "app/app_context.h"
+#include "app/command_dispatcher.h"
+#include "app/command_dock.h"
 #include "app/frm_about.h"
 #include "app/help_topics.h"
 #include "login/frm_http_login.h"
@@ -17,6 +19,7 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -28,6 +31,7 @@ FrmMain::FrmMain(Services& services, AppContext& context, QWidget* parent)
     , m_context(context)
     , m_mdi(new QMdiArea(this))
     , m_slots(m_mdi)
+    , m_commands(std::make_unique<CommandDispatcher>(*this))
     , m_clockTimer(new QTimer(this)) {
     setObjectName(QStringLiteral("frmMain"));
     m_helpContext = HelpTopic::MainFrame;
@@ -35,6 +39,10 @@ FrmMain::FrmMain(Services& services, AppContext& context, QWidget* parent)
     m_mdi->setObjectName(QStringLiteral("mdiArea"));
     setCentralWidget(m_mdi);
     createMenus();
+    auto* commandWindow = new CommandDock(*this);
+    addDockWidget(Qt::LeftDockWidgetArea, commandWindow);
+    resizeDocks({commandWindow}, {180}, Qt::Horizontal);
+    m_windowMenu->addAction(commandWindow->toggleViewAction());
     createStatusBar();
     resize(1000, 700);
     refreshStatusBar();
@@ -46,8 +54,13 @@ void FrmMain::setWindowFactory(WorkWindow kind, WindowFactory factory, WindowPre
     m_slots.setFactory(kind, std::move(factory), std::move(beforeShow));
 }
 
-QWidget* FrmMain::openWorkWindow(WorkWindow kind) {
-    return m_slots.open(kind);
+QWidget* FrmMain::openWorkWindow(WorkWindow kind, const WindowPreparer& beforeShow) {
+    return m_slots.open(kind, beforeShow);
+}
+
+void FrmMain::m_oMenu_OnCommand(const QString&, const QString& command, const QString&,
+                                const QString&) {
+    m_commands->run(command);
 }
 
 QWidget* FrmMain::workWindow(WorkWindow kind) const {

@@ -3,6 +3,7 @@
 #include "app/work_window_slots.h"
 
 #include <QMainWindow>
+#include <memory>
 
 class QAction;
 class QLabel;
@@ -12,6 +13,7 @@ class QTimer;
 
 namespace kvx {
 
+class CommandDispatcher;
 struct AppContext;
 struct Services;
 
@@ -33,14 +35,21 @@ public:
     // Registers how a kind of work window is made; `beforeShow` runs whenever the slot's
     // window is about to be shown.
     void setWindowFactory(WorkWindow kind, WindowFactory factory, WindowPreparer beforeShow = {});
-    // The slot's window (created on first use), shown and focused.
-    QWidget* openWorkWindow(WorkWindow kind);
+    // The slot's window (created on first use), shown and focused; `beforeShow` runs after
+    // the registered preparer.
+    QWidget* openWorkWindow(WorkWindow kind, const WindowPreparer& beforeShow = {});
     QWidget* workWindow(WorkWindow kind) const;
 
     // Panels 1 to 4 from the session's login and the clock; the menu items of the two rights.
     void refreshStatusBar();
     // Opens the address in the browser; a failure is reported.
     bool viewWeb(const QString& address);
+
+    // A named command, from the command window; only the second argument, the command's
+    // name, is used.
+    void m_oMenu_OnCommand(const QString& key, const QString& command, const QString& tag,
+                           const QString& extra);
+    CommandDispatcher& commands() { return *m_commands; }
 
     int helpContext() const { return m_helpContext; }
     void setHelpContext(int topic) { m_helpContext = topic; }
@@ -78,6 +87,7 @@ private:
     AppContext& m_context;
     QMdiArea* m_mdi;
     WorkWindowSlots m_slots;
+    std::unique_ptr<CommandDispatcher> m_commands;
     QLabel* m_panels[5] = {};
     QTimer* m_clockTimer;
     QMenu* m_windowMenu = nullptr;

@@ -13,6 +13,7 @@
 #include "platform/shell.h"
 #include "platform/single_instance.h"
 #include "platform/xml_document.h"
+#include "replace/frm_replace.h"
 
 #include <QApplication>
 
@@ -55,6 +56,8 @@ int main(int argc, char** argv) {
         return new kvx::FrmMail(services, context.paths, context.mailSettings,
                                 context.mailTransport);
     });
+    frame.setWindowFactory(kvx::WorkWindow::ReplaceSettings,
+                           [&] { return new kvx::FrmReplace(services); });
     frame.show();
     app.setQuitOnLastWindowClosed(true);
     return app.exec();

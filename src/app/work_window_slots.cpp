@@ -58,21 +58,23 @@ QMdiSubWindow* WorkWindowSlots::create(WorkWindow kind) {
     return subWindow;
 }
 
-void WorkWindowSlots::show(WorkWindow kind, QMdiSubWindow* subWindow) {
+void WorkWindowSlots::show(WorkWindow kind, QMdiSubWindow* subWindow, const Preparer& beforeShow) {
     const auto preparer = m_preparers.find(kind);
     if (preparer != m_preparers.end() && preparer->second)
         preparer->second(subWindow->widget());
+    if (beforeShow)
+        beforeShow(subWindow->widget());
     subWindow->show();
     subWindow->widget()->show();
     m_area->setActiveSubWindow(subWindow);
     subWindow->widget()->setFocus();
 }
 
-QWidget* WorkWindowSlots::open(WorkWindow kind) {
+QWidget* WorkWindowSlots::open(WorkWindow kind, const Preparer& beforeShow) {
     QPointer<QMdiSubWindow>& slot = m_slots[kind];
     if (!slot)
         slot = create(kind);
-    show(kind, slot);
+    show(kind, slot, beforeShow);
     return slot->widget();
 }
 

@@ -37,7 +37,8 @@ public:
     void setFactory(WorkWindow kind, Factory factory, Preparer beforeShow = {});
 
     // The slot's window, created when the slot is empty; shown and given the focus.
-    QWidget* open(WorkWindow kind);
+    // `beforeShow` runs after the registered preparer.
+    QWidget* open(WorkWindow kind, const Preparer& beforeShow = {});
     // A new window of the kind beside the slot's (the mail window from its menu item).
     QWidget* openNew(WorkWindow kind);
     // The slot's window, or null while the slot is empty.
@@ -48,7 +49,7 @@ public:
 
 private:
     QMdiSubWindow* create(WorkWindow kind);
-    void show(WorkWindow kind, QMdiSubWindow* subWindow);
+    void show(WorkWindow kind, QMdiSubWindow* subWindow, const Preparer& beforeShow = {});
 
     QMdiArea* m_area;
     std::map<WorkWindow, Factory> m_factories;

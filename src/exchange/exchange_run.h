@@ -47,7 +47,10 @@ public:
     virtual void runStarted() = 0;
     // One of the run's progress texts while it works on item `item` (from 1) of `count`.
     virtual void showProgress(const QString& text, int item, int count) = 0;
-    // Asked before each item; the request under way always runs to its end.
+    // How long the current item's request has been waiting for the server's answer.
+    virtual void showWaiting(int seconds) = 0;
+    // Asked before each item and while a request waits: a request cancelled while it waits
+    // is dropped, and its item ends as not known.
     virtual bool cancelRequested() const = 0;
     // The busy indicator stops and the progress display goes away.
     virtual void runFinished() = 0;
@@ -62,11 +65,15 @@ struct RunSummary {
         Aborted    // an error ended the run
     };
     End end = End::Refused;
-    int count = 0;     // items in the selection
-    int processed = 0; // items the run went through (skipped and failed ones included)
-    int exchanged = 0; // items whose server answer was read and kept
-    QString report;    // imports: the report as shown
-    QStringList files; // exports: the files written, in order
+    int count = 0;      // items in the selection
+    int exchanged = 0;  // items whose server answer was read and kept
+    int failed = 0;     // items that ended with a message (one that ended the run included)
+    int unanswered = 0; // items sent but not answered: the server may have taken them
+    QString report;     // imports: the report as shown
+    QStringList files;  // exports: the files written, in order
+
+    // Items skipped (no file chosen) or never reached.
+    int notRun() const { return count - exchanged - failed - unanswered; }
 };
 
 } // namespace kvx

@@ -47,10 +47,10 @@ void ExchangeRunBase::runItems() {
                 m_summary.end = RunSummary::End::Cancelled;
                 break;
             }
-            ++m_summary.processed;
             const ItemEnd end = runItem(m_input.items.at(i), i + 1);
-            if (end == ItemEnd::Exchanged)
-                ++m_summary.exchanged;
+            m_summary.exchanged += end == ItemEnd::Exchanged ? 1 : 0;
+            m_summary.failed += end == ItemEnd::Failed || end == ItemEnd::Aborted ? 1 : 0;
+            m_summary.unanswered += end == ItemEnd::Unanswered ? 1 : 0;
             if (end == ItemEnd::Aborted) {
                 m_summary.end = RunSummary::End::Aborted;
                 break;
@@ -59,6 +59,7 @@ void ExchangeRunBase::runItems() {
     } catch (const std::exception& error) {
         m_abortMessage = QStringLiteral("运行错误：") + QString::fromLocal8Bit(error.what());
         m_summary.end = RunSummary::End::Aborted;
+        ++m_summary.failed;
     }
     m_host.runFinished();
     if (m_summary.end == RunSummary::End::Aborted)
@@ -104,25 +105,38 @@ QString ExchangeRunBase::ChooseExportFile(const QString& label) {
                                         m_services.folder.root());
 }
 
-XmlDocument ExchangeRunBase::exchange(QByteArray body) {
-    HttpResult result = m_services.http.post(m_setup.importUrl(), body);
+ExchangeRunBase::Answer ExchangeRunBase::exchange(QByteArray body) {
+    const HttpWatch watch{[this] { return m_host.cancelRequested(); },
+                          [this](qint64 waitedMs) { m_host.showWaiting(int(waitedMs / 1000)); }};
+    HttpResult result =
+        m_services.http.post(m_setup.importUrl(), body, HttpClient::Limit::Run, watch);
     body = QByteArray(); // the posted document is not needed any more
     const bool importing = m_direction == Direction::Import;
-    bool cut = false;
-    if (!result.ok()) {
-        const HttpResult shown = shortenedForMessage(result, &cut);
-        warn((importing ? ServerInterface::importTransportFailure(shown)
-                        : ServerInterface::exportTransportFailure(shown)) +
-             (cut ? QStringLiteral("……") : QString()));
-        return {};
+    Answer answer;
+    if (result.outcome == HttpResult::Outcome::Cancelled && !result.requestSent) {
+        answer.end = ItemEnd::Skipped;
+        return answer;
     }
-    XmlDocument answer = XmlDocument::fromBytes(result.body);
-    if (answer.isNull()) {
-        const HttpResult shown = shortenedForMessage(result, &cut);
-        const QString text =
-            ServerInterface::answerText(shown) + (cut ? QStringLiteral("……") : QString());
-        tell(importing ? ServerInterface::importNotXmlMessage(text)
-                       : ServerInterface::exportNotXmlMessage(text));
+    bool cut = false;
+    const HttpResult shown = shortenedForMessage(result, &cut);
+    const QString more = cut ? QStringLiteral("……") : QString();
+    if (!result.ok()) {
+        answer.message = (importing ? ServerInterface::importTransportFailure(shown)
+                                    : ServerInterface::exportTransportFailure(shown)) +
+                         more;
+        answer.end = result.unanswered() ? ItemEnd::Unanswered : ItemEnd::Failed;
+        // The operator who cancelled knows; the report names the item.
+        if (result.outcome != HttpResult::Outcome::Cancelled)
+            warn(answer.message);
+        return answer;
+    }
+    answer.document = XmlDocument::fromBytes(result.body);
+    if (answer.document.isNull()) {
+        const QString text = ServerInterface::answerText(shown) + more;
+        answer.message = importing ? ServerInterface::importNotXmlMessage(text)
+                                   : ServerInterface::exportNotXmlMessage(text);
+        answer.end = ItemEnd::Failed;
+        tell(answer.message);
     }
     return answer;
 }

@@ -19,9 +19,17 @@ public:
 
 protected:
     enum class ItemEnd {
-        Exchanged, // the server's answer was read and kept
-        Skipped,   // the item ended early; its message, if any, has been shown
-        Aborted    // an error ends the run; abortMessage() says which
+        Exchanged,  // the server's answer was read and kept
+        Failed,     // the item ended with a message, which has been shown
+        Skipped,    // nothing was sent: no file chosen, or cancelled before sending
+        Unanswered, // sent, but no answer came: the server may have carried it out
+        Aborted     // an error ends the run; m_abortMessage says which
+    };
+    // What came of an item's request.
+    struct Answer {
+        XmlDocument document; // null unless the server's answer was read
+        ItemEnd end = ItemEnd::Exchanged;
+        QString message; // why it is null, as shown to the operator
     };
     enum class Direction { Import, Export };
 
@@ -46,9 +54,11 @@ protected:
     // The open and save dialogs of the runs; cancelling gives an empty path.
     QString ChooseImportFile(const QString& label);
     QString ChooseExportFile(const QString& label);
-    // Posts the document's bytes and reads the answer; a null document when the request
-    // failed or the answer is not XML (the message has been shown).
-    XmlDocument exchange(QByteArray body);
+    // Posts the document's bytes within the run's limit, showing the waiting time and
+    // dropping the request when the operator cancels, and reads the answer. A failure, an
+    // answer that is not XML and a request sent but not answered are shown (the last not
+    // when the operator cancelled it).
+    Answer exchange(QByteArray body);
     // Writes the document atomically over any file at the path (a read-only one included);
     // a failure is shown with the path.
     bool saveDocument(const XmlDocument& document, const QString& path);

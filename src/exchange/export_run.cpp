@@ -62,7 +62,7 @@ ExchangeRunBase::ItemEnd ExportRun::runItem(const SelectedExchangeItem& selected
     showProgress(QStringLiteral("正在导出") + label + QStringLiteral("....."), position);
     const CatalogueItem item = findItem(label);
     if (item.isNull())
-        return ItemEnd::Skipped;
+        return ItemEnd::Failed;
 
     XmlElement conditionItem = m_setup.conditionItem(item.interfaceName, label, m_senderCode);
     // The day of the run, in the condition file loaded for this run only: the file keeps
@@ -77,12 +77,13 @@ ExchangeRunBase::ItemEnd ExportRun::runItem(const SelectedExchangeItem& selected
     if (path.isEmpty())
         return ItemEnd::Skipped;
 
-    XmlDocument data = exchange(queryEnvelope(item, conditionItem).toBytes());
-    if (data.isNull())
-        return ItemEnd::Skipped;
+    Answer answer = exchange(queryEnvelope(item, conditionItem).toBytes());
+    if (answer.document.isNull())
+        return answer.end;
+    XmlDocument& data = answer.document;
     NormalizeDataDocument(data, item.interfaceName, m_senderCode);
     if (!saveDocument(data, path))
-        return ItemEnd::Skipped;
+        return ItemEnd::Failed;
     m_summary.files.append(path);
     if (m_input.mail && m_input.attachments)
         m_input.attachments->QueueMailAttachment(path);

@@ -259,6 +259,10 @@ void FrmImport::showProgress(const QString& text, int item, int count) {
     m_waiting->showProgress(text, item, count);
 }
 
+void FrmImport::showWaiting(int seconds) {
+    m_waiting->showWaiting(seconds);
+}
+
 void FrmImport::runFinished() {
     m_waiting->stop();
 }

@@ -29,8 +29,8 @@ struct Services;
 // The exchange window `frmImport` ("导入导出"): the operator moves exchange items from the
 // catalogue tree into the selection list, chooses import or export, the sender code and, for
 // imports, an operation and options per item, and runs the import or export. While a run
-// works the window stays responsive; only cancelling is offered, and it takes effect before
-// the next item.
+// works the window stays responsive and shows how long the server has been working on the
+// current item; only cancelling is offered, and it drops a request that is still waiting.
 class FrmImport : public QWidget, private RunHost {
     Q_OBJECT
 public:
@@ -91,6 +91,7 @@ private:
     // RunHost
     void runStarted() override;
     void showProgress(const QString& text, int item, int count) override;
+    void showWaiting(int seconds) override;
     bool cancelRequested() const override { return m_cancelRequested; }
     void runFinished() override;
 

@@ -53,15 +53,20 @@ RunSummary ImportRun::run() {
 }
 
 void ImportRun::addClosingLine() {
-    const int done = m_summary.processed - (m_summary.end == RunSummary::End::Aborted ? 1 : 0);
     QString line;
     if (m_summary.end == RunSummary::End::Cancelled)
-        line = QStringLiteral("导入已取消：已完成 %1 项，共 %2 项");
+        line = QStringLiteral("导入已取消：");
     else if (m_summary.end == RunSummary::End::Aborted)
-        line = QStringLiteral("导入因错误中止：已完成 %1 项，共 %2 项");
+        line = QStringLiteral("导入因错误中止：");
     else
         return;
-    m_summary.report += kCrLf + line.arg(done).arg(m_summary.count) + kCrLf;
+    line += QStringLiteral("成功 %1 项，失败 %2 项，结果未知 %3 项，未执行 %4 项，共 %5 项")
+                .arg(m_summary.exchanged)
+                .arg(m_summary.failed)
+                .arg(m_summary.unanswered)
+                .arg(m_summary.notRun())
+                .arg(m_summary.count);
+    m_summary.report += kCrLf + line + kCrLf;
 }
 
 ExchangeRunBase::ItemEnd ImportRun::runItem(const SelectedExchangeItem& selected, int position) {
@@ -69,7 +74,7 @@ ExchangeRunBase::ItemEnd ImportRun::runItem(const SelectedExchangeItem& selected
     showProgress(QStringLiteral("正在导入") + label + QStringLiteral("....."), position);
     const CatalogueItem item = findItem(label);
     if (item.isNull())
-        return ItemEnd::Skipped;
+        return ItemEnd::Failed;
 
     const XmlElement conditionItem = m_setup.conditionItem(item.interfaceName, label, m_senderCode);
     QString path = conditionItem.attribute(QStringLiteral("importfile")).trimmed();
@@ -81,7 +86,7 @@ ExchangeRunBase::ItemEnd ImportRun::runItem(const SelectedExchangeItem& selected
     QString error;
     if (!document.load(path, &error) || !document.checkItem(item, &error)) {
         warn(error);
-        return ItemEnd::Skipped;
+        return ItemEnd::Failed;
     }
 
     OperationsEntry entry;
@@ -94,12 +99,15 @@ ExchangeRunBase::ItemEnd ImportRun::runItem(const SelectedExchangeItem& selected
                            &error))
         return abort(error);
 
-    const XmlDocument result = exchange(document.takeBody());
-    if (result.isNull())
-        return ItemEnd::Skipped;
-    const QString block = AppendResultReport(result, label, QString());
+    const Answer answer = exchange(document.takeBody());
+    // The report says which items the server may have taken without saying so.
+    if (answer.end == ItemEnd::Unanswered)
+        m_summary.report += kCrLf + label + kCrLf + answer.message + kCrLf + kCrLf;
+    if (answer.document.isNull())
+        return answer.end;
+    const QString block = AppendResultReport(answer.document, label, QString());
     // The last result stays in the application folder for a look at what the server said.
-    saveDocument(result, m_services.folder.resolve(QStringLiteral("\\Kvxtemp.xml")));
+    saveDocument(answer.document, m_services.folder.resolve(QStringLiteral("\\Kvxtemp.xml")));
     m_summary.report += kCrLf + block;
     showProgress(QStringLiteral("导入") + label + QStringLiteral("结束！"), position);
     return ItemEnd::Exchanged;

@@ -31,12 +31,9 @@ OperationEntry OperationEntry::fromElement(const XmlElement& element) {
         entry.operations.append(
             {operation.name(), operation.attribute(QStringLiteral("proc")), readRules(operation)});
     const XmlElement options = operations.nextSiblingElement();
-    for (const XmlElement& option : options.childElements()) {
-        if (entry.options.size() == kMaxOptions)
-            break;
+    for (const XmlElement& option : options.childElements())
         entry.options.append({option.name(), option.attribute(QStringLiteral("name")),
                               option.attribute(QStringLiteral("mode")), readRules(option)});
-    }
     return entry;
 }
 

@@ -34,12 +34,11 @@ struct ImportOption {
 // The operations and options of one exchange item, read from its entry in the operations
 // file, or the four default operations for an item without an entry.
 struct OperationEntry {
-    // The window has five option check boxes; options past the fifth are not used.
-    static constexpr int kMaxOptions = 5;
-
     QString label;
     bool hasOwnEntry = false;
     QList<ImportOperation> operations;
+    // Every option of the entry: the import run sets the attributes of all of them, while
+    // the windows show the first five (they have five option check boxes).
     QList<ImportOption> options;
 
     // "默认", "添加", "删除", "修改", without options.

@@ -40,7 +40,9 @@ OperationPanel::OperationPanel(QWidget* parent)
     }
     layout->addStretch();
 
-    connect(m_combo, &QComboBox::currentIndexChanged, this, &OperationPanel::onOperationChosen);
+    // The operator's choice, also of the operation already shown: choosing it again applies
+    // it afresh (boxes cleared, defaults applied).
+    connect(m_combo, &QComboBox::activated, this, &OperationPanel::onOperationChosen);
     connect(&m_rules, &OperationRules::stateChanged, this, &OperationPanel::mirrorRules);
     connect(&m_rules, &OperationRules::operationStringChanged, this,
             &OperationPanel::operationStringChanged);
@@ -74,10 +76,7 @@ void OperationPanel::restoreOperationString(const QString& operationString) {
 }
 
 void OperationPanel::onOperationChosen(int index) {
-    if (index >= 0)
-        m_rules.chooseOperation(index);
-    else
-        mirrorRules();
+    m_rules.chooseOperation(index);
 }
 
 void OperationPanel::onBoxToggled(int number, bool checked) {

@@ -11,7 +11,8 @@ RunProgressFrame::RunProgressFrame(QWidget* parent)
     : QFrame(parent)
     , m_animation(new QProgressBar(this))
     , m_message(new QLabel(this))
-    , m_count(new QLabel(this)) {
+    , m_count(new QLabel(this))
+    , m_waiting(new QLabel(this)) {
     setObjectName(QStringLiteral("frmWaiting"));
     setFrameShape(QFrame::StyledPanel);
     m_animation->setObjectName(QStringLiteral("aniPlay"));
@@ -19,10 +20,12 @@ RunProgressFrame::RunProgressFrame(QWidget* parent)
     m_message->setObjectName(QStringLiteral("lblMessage"));
     m_message->setWordWrap(true);
     m_count->setObjectName(QStringLiteral("lblCount"));
+    m_waiting->setObjectName(QStringLiteral("lblWaiting"));
 
     auto* texts = new QHBoxLayout;
     texts->addWidget(m_message, 1);
     texts->addWidget(m_count);
+    texts->addWidget(m_waiting);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_animation);
     layout->addLayout(texts);
@@ -32,6 +35,7 @@ RunProgressFrame::RunProgressFrame(QWidget* parent)
 void RunProgressFrame::start() {
     m_message->clear();
     m_count->clear();
+    m_waiting->clear();
     m_animation->setRange(0, 0); // a busy bar moves by itself
     show();
 }
@@ -39,6 +43,14 @@ void RunProgressFrame::start() {
 void RunProgressFrame::showProgress(const QString& text, int item, int count) {
     m_message->setText(text);
     m_count->setText(QStringLiteral("第 %1 项，共 %2 项").arg(item).arg(count));
+    m_waiting->clear();
+}
+
+void RunProgressFrame::showWaiting(int seconds) {
+    m_waiting->setText(seconds < 60 ? QStringLiteral("已等待 %1 秒").arg(seconds)
+                                    : QStringLiteral("已等待 %1 分 %2 秒")
+                                          .arg(seconds / 60)
+                                          .arg(seconds % 60, 2, 10, QLatin1Char('0')));
 }
 
 void RunProgressFrame::stop() {
@@ -53,6 +65,10 @@ QString RunProgressFrame::message() const {
 
 QString RunProgressFrame::countText() const {
     return m_count->text();
+}
+
+QString RunProgressFrame::waitingText() const {
+    return m_waiting->text();
 }
 
 bool RunProgressFrame::isBusy() const {

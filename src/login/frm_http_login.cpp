@@ -22,6 +22,20 @@
 
 namespace kvx {
 
+namespace {
+
+// The date is one stop of the Tab order: Tab leaves the box instead of walking through the
+// date's parts, which the arrow keys reach.
+class DateBox : public QDateEdit {
+public:
+    using QDateEdit::QDateEdit;
+
+protected:
+    bool focusNextPrevChild(bool next) override { return QWidget::focusNextPrevChild(next); }
+};
+
+} // namespace
+
 FrmHttpLogin::FrmHttpLogin(Services& services, LoginContext& context, QWidget* parent)
     : QDialog(parent)
     , m_services(services)
@@ -29,7 +43,7 @@ FrmHttpLogin::FrmHttpLogin(Services& services, LoginContext& context, QWidget* p
     , m_server(makeBox(QStringLiteral("txtHttpServer"), this))
     , m_user(makeBox(QStringLiteral("txtUser"), this))
     , m_password(makeBox(QStringLiteral("txtPwd"), this))
-    , m_date(new QDateEdit(this))
+    , m_date(new DateBox(this))
     , m_sender(makeBox(QStringLiteral("txtSender"), this))
     , m_ok(makeButton(QStringLiteral("登录(&L)"), QStringLiteral("cmdOk"), this))
     , m_exit(makeButton(QStringLiteral("退出"), QStringLiteral("cmdExit"), this))
@@ -77,6 +91,9 @@ FrmHttpLogin::FrmHttpLogin(Services& services, LoginContext& context, QWidget* p
     m_server->setText(Product::defaultServerUrl());
     m_date->setDate(m_services.clock.today());
     loadLogin();
+    // With server and user restored, the password is what the operator types first.
+    if (!m_server->text().trimmed().isEmpty() && !m_user->text().trimmed().isEmpty())
+        m_password->setFocus();
 }
 
 void FrmHttpLogin::loadLogin() {

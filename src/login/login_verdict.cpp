@@ -35,6 +35,7 @@ LoginVerdict LoginVerdict::fromResult(const HttpResult& result) {
     case HttpResult::Outcome::BadUrl:
         return failure(ServerInterface::badAddressMessage(), Prompter::Icon::Warning);
     case HttpResult::Outcome::Failed:
+    case HttpResult::Outcome::TimedOut:
         return failure(ServerInterface::loginConnectionFailedMessage(), Prompter::Icon::Warning);
     case HttpResult::Outcome::Completed:
         break;

@@ -10,6 +10,17 @@ namespace {
 const QString kNoAnswerImport = QStringLiteral("连接失败！请检查网络连接(服务器IIS是否启动)");
 const QString kServerSays = QStringLiteral("连接失败！服务器信息：");
 
+QString unansweredReason(const HttpResult& result) {
+    switch (result.outcome) {
+    case HttpResult::Outcome::TimedOut:
+        return QStringLiteral("等待应答超过了时限");
+    case HttpResult::Outcome::Cancelled:
+        return QStringLiteral("等待应答时已取消");
+    default:
+        return QStringLiteral("应答前连接已中断");
+    }
+}
+
 } // namespace
 
 QString address(const QString& serverText, Request request) {
@@ -48,6 +59,10 @@ QString importTransportFailure(const HttpResult& result) {
         return badAddressMessage();
     if (result.ok())
         return {};
+    if (result.unanswered())
+        return QStringLiteral("导入结果未知：请求已发给服务器，但") + unansweredReason(result) +
+               QStringLiteral("。服务器可能已经接收了这些记录，请先在服务器上核对，再决定是否重新"
+                              "导入，以免记录重复！");
     const QString text = answerText(result);
     return text.isEmpty() ? kNoAnswerImport : kServerSays + text;
 }
@@ -57,6 +72,9 @@ QString exportTransportFailure(const HttpResult& result) {
         return badAddressMessage();
     if (result.ok())
         return {};
+    if (result.unanswered())
+        return QStringLiteral("导出失败：请求已发给服务器，但") + unansweredReason(result) +
+               QStringLiteral("，没有收到数据。");
     // Without any answer there is no server information to show: say what to check instead.
     if (!result.answered())
         return kNoAnswerImport;

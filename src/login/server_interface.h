@@ -28,8 +28,10 @@ QString loginConnectionFailedMessage();
 QString loginRightsMissingMessage(const QString& answerXml);
 
 // Import and export: the message for a request that brought no usable HTTP answer (bad
-// address, no answer, status other than 200), or an empty text when the status was 200 and
-// the answer is to be read.
+// address, no connection, status other than 200), or an empty text when the status was 200
+// and the answer is to be read. A request that was sent but not answered (timed out, dropped,
+// cancelled while waiting) gets a message of its own: an import tells the operator that the
+// server may have taken the records and to check before importing again.
 QString importTransportFailure(const HttpResult& result);
 QString exportTransportFailure(const HttpResult& result);
 

@@ -8,21 +8,73 @@
 #include <QNetworkRequest>
 #include <QTimer>
 #include <QUrl>
+#include <cstring>
 
 namespace kvx {
 
+namespace {
+
+// The request body as a device that can be read only once. Qt's HTTP layer sends a request
+// again by itself when the connection closes before the answer; for a POST the server may
+// already have carried out, that would import the records twice. A body that cannot be
+// rewound makes such a second sending fail instead, and the request counts as unanswered.
+class OneShotBody : public QIODevice {
+public:
+    explicit OneShotBody(QByteArray bytes)
+        : m_bytes(std::move(bytes)) {
+        open(QIODevice::ReadOnly);
+    }
+    bool isSequential() const override { return true; }
+    qint64 bytesAvailable() const override {
+        return m_bytes.size() - m_position + QIODevice::bytesAvailable();
+    }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override {
+        const qint64 count = std::min(maxSize, m_bytes.size() - m_position);
+        std::memcpy(data, m_bytes.constData() + m_position, size_t(count));
+        m_position += count;
+        return count;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    QByteArray m_bytes;
+    qint64 m_position = 0;
+};
+
+} // namespace
+
 HttpClient::HttpClient()
     : m_manager(new QNetworkAccessManager)
-    , m_timeoutMs(qint64(defaultTimeoutSeconds()) * 1000) {}
+    , m_loginTimeoutMs(qint64(defaultTimeoutSeconds(Limit::Login)) * 1000)
+    , m_runTimeoutMs(qint64(defaultTimeoutSeconds(Limit::Run)) * 1000) {}
 
 HttpClient::~HttpClient() {
     delete m_manager;
 }
 
-int HttpClient::defaultTimeoutSeconds() {
+int HttpClient::defaultTimeoutSeconds(Limit limit) {
+    const bool login = limit == Limit::Login;
     bool ok = false;
-    const int fromEnv = qEnvironmentVariableIntValue("KVX_HTTP_TIMEOUT", &ok);
-    return ok && fromEnv > 0 ? fromEnv : 120;
+    const int fromEnv =
+        qEnvironmentVariableIntValue(login ? "KVX_HTTP_TIMEOUT" : "KVX_RUN_TIMEOUT", &ok);
+    if (ok && fromEnv > 0)
+        return fromEnv;
+    return login ? 120 : 3600;
+}
+
+qint64 HttpClient::timeoutMilliseconds(Limit limit) const {
+    return limit == Limit::Login ? m_loginTimeoutMs : m_runTimeoutMs;
+}
+
+void HttpClient::setTimeoutMilliseconds(Limit limit, qint64 ms) {
+    (limit == Limit::Login ? m_loginTimeoutMs : m_runTimeoutMs) = ms;
+}
+
+void HttpClient::setTimeoutMilliseconds(qint64 ms) {
+    m_loginTimeoutMs = ms;
+    m_runTimeoutMs = ms;
 }
 
 bool HttpClient::isRequestableUrl(const QString& url) {
@@ -33,8 +85,8 @@ bool HttpClient::isRequestableUrl(const QString& url) {
            !parsed.host().isEmpty();
 }
 
-HttpResult HttpClient::post(const QString& url, const QByteArray& body,
-                            const CancelCheck& cancelRequested) {
+HttpResult HttpClient::post(const QString& url, const QByteArray& body, Limit limit,
+                            const HttpWatch& watch) {
     HttpResult result;
     if (!isRequestableUrl(url)) {
         result.outcome = HttpResult::Outcome::BadUrl;
@@ -45,23 +97,39 @@ HttpResult HttpClient::post(const QString& url, const QByteArray& body,
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("text/xml"));
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::NoLessSafeRedirectPolicy);
-    QNetworkReply* reply = m_manager->post(request, body);
+    request.setHeader(QNetworkRequest::ContentLengthHeader, body.size());
+    request.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
+    // A fresh connection for every request: one the server closed while it lay idle would
+    // fail the request, which may not be sent again.
+    request.setRawHeader("Connection", "close");
+    auto* device = new OneShotBody(body);
+    QNetworkReply* reply = m_manager->post(request, device);
+    device->setParent(reply);
+    // Whether the server may have the request: any of its bytes written to a connection.
+    QObject::connect(reply, &QNetworkReply::requestSent, reply,
+                     [&result] { result.requestSent = true; });
+    QObject::connect(reply, &QNetworkReply::uploadProgress, reply, [&result](qint64 sent, qint64) {
+        result.requestSent = result.requestSent || sent > 0;
+    });
 
     // Poll: wake on the reply or every 50 ms to look at the cancel hook and the clock.
     QElapsedTimer clock;
     clock.start();
+    const qint64 timeoutMs = timeoutMilliseconds(limit);
     QEventLoop loop;
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     QTimer tick;
     QObject::connect(&tick, &QTimer::timeout, &loop, &QEventLoop::quit);
     tick.start(50);
     while (!reply->isFinished()) {
-        if (cancelRequested && cancelRequested()) {
+        if (watch.waiting)
+            watch.waiting(clock.elapsed());
+        if (watch.cancelRequested && watch.cancelRequested()) {
             result.outcome = HttpResult::Outcome::Cancelled;
             break;
         }
-        if (clock.elapsed() >= m_timeoutMs) {
-            result.outcome = HttpResult::Outcome::Failed;
+        if (clock.elapsed() >= timeoutMs) {
+            result.outcome = HttpResult::Outcome::TimedOut;
             result.error = QStringLiteral("等待服务器应答超时");
             break;
         }
@@ -71,17 +139,19 @@ HttpResult HttpClient::post(const QString& url, const QByteArray& body,
         const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
         if (status.isValid()) {
             result.outcome = HttpResult::Outcome::Completed;
+            result.requestSent = true;
             result.status = status.toInt();
             result.body = reply->readAll();
         } else {
             result.outcome = HttpResult::Outcome::Failed;
             result.error = reply->errorString();
         }
-        reply->deleteLater();
     } else {
         reply->abort();
-        reply->deleteLater();
     }
+    // The flag's signals must not reach `result` once it has been returned.
+    QObject::disconnect(reply, nullptr, nullptr, nullptr);
+    reply->deleteLater();
     return result;
 }
 

@@ -12,43 +12,72 @@ namespace kvx {
 struct HttpResult {
     enum class Outcome {
         Completed, // the server answered (any status)
-        Failed,    // refused, unreachable, timed out: no answer
+        Failed,    // refused, unreachable, or the connection dropped before an answer
+        TimedOut,  // no answer within the limit
         Cancelled, // the caller's cancel hook said stop while waiting
         BadUrl     // the address cannot be requested at all
     };
     Outcome outcome = Outcome::Failed;
+    // True once the request's bytes went out on a connection. A request that then got no
+    // answer (dropped, timed out, cancelled) may still have been carried out by the server;
+    // one that was never sent was not.
+    bool requestSent = false;
     int status = 0;
     QByteArray body;
     QString error;
 
     bool answered() const { return outcome == Outcome::Completed; }
     bool ok() const { return answered() && status == 200; }
+    // Sent, but what the server made of it is not known.
+    bool unanswered() const { return requestSent && !answered(); }
+};
+
+// What the caller of a request does while it waits, on every pass of the poll (about every
+// 50 ms).
+struct HttpWatch {
+    std::function<bool()> cancelRequested;
+    std::function<void(qint64 waitedMs)> waiting;
 };
 
 // POST of a document's bytes, polled to completion while the event loop keeps the windows
-// responsive. A request that takes longer than the timeout fails like an unreachable server.
+// responsive. Each request waits at most its limit: the login's is short, so that a dead
+// server is soon reported; a run's is long, because a large import may keep the server busy
+// for a long time and giving up early would leave the operator guessing whether it went in.
 class HttpClient {
 public:
     using CancelCheck = std::function<bool()>;
+    enum class Limit {
+        Login, // KVX_HTTP_TIMEOUT seconds, default 120
+        Run    // requests of import and export runs: KVX_RUN_TIMEOUT seconds, default 3600
+    };
 
     HttpClient();
     ~HttpClient();
     HttpClient(const HttpClient&) = delete;
     HttpClient& operator=(const HttpClient&) = delete;
 
-    // Seconds; KVX_HTTP_TIMEOUT overrides the default of 120.
-    static int defaultTimeoutSeconds();
-    void setTimeoutSeconds(int seconds) { m_timeoutMs = qint64(seconds) * 1000; }
-    void setTimeoutMilliseconds(qint64 ms) { m_timeoutMs = ms; }
+    // The limit from the environment, in seconds.
+    static int defaultTimeoutSeconds(Limit limit);
+    qint64 timeoutMilliseconds(Limit limit) const;
+    void setTimeoutMilliseconds(Limit limit, qint64 ms);
+    // Both limits at once.
+    void setTimeoutMilliseconds(qint64 ms);
+    void setTimeoutSeconds(int seconds) { setTimeoutMilliseconds(qint64(seconds) * 1000); }
 
     static bool isRequestableUrl(const QString& url);
 
+    HttpResult post(const QString& url, const QByteArray& body, Limit limit,
+                    const HttpWatch& watch = {});
+    // A request within the login's limit.
     HttpResult post(const QString& url, const QByteArray& body,
-                    const CancelCheck& cancelRequested = {});
+                    const CancelCheck& cancelRequested = {}) {
+        return post(url, body, Limit::Login, {cancelRequested, {}});
+    }
 
 private:
     QNetworkAccessManager* m_manager;
-    qint64 m_timeoutMs;
+    qint64 m_loginTimeoutMs;
+    qint64 m_runTimeoutMs;
 };
 
 } // namespace kvx

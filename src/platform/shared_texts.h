@@ -16,6 +16,11 @@ inline QString fileMissing(const QString& path) {
     return QDir::toNativeSeparators(path) + QStringLiteral("文件不存在！");
 }
 
+// A file that could not be written, named by its full path, with the reason.
+inline QString saveFailed(const QString& path, const QString& reason) {
+    return QDir::toNativeSeparators(path) + QStringLiteral("保存失败！") + reason;
+}
+
 // An exchange, or its conditions, needs the registration code of the external system first.
 inline QString senderCodeRequired() {
     return QStringLiteral("请输入注册编码");

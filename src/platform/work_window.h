@@ -5,7 +5,8 @@
 
 namespace kvx {
 
-// A work window closes the frame's child window that holds it, or itself when it stands alone.
+// Closes a work window: the frame's child window that holds it, or the window itself when it
+// stands alone.
 inline void closeWorkWindow(QWidget* window) {
     if (auto* subWindow = qobject_cast<QMdiSubWindow*>(window->parentWidget()))
         subWindow->close();

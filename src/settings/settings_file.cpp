@@ -4,6 +4,7 @@
 #include "settings/text_decoding.h"
 
 #include <QFile>
+#include <QStringEncoder>
 
 namespace kvx::SettingsFile {
 
@@ -53,10 +54,11 @@ QStringList parse(const QString& text) {
 }
 
 QByteArray format(const QStringList& values) {
-    QByteArray bytes;
+    QString text;
     for (const QString& value : values)
-        bytes += '"' + value.toUtf8() + "\"\r\n";
-    return bytes;
+        text += QLatin1Char('"') + value + QStringLiteral("\"\r\n");
+    QStringEncoder gb18030("GB18030");
+    return gb18030.encode(text);
 }
 
 bool canHold(const QString& value) {

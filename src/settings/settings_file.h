@@ -8,7 +8,9 @@
 namespace kvx {
 
 // The line-oriented form of the small settings files: one double-quoted value per line,
-// CR LF, no keys; the position of an item gives its meaning.
+// CR LF, no keys; the position of an item gives its meaning. The text is in the Chinese
+// Windows code page, as older consoles and tools write and read it: GB18030, which writes
+// every GBK character as GBK does and holds every other character too.
 //
 // Reading: items are taken in order; leading blanks are skipped; an item that begins with a
 // double quote runs to the next double quote (what follows it up to the next comma or line
@@ -25,11 +27,12 @@ QByteArray format(const QStringList& values);
 // True when the value reads back exactly as written.
 bool canHold(const QString& value);
 
-// The items of the file; nullopt when it does not exist or cannot be read. Files in UTF-8
-// and in the Chinese Windows code page are both read.
+// The items of the file; nullopt when it does not exist or cannot be read. Files in the
+// Chinese Windows code page and in UTF-8 (as earlier versions of this console wrote them) are
+// both read.
 std::optional<QStringList> read(const QString& path);
 
-// Rewrites the whole file in UTF-8 atomically, after making a read-only file writable.
+// Rewrites the whole file in GB18030 atomically, after making a read-only file writable.
 // Nothing is written (and the old file stays) when a value cannot be held; `error` then
 // says why.
 bool write(const QString& path, const QStringList& values, QString* error = nullptr);

@@ -5,14 +5,10 @@
 
 namespace kvx::test {
 
-QString demoPassword() {
-    static const QString encrypted = PasswordEncryptor().ascPwd(QStringLiteral("demo"));
-    return encrypted;
-}
-
 RunFixture::RunFixture(const QString& serverUrl)
     : services(folder.path())
-    , login{serverUrl, QStringLiteral("demo"), demoPassword(), QStringLiteral("2026-03-15")} {
+    , login{serverUrl, QStringLiteral("demo"), encryptedPassword(QStringLiteral("demo")),
+            QStringLiteral("2026-03-15")} {
     // The folder of the files that tests write and export.
     if (!catalogue.load(app()) || !operations.load(app()) ||
         !QDir(folder.path()).mkpath(QStringLiteral("in")) ||
@@ -74,6 +70,15 @@ void RecordingRunHost::showProgress(const QString& text, int item, int count) {
     progress.append(QStringLiteral("%1 (%2/%3)").arg(text).arg(item).arg(count));
     if (!m_cancelAt.isEmpty() && text == m_cancelAt)
         m_cancel = true;
+}
+
+void RecordingRunHost::showWaiting(int seconds) {
+    waitedSeconds = std::max(waitedSeconds, seconds);
+    // The first call comes before the request can have gone out; the fourth, some 150 ms
+    // later, while a request to this machine waits for its answer.
+    ++m_waitingCalls;
+    m_cancel = m_cancel || (m_cancelAt == QLatin1String("before sending") && m_waitingCalls == 1) ||
+               (m_cancelAt == QLatin1String("waiting") && m_waitingCalls == 4);
 }
 
 QByteArray resultDocumentFor(const QByteArray& postedBody, bool failFirst) {

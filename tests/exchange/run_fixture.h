@@ -42,27 +42,28 @@ public:
     OperationsFile operations;
 };
 
-// Records what a run shows; cancels when a progress text appears.
+// Records what a run shows; cancels when a progress text appears or a request waits.
 class RecordingRunHost : public RunHost {
 public:
     void runStarted() override { ++started; }
     void showProgress(const QString& text, int item, int count) override;
+    void showWaiting(int seconds) override;
     bool cancelRequested() const override { return m_cancel; }
     void runFinished() override {}
 
-    // The operator confirms cancelling while this progress text is shown.
+    // The operator confirms cancelling while this progress text is shown ("before sending",
+    // "waiting": while a request goes out, or waits for its answer).
     void cancelAt(const QString& progressText) { m_cancelAt = progressText; }
 
     int started = 0;
-    QStringList progress; // "text (item/count)"
+    int waitedSeconds = -1; // the longest waiting time shown
+    QStringList progress;   // "text (item/count)"
 
 private:
     QString m_cancelAt;
     bool m_cancel = false;
+    int m_waitingCalls = 0;
 };
-
-// The password component's answer for "demo", as a login would have saved it.
-QString demoPassword();
 
 // An import answer as exchange servers give it: one item per record of the posted document
 // (key = the record's code), the first record failing when `failFirst`.

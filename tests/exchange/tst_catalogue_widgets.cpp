@@ -199,9 +199,14 @@ private Q_SLOTS:
         QVERIFY(panel->showEntry(QStringLiteral("凭证")));
         QCOMPARE(growth.size(), 2); // the same growth again: no signal
 
-        // The operator's clicks go through the rules; a disabled box ignores its click.
+        // Choosing the operation already shown applies it afresh: boxes cleared, defaults set.
         panel->restoreOperationString(QString());
-        combo->setCurrentIndex(3);
+        QTest::mouseClick(panel->optionBox(1), Qt::LeftButton);
+        QCOMPARE(panel->operationString(), QStringLiteral("添加|按编码匹配科目"));
+        emit combo->activated(combo->currentIndex());
+        QCOMPARE(panel->operationString(), QStringLiteral("添加|自动编号|按编码匹配科目"));
+        // The operator's clicks go through the rules; a disabled box ignores its click.
+        emit combo->activated(3);
         QTest::mouseClick(panel->optionBox(1), Qt::LeftButton);
         QTest::mouseClick(panel->optionBox(3), Qt::LeftButton);
         QCOMPARE(panel->operationString(), QStringLiteral("删除|按编码匹配科目"));

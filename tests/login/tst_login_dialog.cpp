@@ -8,9 +8,11 @@
 
 #include <QApplication>
 #include <QDateEdit>
+#include <QDir>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStringEncoder>
 #include <QTimer>
 
 using namespace kvx;
@@ -102,31 +104,20 @@ struct Fixture {
 class LoginDialogTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void opensIdleAndExitLeaves() {
-        Fixture f;
-        FrmHttpLogin dialog(f.s.services, f.context);
-        dialog.show();
-        QCOMPARE(dialog.windowTitle(), QString("远程登录"));
-        QVERIFY(Fixture::child<QPushButton>(dialog, "cmdOk")->isDefault());
-        QCOMPARE(Fixture::child<QLineEdit>(dialog, "txtPwd")->echoMode(), QLineEdit::Password);
-        QCOMPARE(Fixture::child<QDateEdit>(dialog, "dpLogin")->date(), f.s.clock.today());
-        Fixture::verifyIdle(dialog);
-        Fixture::child<QPushButton>(dialog, "cmdExit")->click();
-        QVERIFY(!dialog.isVisible());
-        QVERIFY(!dialog.loginSucceeded());
-        QVERIFY(f.s.prompter.records().isEmpty());
-    }
-
     void successSavesTheLoginAndFillsTheContext() {
         Fixture f([](const FixtureHttpServer::Request&) {
             return Response{200, "<login><result succeed='0'/><item key='KV020202' succeed='0'/>"
                                  "<item key='KV0203' succeed='1'/></login>"};
         });
         FrmHttpLogin dialog(f.s.services, f.context);
+        QCOMPARE(dialog.windowTitle(), QString("远程登录"));
+        QVERIFY(Fixture::child<QPushButton>(dialog, "cmdOk")->isDefault());
+        QCOMPARE(Fixture::child<QLineEdit>(dialog, "txtPwd")->echoMode(), QLineEdit::Password);
+        QCOMPARE(Fixture::child<QDateEdit>(dialog, "dpLogin")->date(), f.s.clock.today());
         Fixture::child<QDateEdit>(dialog, "dpLogin")->setDate(QDate(2026, 1, 2));
         QString address = f.server.baseUrl();
         address.chop(1); // the final slash is optional
-        f.login(dialog, address, "  001 ", " demo ", " secret ");
+        f.login(dialog, address, "  001 ", " 张三 ", " secret ");
 
         QVERIFY(f.s.prompter.records().isEmpty());
         QVERIFY(dialog.loginSucceeded());
@@ -140,24 +131,58 @@ private Q_SLOTS:
         // The password is sent and kept trimmed.
         const QString encrypted = f.s.services.encryptor.ascPwd("secret");
         const QList<QPair<QString, QString>> sent = {
-            {"uid", "demo"}, {"pwd", encrypted}, {"date", "2026-01-02"}, {"sender", "001"}};
+            {"uid", "张三"}, {"pwd", encrypted}, {"date", "2026-01-02"}, {"sender", "001"}};
         QCOMPARE(XmlDocument::fromBytes(request.body).root().attributes(), sent);
+        // Written in the Chinese code page, as older consoles read it.
         QCOMPARE(f.folder.read("LoginWan.ini"),
-                 QString("\"%1\"\r\n\"demo\"\r\n\"%2\"\r\n\"2026-01-02\"\r\n")
-                     .arg(address, encrypted)
-                     .toUtf8());
+                 QStringEncoder("GB18030").encode(
+                     QString("\"%1\"\r\n\"张三\"\r\n\"%2\"\r\n\"2026-01-02\"\r\n")
+                         .arg(address, encrypted)));
         QCOMPARE(f.context.senderCode, QString("001"));
         QVERIFY(!f.context.canConfigure);
         QVERIFY(f.context.canExecute);
         QVERIFY(f.context.loggedIn);
         QCOMPARE(f.context.persistent.encryptedPassword, encrypted);
 
-        // The next dialog restores server, user and date, never the password.
+        // The next dialog restores server, user and date, never the password, and waits for
+        // it; Tab then stops once at the date and goes on to the registration code.
         FrmHttpLogin again(f.s.services, f.context);
         QCOMPARE(Fixture::child<QLineEdit>(again, "txtHttpServer")->text(), address);
-        QCOMPARE(Fixture::child<QLineEdit>(again, "txtUser")->text(), QString("demo"));
-        QCOMPARE(Fixture::child<QLineEdit>(again, "txtPwd")->text(), QString());
+        QCOMPARE(Fixture::child<QLineEdit>(again, "txtUser")->text(), QString("张三"));
         QCOMPARE(Fixture::child<QDateEdit>(again, "dpLogin")->date(), QDate(2026, 1, 2));
+        again.show();
+        QVERIFY(QTest::qWaitForWindowActive(&again));
+        QStringList stops;
+        for (int i = 0; i < 3; ++i) {
+            stops.append(QApplication::focusWidget()->objectName());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        QCOMPARE(stops, QStringList({"txtPwd", "dpLogin", "txtSender"}));
+        QCOMPARE(Fixture::child<QLineEdit>(again, "txtPwd")->text(), QString());
+        again.findChild<QPushButton*>("cmdExit")->click();
+        QVERIFY(!again.isVisible() && again.loginSucceeded() == false);
+    }
+
+    // The login holds even when "\LoginWan.ini" cannot be written: the operator is told, and
+    // the session (which the status bar and the runs read) has the new values.
+    void failedSaveIsReportedAndTheSessionHoldsTheLogin() {
+        Fixture f([](const FixtureHttpServer::Request&) {
+            return Response{200, "<r><result succeed='0'/><item key='KV020202' succeed='1'/>"
+                                 "<item key='KV0203' succeed='1'/></r>"};
+        });
+        f.loggedInBefore();
+        QVERIFY(QFile::remove(f.folder.filePath("LoginWan.ini")));
+        QVERIFY(QDir(f.folder.path()).mkdir("LoginWan.ini"));
+        FrmHttpLogin dialog(f.s.services, f.context);
+        f.login(dialog, f.server.baseUrl(), "NEW", "新用户");
+        QVERIFY(dialog.loginSucceeded());
+        QCOMPARE(f.s.prompter.records().size(), 1);
+        QVERIFY(f.s.prompter.last().text.startsWith(
+            QDir::toNativeSeparators(f.folder.filePath("LoginWan.ini")) + "文件无法保存："));
+        QCOMPARE(f.s.prompter.last().icon, Icon::Warning);
+        QCOMPARE(f.context.persistent.operatorName, QString("新用户"));
+        QCOMPARE(f.context.persistent.serverUrl, f.server.baseUrl());
+        QCOMPARE(f.context.senderCode, QString("NEW"));
     }
 
     // Whatever goes wrong, before sending or after, the earlier login (its sender code

@@ -1,16 +1,11 @@
-#include "fixture_http_server.h"
 #include "platform/app_folder.h"
-#include "platform/http_client.h"
 #include "platform/password_encryptor.h"
 #include "test_folder.h"
 #include "test_main.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 
 using namespace kvx;
-using test::FixtureHttpServer;
-using Outcome = HttpResult::Outcome;
 
 class PlatformIoTest : public QObject {
     Q_OBJECT
@@ -28,33 +23,17 @@ private Q_SLOTS:
                  QDir::toNativeSeparators(folder.path() + QStringLiteral("/xml.ini")));
     }
 
-    void encryptorIsDeterministicHex() {
-        PasswordEncryptor e;
-        QCOMPARE(e.ascPwd(QStringLiteral("demo")), e.ascPwd(QStringLiteral("demo")));
+    // The password component's known answer (the README's recipe gives the same), and its
+    // output for other texts.
+    void encryptorKnownAnswer() {
+        const PasswordEncryptor e;
+        QCOMPARE(
+            e.ascPwd(QStringLiteral("demo")),
+            QStringLiteral("fc471e95690c92152037f5fc41a5531c0dc5f335fb33d42770eb0fe9260b094c"));
         QVERIFY(e.ascPwd(QStringLiteral("demo")) != e.ascPwd(QStringLiteral("demo ")));
         QVERIFY(QRegularExpression(QStringLiteral("^[0-9a-f]{64}$"))
                     .match(e.ascPwd(QStringLiteral("密码")))
                     .hasMatch());
-    }
-
-    // A silent server fails after the timeout; the cancel hook ends the wait sooner.
-    void requestsWithoutAnswer() {
-        FixtureHttpServer server([](const FixtureHttpServer::Request&) {
-            return FixtureHttpServer::Response{200, {}, 0, true};
-        });
-        HttpClient http;
-        http.setTimeoutMilliseconds(300);
-        const HttpResult timedOut = http.post(server.baseUrl(), "x");
-        QCOMPARE(timedOut.outcome, Outcome::Failed);
-        QVERIFY(!timedOut.error.isEmpty());
-        http.setTimeoutMilliseconds(60000);
-        QElapsedTimer clock;
-        clock.start();
-        const HttpResult cancelled =
-            http.post(server.baseUrl(), "x", [&clock] { return clock.elapsed() > 100; });
-        QCOMPARE(cancelled.outcome, Outcome::Cancelled);
-        for (const char* url : {"ftp://host/M6KVX/login.asp", "http://ho st/", ""})
-            QCOMPARE(http.post(url, "x").outcome, Outcome::BadUrl);
     }
 };
 

@@ -22,14 +22,6 @@ QByteArray asGb2312(const QString& text) {
 
 } // namespace
 
-QString encryptedPassword(const QString& password) {
-    static QHash<QString, QString> known;
-    auto found = known.find(password);
-    if (found == known.end())
-        found = known.insert(password, PasswordEncryptor().ascPwd(password));
-    return *found;
-}
-
 ServerFixture::ServerFixture(HttpSettings settings, Content content) {
     if (!m_store.open(m_dir.filePath(u"store.sqlite"_s)))
         qFatal("cannot open the test store");

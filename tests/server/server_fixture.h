@@ -5,6 +5,7 @@
 #include "server/exchange_http_server.h"
 #include "server/exchange_service.h"
 #include "server/store_database.h"
+#include "test_services.h"
 
 #include <QStringList>
 #include <QTemporaryDir>
@@ -47,9 +48,6 @@ private:
     HttpClient m_http;
     QStringList m_log;
 };
-
-// AscPwd of a password (cached: the password component is slow on purpose).
-QString encryptedPassword(const QString& password);
 
 struct Credentials {
     QString user = QStringLiteral("demo");

@@ -23,11 +23,16 @@ private Q_SLOTS:
                  (QStringList{"a", "b,c", "d e", "", "trunc"}));
     }
 
+    // Written in GB18030 (GBK for what GBK holds), read back whole; U+20000 is beyond GBK.
     void valuesRoundTrip() {
         TestFolder folder(TestFolder::Content::Empty);
         const QString path = folder.filePath("round.ini");
-        const QStringList values{"a,b,c", "王堃喆", "  x  ", "", "\\\\server\\share\\"};
+        const QStringList values{"a,b,c", "王堃喆" + QString::fromUcs4(U"\U00020000"), "  x  ", "",
+                                 "\\\\server\\share\\"};
         QVERIFY(SettingsFile::write(path, values));
+        QCOMPARE(folder.read("round.ini"),
+                 QStringEncoder("GB18030").encode("\"" + values.join("\"\r\n\"") + "\"\r\n"));
+        QVERIFY(folder.read("round.ini").contains(QByteArray("\xCD\xF5\x88\xD2\x86\xB4"))); // GBK
         QCOMPARE(SettingsFile::read(path).value_or(QStringList{"<missing>"}), values);
     }
 

@@ -1,0 +1,149 @@
+#include "fixture_http_server.h"
+#include "login/server_interface.h"
+#include "platform/http_client.h"
+#include "test_main.h"
+
+#include <QElapsedTimer>
+#include <QStringEncoder>
+#include <QTcpServer>
+
+using namespace kvx;
+using test::FixtureHttpServer;
+using Request = ServerInterface::Request;
+using Outcome = HttpResult::Outcome;
+
+namespace {
+
+const QString kNoAnswer = QStringLiteral("连接失败！请检查网络连接(服务器IIS是否启动)");
+const QString kBadAddress =
+    QStringLiteral("Url地址不正确，请与相关的服务器管理员联系！(类似http://192.168.0.1/)");
+const QString kUnknownImport = QStringLiteral(
+    "导入结果未知：请求已发给服务器，但%1。服务器可能已经接收了这些记录，请先在服务器上核对，"
+    "再决定是否重新导入，以免记录重复！");
+const QString kUnknownExport = QStringLiteral("导出失败：请求已发给服务器，但%1，没有收到数据。");
+
+} // namespace
+
+class ServerInterfaceTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void buildsAddresses_data() {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<int>("request");
+        QTest::addColumn<QString>("address");
+        auto row = [](const char* tag, const char* server, Request request, const char* address) {
+            QTest::newRow(tag) << QString(server) << int(request) << QString(address);
+        };
+        row("login, final slash", "http://srv/", Request::Login, "http://srv/M6KVX/login.asp");
+        row("login, no final slash", "http://srv", Request::Login, "http://srv/M6KVX/login.asp");
+        row("login, blank after the slash stays", "http://srv/ ", Request::Login,
+            "http://srv/ M6KVX/login.asp");
+        row("login, blank without slash", "http://srv ", Request::Login,
+            "http://srv /M6KVX/login.asp");
+        row("import", "http://srv:8080/app", Request::Import,
+            "http://srv:8080/app/M6Kvx/import.asp");
+        row("export", "https://srv/app/", Request::Export, "https://srv/app/M6Kvx/import.asp");
+    }
+    void buildsAddresses() {
+        QFETCH(QString, server);
+        QFETCH(int, request);
+        QFETCH(QString, address);
+        QCOMPARE(ServerInterface::address(server, Request(request)), address);
+    }
+
+    // Each case through a real request: what the HTTP layer reports, whether the server may
+    // have the request, and the messages of both runs.
+    void requestsAndTheirMessages_data() {
+        QTest::addColumn<QString>("server"); // what the server does, or "closed", "bad"
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<bool>("sent");
+        QTest::addColumn<QString>("importMessage");
+        QTest::addColumn<QString>("exportMessage");
+        auto row = [](const char* tag, const char* server, Outcome outcome, bool sent,
+                      const QString& importMessage, const QString& exportMessage) {
+            QTest::newRow(tag) << QString(server) << int(outcome) << sent << importMessage
+                               << exportMessage;
+        };
+        row("answered", "200", Outcome::Completed, true, "", "");
+        row("status 500 with text", "500 text", Outcome::Completed, true,
+            "连接失败！服务器信息：数据库不可用", "连接失败！服务器信息：数据库不可用");
+        row("status 500 without text", "500", Outcome::Completed, true, kNoAnswer,
+            "连接失败！服务器信息：");
+        row("connection refused: never sent", "closed", Outcome::Failed, false, kNoAnswer,
+            kNoAnswer);
+        row("bad address", "bad", Outcome::BadUrl, false, kBadAddress, kBadAddress);
+        row("silent: timed out", "never", Outcome::TimedOut, true,
+            kUnknownImport.arg("等待应答超过了时限"), kUnknownExport.arg("等待应答超过了时限"));
+        row("dropped after reading, not sent again", "drop", Outcome::Failed, true,
+            kUnknownImport.arg("应答前连接已中断"), kUnknownExport.arg("应答前连接已中断"));
+        row("cancelled while waiting", "cancel", Outcome::Cancelled, true,
+            kUnknownImport.arg("等待应答时已取消"), kUnknownExport.arg("等待应答时已取消"));
+    }
+    void requestsAndTheirMessages() {
+        QFETCH(QString, server);
+        QFETCH(int, outcome);
+        QFETCH(bool, sent);
+        QFETCH(QString, importMessage);
+        QFETCH(QString, exportMessage);
+        FixtureHttpServer fixture([server](const FixtureHttpServer::Request&) {
+            FixtureHttpServer::Response response;
+            response.status = server.section(' ', 0, 0).toInt();
+            response.body = server.endsWith("text") ? QStringLiteral("数据库不可用").toUtf8()
+                            : server == "200"       ? QByteArray("<r/>")
+                                                    : QByteArray();
+            response.never = server == "never" || server == "cancel";
+            response.drop = server == "drop";
+            return response;
+        });
+        QString base = fixture.baseUrl();
+        if (server == "closed") {
+            QTcpServer probe;
+            probe.listen(QHostAddress::LocalHost, 0);
+            base = QStringLiteral("http://127.0.0.1:%1/").arg(probe.serverPort());
+        } else if (server == "bad") {
+            base = "srv";
+        }
+        HttpClient http;
+        http.setTimeoutMilliseconds(HttpClient::Limit::Run, 300);
+        QElapsedTimer clock;
+        clock.start();
+        const HttpResult result = http.post(
+            ServerInterface::address(base, Request::Import), "<x/>", HttpClient::Limit::Run,
+            {[&] { return server == "cancel" && clock.elapsed() > 100; }, {}});
+        QCOMPARE(int(result.outcome), outcome);
+        QCOMPARE(result.requestSent, sent);
+        QCOMPARE(ServerInterface::importTransportFailure(result), importMessage);
+        QCOMPARE(ServerInterface::exportTransportFailure(result), exportMessage);
+        // Nothing is ever sent a second time.
+        QCOMPARE(fixture.requests().size(), server == "closed" || server == "bad" ? 0 : 1);
+    }
+
+    // Each request waits within its own limit, from the environment unless set.
+    void limits() {
+        qputenv("KVX_HTTP_TIMEOUT", "7");
+        qunsetenv("KVX_RUN_TIMEOUT");
+        HttpClient http;
+        QCOMPARE(http.timeoutMilliseconds(HttpClient::Limit::Login), 7000);
+        QCOMPARE(http.timeoutMilliseconds(HttpClient::Limit::Run), 3600000);
+        qputenv("KVX_RUN_TIMEOUT", "0");
+        QCOMPARE(HttpClient::defaultTimeoutSeconds(HttpClient::Limit::Run), 3600);
+        qputenv("KVX_RUN_TIMEOUT", "90");
+        QCOMPARE(HttpClient::defaultTimeoutSeconds(HttpClient::Limit::Run), 90);
+        qunsetenv("KVX_HTTP_TIMEOUT");
+        qunsetenv("KVX_RUN_TIMEOUT");
+        QCOMPARE(HttpClient::defaultTimeoutSeconds(HttpClient::Limit::Login), 120);
+    }
+
+    void notXmlAndAnswerText() {
+        QCOMPARE(ServerInterface::importNotXmlMessage("oops"), QString("导入失败！\noops"));
+        QCOMPARE(ServerInterface::exportNotXmlMessage("oops"), QString("导出失败！\noops"));
+        HttpResult result;
+        result.body = QStringLiteral("服务器错误").toUtf8();
+        QCOMPARE(ServerInterface::answerText(result), QString("服务器错误"));
+        result.body = QStringEncoder("GB18030").encode(QStringLiteral("王堃无权限"));
+        QCOMPARE(ServerInterface::answerText(result), QString("王堃无权限"));
+    }
+};
+
+KVX_TEST_MAIN_CORE(ServerInterfaceTest)
+#include "tst_server_interface.moc"
