@@ -1,9 +1,7 @@
 #include "app/app_context.h"
 #include "app/frm_main.h"
-#include "exchange/frm_import.h"
+#include "app/work_windows.h"
 #include "login/frm_http_login.h"
-#include "mail/attachment_mail.h"
-#include "mail/frm_mail.h"
 #include "platform/app_folder.h"
 #include "platform/clock.h"
 #include "platform/gui_prompter.h"
@@ -13,7 +11,6 @@
 #include "platform/shell.h"
 #include "platform/single_instance.h"
 #include "platform/xml_document.h"
-#include "replace/frm_replace.h"
 
 #include <QApplication>
 
@@ -44,20 +41,7 @@ int main(int argc, char** argv) {
     }
 
     kvx::FrmMain frame(services, context);
-    kvx::AttachmentMail exchangeMail(context.attachments, services.prompter);
-    frame.setWindowFactory(kvx::WorkWindow::ExchangeWindow, [&] {
-        auto* window = new kvx::FrmImport(services, context.login, context.attachments);
-        context.mailSettings.load(folder);
-        exchangeMail.initMail(context.mailSettings.configText());
-        window->setMailTransport(&exchangeMail);
-        return window;
-    });
-    frame.setWindowFactory(kvx::WorkWindow::MailWindow, [&] {
-        return new kvx::FrmMail(services, context.paths, context.mailSettings,
-                                context.mailTransport);
-    });
-    frame.setWindowFactory(kvx::WorkWindow::ReplaceSettings,
-                           [&] { return new kvx::FrmReplace(services); });
+    kvx::registerWorkWindows(frame, services, context);
     frame.show();
     app.setQuitOnLastWindowClosed(true);
     return app.exec();

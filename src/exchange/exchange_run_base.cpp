@@ -12,8 +12,6 @@ namespace kvx {
 
 namespace {
 
-const QString kXmlFilter = QStringLiteral("Xml Fiels (*.xml)|*.xml|All Files (*.*)|*.*");
-
 // A message box cannot show megabytes of text: a long answer is cut for showing.
 constexpr qsizetype kShownAnswerBytes = 4000;
 
@@ -96,13 +94,13 @@ CatalogueItem ExchangeRunBase::findItem(const QString& label) {
 
 // The dialogs open in the application folder rather than wherever the program was started.
 QString ExchangeRunBase::ChooseImportFile(const QString& label) {
-    return m_services.prompter.openFile(QStringLiteral("选择导入文件：") + label, kXmlFilter,
-                                        m_services.folder.root());
+    return m_services.prompter.openFile(SharedText::importFileTitle(label),
+                                        SharedText::xmlFileFilter(), m_services.folder.root());
 }
 
 QString ExchangeRunBase::ChooseExportFile(const QString& label) {
-    return m_services.prompter.saveFile(QStringLiteral("选择导出文件：") + label, kXmlFilter,
-                                        m_services.folder.root());
+    return m_services.prompter.saveFile(SharedText::exportFileTitle(label),
+                                        SharedText::xmlFileFilter(), m_services.folder.root());
 }
 
 ExchangeRunBase::Answer ExchangeRunBase::exchange(QByteArray body) {

@@ -26,4 +26,22 @@ inline QString senderCodeRequired() {
     return QStringLiteral("请输入注册编码");
 }
 
+// The filter of the dialogs that choose an interface document.
+inline QString xmlFileFilter() {
+    return QStringLiteral("Xml Fiels (*.xml)|*.xml|All Files (*.*)|*.*");
+}
+
+// The titles of the dialogs that choose the file of an exchange item.
+inline QString importFileTitle(const QString& itemLabel) {
+    return QStringLiteral("选择导入文件：") + itemLabel;
+}
+inline QString exportFileTitle(const QString& itemLabel) {
+    return QStringLiteral("选择导出文件：") + itemLabel;
+}
+
+// The schedule editor's refusal while its registration code box is empty.
+inline QString senderCodeToChoose() {
+    return QStringLiteral("请选择注册编码");
+}
+
 } // namespace kvx::SharedText
