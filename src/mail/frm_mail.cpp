@@ -51,7 +51,6 @@ FrmMail::FrmMail(Services& services, PathSettings& paths, MailSettings& settings
     layout->addWidget(m_toolbar);
     layout->addWidget(m_files, 1);
     layout->addWidget(m_status);
-    resize(520, 300);
 
     initMail();
     m_paths.load(m_services.folder);

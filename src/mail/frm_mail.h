@@ -35,6 +35,9 @@ public:
     void Mail1_AfterNewMail(const QString& strfilename);
     void Mail1_OnGetFrom(const QString& strfilename);
 
+    // Room for the export folder's list and the whole status bar hint.
+    QSize sizeHint() const override { return {560, 320}; }
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
