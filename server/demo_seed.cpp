@@ -53,7 +53,7 @@ bool seedRecords(const XmlElement& seed, RecordTable& records, const QDate& toda
             const QString key = recordFieldText(record, keyPath);
             QString xml = record.toXml();
             xml.replace(QLatin1String("{today}"), todayText);
-            if (key.isEmpty() || records.insert(roottag, key, xml, error) == 0) {
+            if (key.isEmpty() || records.insert(roottag, key, xml.toUtf8(), error) == 0) {
                 if (error && key.isEmpty())
                     *error = QStringLiteral("demo record of %1 without key").arg(roottag);
                 return false;

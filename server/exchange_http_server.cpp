@@ -1,11 +1,13 @@
 #include "server/exchange_http_server.h"
 
+#include "server/connection_guard.h"
 #include "server/exchange_service.h"
 
 #include <QDateTime>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
 #include <QPointer>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 #include <cstdio>
@@ -20,13 +22,37 @@ void writeToStderr(const QString& line) {
     std::fflush(stderr);
 }
 
-void write(QHttpServerResponder& responder, const ExchangeReply& reply) {
-    const auto status = static_cast<QHttpServerResponder::StatusCode>(reply.status);
+// Hands each new connection to `attach` before the HTTP server connects to it, so that what is
+// attached sees the connection's signals first.
+class AttachingTcpServer : public QTcpServer {
+public:
+    AttachingTcpServer(std::function<void(QTcpSocket*)> attach, QObject* parent)
+        : QTcpServer(parent)
+        , m_attach(std::move(attach)) {}
+
+protected:
+    void incomingConnection(qintptr descriptor) override {
+        auto* socket = new QTcpSocket(this);
+        if (!socket->setSocketDescriptor(descriptor)) {
+            delete socket;
+            return;
+        }
+        m_attach(socket);
+        addPendingConnection(socket);
+    }
+
+private:
+    std::function<void(QTcpSocket*)> m_attach;
+};
+
+// A HEAD request gets the status and headers its POST would get, without the body.
+void write(QHttpServerResponder& responder, const ExchangeReply& reply, bool headOnly) {
+    responder.writeStatusLine(static_cast<QHttpServerResponder::StatusCode>(reply.status));
+    responder.writeHeader("Content-Type", reply.contentType);
     if (reply.status == 405)
-        responder.write(reply.body, {{"Content-Type", reply.contentType}, {"Allow", "POST"}},
-                        status);
-    else
-        responder.write(reply.body, {{"Content-Type", reply.contentType}}, status);
+        responder.writeHeader("Allow", "POST");
+    responder.writeHeader("Content-Length", QByteArray::number(reply.body.size()));
+    responder.writeBody(headOnly ? QByteArray() : reply.body);
 }
 
 } // namespace
@@ -38,6 +64,24 @@ ExchangeHttpServer::ExchangeHttpServer(ExchangeService& service, HttpSettings se
     , m_settings(std::move(settings))
     , m_log(writeToStderr) {
     m_settings.basePath = m_settings.normalizedBasePath();
+}
+
+quint16 ExchangeHttpServer::listen(const QHostAddress& address, quint16 port) {
+    auto* server = new AttachingTcpServer(
+        [this](QTcpSocket* socket) {
+            new ConnectionGuard(socket, this, m_settings,
+                                [this](int status, const QString& path, const QString& text) {
+                                    m_log(ExchangeReply::text(status, text)
+                                              .logLine(QDateTime::currentDateTime(), path));
+                                });
+        },
+        this);
+    if (!server->listen(address, port)) {
+        delete server;
+        return 0;
+    }
+    bind(server);
+    return server->serverPort();
 }
 
 ExchangeHttpServer::Page ExchangeHttpServer::pageOf(const QString& path) const {
@@ -71,9 +115,6 @@ ExchangeReply ExchangeHttpServer::answer(const QHttpServerRequest& request, Page
         return ExchangeReply::text(404, QStringLiteral("找不到页面：%1").arg(request.url().path()));
     if (request.method() != QHttpServerRequest::Method::Post)
         return ExchangeReply::text(405, QStringLiteral("此页面只接受POST请求。"));
-    if (request.body().size() > m_settings.maxBodyBytes)
-        return ExchangeReply::text(
-            413, QStringLiteral("请求内容超过上限（%1字节）。").arg(m_settings.maxBodyBytes));
     if (page == Page::Login)
         return m_service.login(request.body());
     if (auto fault = injectedFault())
@@ -94,18 +135,19 @@ void ExchangeHttpServer::missingHandler(const QHttpServerRequest& request, QTcpS
 
 void ExchangeHttpServer::respond(const QHttpServerRequest& request, QTcpSocket* socket,
                                  const ExchangeReply& reply) {
+    const bool headOnly = request.method() == QHttpServerRequest::Method::Head;
     if (m_settings.delayMs <= 0) {
         QHttpServerResponder responder = makeResponder(request, socket);
-        write(responder, reply);
+        write(responder, reply, headOnly);
         return;
     }
     // Answer late without blocking other connections; a client that gave up meanwhile has
     // taken its socket with it.
     auto responder = std::make_shared<QHttpServerResponder>(makeResponder(request, socket));
     QTimer::singleShot(m_settings.delayMs, this,
-                       [responder, reply, guard = QPointer<QTcpSocket>(socket)] {
+                       [responder, reply, headOnly, guard = QPointer<QTcpSocket>(socket)] {
                            if (guard && guard->state() == QAbstractSocket::ConnectedState)
-                               write(*responder, reply);
+                               write(*responder, reply, headOnly);
                        });
 }
 

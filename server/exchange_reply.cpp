@@ -24,8 +24,12 @@ QString orDash(const QString& value) {
 } // namespace
 
 ExchangeReply ExchangeReply::xml(const XmlDocument& document, RequestSummary summary) {
+    return xml(document.toBytes(), std::move(summary));
+}
+
+ExchangeReply ExchangeReply::xml(QByteArray bytes, RequestSummary summary) {
     ExchangeReply reply;
-    reply.body = document.toBytes();
+    reply.body = std::move(bytes);
     // The bytes may have been written as GB18030 when an element name needed it.
     reply.contentType = "text/xml; charset=" + declaredCharset(reply.body);
     reply.summary = std::move(summary);

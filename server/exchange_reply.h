@@ -27,6 +27,8 @@ struct ExchangeReply {
 
     // The document's bytes in its declared encoding (numeric references where needed).
     static ExchangeReply xml(const XmlDocument& document, RequestSummary summary);
+    // A document already written.
+    static ExchangeReply xml(QByteArray bytes, RequestSummary summary);
     // A short plain text (UTF-8) for errors.
     static ExchangeReply text(int status, const QString& text, RequestSummary summary = {});
 

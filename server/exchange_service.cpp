@@ -1,16 +1,30 @@
 #include "server/exchange_service.h"
 
 #include "platform/xml_document.h"
+#include "platform/xml_outline.h"
 
 namespace kvx {
 
 namespace {
 
+// Before anything else, credentials included: a document that declares entities is refused
+// before any of them could be expanded.
+ExchangeReply refusedDocument(const QString& reason) {
+    return ExchangeReply::text(400, QStringLiteral("请求文档被拒绝：%1。").arg(reason));
+}
+
+ExchangeReply notXml(const QString& error) {
+    return ExchangeReply::text(400, QStringLiteral("请求内容不是XML文档（%1）。").arg(error));
+}
+
 std::optional<ExchangeReply> parse(const QByteArray& body, XmlDocument& document) {
     QString error;
-    document = XmlDocument::fromBytes(body, &error);
+    bool refused = false;
+    document = XmlDocument::fromBytes(body, &error, &refused);
+    if (refused)
+        return refusedDocument(error);
     if (document.isNull())
-        return ExchangeReply::text(400, QStringLiteral("请求内容不是XML文档（%1）。").arg(error));
+        return notXml(error);
     return std::nullopt;
 }
 
@@ -32,10 +46,14 @@ ExchangeReply ExchangeService::login(const QByteArray& body) {
 }
 
 ExchangeReply ExchangeService::exchange(const QByteArray& body) {
-    XmlDocument document;
-    if (auto refused = parse(body, document))
-        return *refused;
-    const XmlElement root = document.root();
+    // One pass without a tree checks the whole document and reads its head; an import's records
+    // are then read one at a time, a query (small) as a tree.
+    const XmlOutline outline = XmlOutline::scan(body);
+    if (outline.refused)
+        return refusedDocument(outline.error);
+    if (!outline.wellFormed)
+        return notXml(outline.error);
+    const XmlElement root = outline.head.root();
     if (root.name() != QLatin1String("ztinterface"))
         return ExchangeReply::text(
             400, QStringLiteral("文档的根元素是%1，不是ztinterface。").arg(root.name()));
@@ -51,9 +69,13 @@ ExchangeReply ExchangeService::exchange(const QByteArray& body) {
     if (opinfo.isNull())
         return ExchangeReply::text(400, QStringLiteral("文档缺少opinfo元素。"), summary);
 
-    if (summary.proc.compare(QLatin1String("query"), Qt::CaseInsensitive) == 0)
-        return m_export.handle(document, summary);
-    return m_import.handle(document, summary);
+    if (summary.proc.compare(QLatin1String("query"), Qt::CaseInsensitive) == 0) {
+        XmlDocument query;
+        if (auto refused = parse(body, query))
+            return *refused;
+        return m_export.handle(query, summary);
+    }
+    return m_import.handle(body, outline, summary);
 }
 
 } // namespace kvx

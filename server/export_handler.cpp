@@ -1,6 +1,8 @@
 #include "server/export_handler.h"
 
-#include "platform/xml_document.h"
+#include "platform/xml_child_writer.h"
+#include "platform/xml_field_scanner.h"
+#include "platform/xml_parser.h"
 #include "server/access_registry.h"
 #include "server/code_map.h"
 #include "server/record_filter.h"
@@ -67,21 +69,37 @@ ExchangeReply ExportHandler::handle(const XmlDocument& query, RequestSummary sum
         toExternal = *loaded;
     }
 
-    XmlDocument data = dataDocument(root, summary.sender);
+    // Records are read, checked and written one at a time: the answer never exists as one tree.
+    // A record whose codes are mapped is changed as a tree; any other is only scanned for the
+    // fields the conditions look at and written as it is stored.
+    XmlChildWriter data(dataDocument(root, summary.sender));
+    XmlParser parser;
+    XmlFieldScanner scanner(filter->fields());
     const QString keyPath = m_records.keyPath(summary.roottag);
     QString damagedKey;
     const bool read = m_records.forEach(
         summary.roottag,
-        [&](const StoredRecord& stored) {
-            XmlDocument record = XmlDocument::fromString(stored.xml);
+        [&](const QString& key, const QByteArray& xml) {
+            if (toExternal.isEmpty()) {
+                if (!scanner.scan(xml)) {
+                    damagedKey = key;
+                    return false;
+                }
+                if (filter->matches(scanner.texts())) {
+                    data.appendXml(xml, scanner.nonAsciiNames());
+                    ++summary.records;
+                }
+                return true;
+            }
+            const XmlDocument record = parser.parse(xml);
             if (record.isNull()) {
-                damagedKey = stored.key;
+                damagedKey = key;
                 return false;
             }
             // Conditions see the codes the receiver will see.
             toExternal.applyTo(record.root(), summary.roottag, keyPath);
             if (filter->matches(record.root())) {
-                data.root().appendCopy(record.root());
+                data.append(record.root());
                 ++summary.records;
             }
             return true;
@@ -94,7 +112,7 @@ ExchangeReply ExportHandler::handle(const XmlDocument& query, RequestSummary sum
             500, QStringLiteral("存储中关键字为“%1”的记录已损坏，无法导出！").arg(damagedKey),
             summary);
     summary.outcome = QStringLiteral("ok");
-    return ExchangeReply::xml(data, summary);
+    return ExchangeReply::xml(data.finish(), summary);
 }
 
 } // namespace kvx

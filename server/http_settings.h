@@ -8,7 +8,12 @@ namespace kvx {
 struct HttpSettings {
     // The pages live below this path ("/" or "/kvx/").
     QString basePath = QStringLiteral("/");
+    // Requests are refused before their body is read when the body declared is larger, or
+    // when the request line and headers are.
     qint64 maxBodyBytes = qint64(256) * 1024 * 1024;
+    qint64 maxHeaderBytes = 64 * 1024;
+    // A connection that sends nothing for this long is closed.
+    int idleTimeoutMs = 60 * 1000;
     // Fault tests: answer every request this late.
     int delayMs = 0;
     // Fault tests: answer failStatus to every failEvery-th request to the import page,

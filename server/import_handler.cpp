@@ -1,6 +1,8 @@
 #include "server/import_handler.h"
 
+#include "platform/xml_child_stream.h"
 #include "platform/xml_document.h"
+#include "platform/xml_outline.h"
 #include "server/access_registry.h"
 #include "server/code_map.h"
 #include "server/record_fields.h"
@@ -67,16 +69,10 @@ QString ImportHandler::refusalOf(const XmlElement& root, const ImportMode& mode)
     return {};
 }
 
-ExchangeReply ImportHandler::handle(XmlDocument& document, RequestSummary summary) {
-    const XmlElement root = document.root();
+ExchangeReply ImportHandler::handle(const QByteArray& body, const XmlOutline& outline,
+                                    RequestSummary summary) {
+    const XmlElement root = outline.head.root();
     const ImportMode mode = ImportMode::fromDocument(root);
-    QList<XmlElement> records;
-    for (const XmlElement& child : root.childElements()) {
-        if (child.name() == summary.roottag)
-            records.append(child);
-    }
-    summary.records = int(records.size());
-
     XmlDocument result = XmlDocument::create(QStringLiteral("result"));
     result.root().setAttribute(QStringLiteral("roottag"), summary.roottag);
     result.root().setAttribute(QStringLiteral("docid"), root.attribute(QStringLiteral("docid")));
@@ -84,20 +80,27 @@ ExchangeReply ImportHandler::handle(XmlDocument& document, RequestSummary summar
 
     const QString keyPath = m_records.keyPath(summary.roottag);
     QString refusal = refusalOf(root, mode);
-    if (refusal.isEmpty() && records.isEmpty())
+    const bool hasRecords = outline.rootChildNames.contains(summary.roottag);
+    if (refusal.isEmpty() && !hasRecords)
         refusal = QStringLiteral("文档中没有%1记录！").arg(summary.roottag);
-    if (!refusal.isEmpty()) {
-        for (const XmlElement& record : records)
+    if (refusal.isEmpty())
+        return store(result, body, root, mode, keyPath, summary);
+
+    // A refused document stores nothing; each of its records says why.
+    XmlChildStream::read(body, [&](const XmlElement& record) {
+        if (record.name() == summary.roottag) {
             appendItem(result, false, recordFieldText(record, keyPath), refusal);
-        if (records.isEmpty())
-            appendItem(result, false, QString(), refusal);
-        summary.outcome = refusal;
-        return ExchangeReply::xml(result, summary);
-    }
-    return store(result, records, root, mode, keyPath, summary);
+            ++summary.records;
+        }
+        return true;
+    });
+    if (summary.records == 0)
+        appendItem(result, false, QString(), refusal);
+    summary.outcome = refusal;
+    return ExchangeReply::xml(result, summary);
 }
 
-ExchangeReply ImportHandler::store(XmlDocument& result, const QList<XmlElement>& records,
+ExchangeReply ImportHandler::store(XmlDocument& result, const QByteArray& body,
                                    const XmlElement& root, const ImportMode& mode,
                                    const QString& keyPath, RequestSummary summary) {
     const QString& roottag = summary.roottag;
@@ -117,32 +120,44 @@ ExchangeReply ImportHandler::store(XmlDocument& result, const QList<XmlElement>&
 
     RecordWriter writer(m_records);
     int failed = 0;
-    for (const XmlElement& record : records) {
-        const QString key = recordFieldText(record, keyPath);
-        RecordOutcome outcome;
-        QString erpKey;
-        if (key.isEmpty()) {
-            outcome.description = QStringLiteral("缺少关键字（%1）！").arg(keyPath);
-        } else {
-            toErp.applyTo(record, roottag, keyPath);
-            erpKey = recordFieldText(record, keyPath);
-            if (!transaction.beginRecord()) {
-                outcome.description = QStringLiteral("保存失败：%1").arg(transaction.error());
+    QString error;
+    const bool read = XmlChildStream::read(
+        body,
+        [&](const XmlElement& record) {
+            if (record.name() != roottag)
+                return true;
+            ++summary.records;
+            const QString key = recordFieldText(record, keyPath);
+            RecordOutcome outcome;
+            QString erpKey;
+            if (key.isEmpty()) {
+                outcome.description = QStringLiteral("缺少关键字（%1）！").arg(keyPath);
             } else {
-                outcome = writer.write(record, roottag, erpKey, mode);
-                if (outcome.succeeded)
-                    transaction.releaseRecord();
-                else
-                    transaction.rollbackRecord();
+                toErp.applyTo(record, roottag, keyPath);
+                erpKey = toErp.isEmpty() ? key : recordFieldText(record, keyPath);
+                if (!transaction.beginRecord()) {
+                    outcome.description = QStringLiteral("保存失败：%1").arg(transaction.error());
+                } else {
+                    outcome = writer.write(record, roottag, erpKey, mode);
+                    if (outcome.succeeded)
+                        transaction.releaseRecord();
+                    else
+                        transaction.rollbackRecord();
+                }
             }
-        }
-        if (outcome.succeeded && erpKey != key)
-            outcome.description += QStringLiteral("（ERP编码%1）").arg(erpKey);
-        XmlElement item = appendItem(result, outcome.succeeded, key, outcome.description);
-        if (roottag == QLatin1String("voucher"))
-            describeVoucher(item, record, outcome.succeeded ? outcome.erpNumber : 0);
-        failed += outcome.succeeded ? 0 : 1;
-    }
+            if (outcome.succeeded && erpKey != key)
+                outcome.description += QStringLiteral("（ERP编码%1）").arg(erpKey);
+            XmlElement item = appendItem(result, outcome.succeeded, key, outcome.description);
+            if (roottag == QLatin1String("voucher"))
+                describeVoucher(item, record, outcome.succeeded ? outcome.erpNumber : 0);
+            failed += outcome.succeeded ? 0 : 1;
+            return true;
+        },
+        &error);
+    // The outline read the same bytes: only running out of memory ends the reading early.
+    if (!read)
+        return ExchangeReply::text(500, QStringLiteral("读取文档失败，文档未导入：%1").arg(error),
+                                   summary);
 
     if (m_commitDelayMs > 0) {
         qInfo("holding the import transaction open for %d ms", m_commitDelayMs);
@@ -153,7 +168,7 @@ ExchangeReply ImportHandler::store(XmlDocument& result, const QList<XmlElement>&
             500, QStringLiteral("保存失败，文档未导入：%1").arg(transaction.error()), summary);
     summary.outcome = failed == 0
                           ? QStringLiteral("ok")
-                          : QStringLiteral("%1 of %2 failed").arg(failed).arg(records.size());
+                          : QStringLiteral("%1 of %2 failed").arg(failed).arg(summary.records);
     return ExchangeReply::xml(result, summary);
 }
 

@@ -13,11 +13,14 @@ class RecordTable;
 class StoreDatabase;
 class XmlDocument;
 class XmlElement;
+struct XmlOutline;
 
 // Imports an interface document: every record element (a child of the root named by the
 // roottag) is added, changed or deleted by its key, all in one transaction with a
 // savepoint per record, so a failed record leaves the others in place and a crash leaves
 // the whole document in or out. Answers a result document with one `item` per record.
+// The document's records are read one at a time (XmlChildStream), never as one tree; its
+// head (root attributes, opinfo) comes from the outline that checked it.
 class ImportHandler {
 public:
     ImportHandler(StoreDatabase& database, AccessRegistry& access, RecordTable& records,
@@ -30,13 +33,12 @@ public:
     // Fault tests: keep the transaction open this long before committing.
     void setCommitDelayMs(int ms) { m_commitDelayMs = ms; }
 
-    ExchangeReply handle(XmlDocument& document, RequestSummary summary);
+    ExchangeReply handle(const QByteArray& body, const XmlOutline& outline, RequestSummary summary);
 
 private:
     QString refusalOf(const XmlElement& root, const ImportMode& mode) const;
-    ExchangeReply store(XmlDocument& result, const QList<XmlElement>& records,
-                        const XmlElement& root, const ImportMode& mode, const QString& keyPath,
-                        RequestSummary summary);
+    ExchangeReply store(XmlDocument& result, const QByteArray& body, const XmlElement& root,
+                        const ImportMode& mode, const QString& keyPath, RequestSummary summary);
 
     StoreDatabase& m_database;
     AccessRegistry& m_access;

@@ -9,8 +9,27 @@ namespace kvx {
 
 namespace {
 
+// yyyy-mm-dd naming a real day. (QDate::fromString with a format is slow enough to show in
+// an import of many thousand records.)
+bool isDate(const QString& text) {
+    if (text.size() != 10 || text[4] != u'-' || text[7] != u'-')
+        return false;
+    auto number = [&text](int from, int length) {
+        int value = 0;
+        for (int i = from; i < from + length; ++i) {
+            if (text[i] < u'0' || text[i] > u'9')
+                return -1;
+            value = value * 10 + (text[i].unicode() - u'0');
+        }
+        return value;
+    };
+    const int year = number(0, 4);
+    return year >= 0 && QDate(year, number(5, 2), number(8, 2)).isValid();
+}
+
 QString dateProblem(const XmlElement& element) {
-    for (const XmlElement& child : element.childElements()) {
+    for (XmlElement child = element.firstChildElement(); child;
+         child = child.nextSiblingElement()) {
         if (child.hasChildElements()) {
             const QString problem = dateProblem(child);
             if (!problem.isEmpty())
@@ -20,23 +39,40 @@ QString dateProblem(const XmlElement& element) {
         if (!child.name().endsWith(QLatin1String("date"), Qt::CaseInsensitive))
             continue;
         const QString text = child.text().trimmed();
-        if (!text.isEmpty() && !QDate::fromString(text, QStringLiteral("yyyy-MM-dd")).isValid())
+        if (!text.isEmpty() && !isDate(text))
             return QStringLiteral("字段%1的日期“%2”无效，应为yyyy-mm-dd！").arg(child.name(), text);
     }
     return {};
 }
 
-// Amounts in cents, so that sums of two-decimal values compare exactly.
+// Amounts in cents, so that sums of two-decimal values compare exactly. The store keeps an
+// amount, and a voucher's totals, to 13 digits before the point and 2 after; within that
+// range a double holds every cent exactly and no sum can overflow.
+constexpr qint64 kMaxCents = 999'999'999'999'999;
+
+QString cents(qint64 value) {
+    return QString::number(value / 100) + QLatin1Char('.') +
+           QString::number(std::abs(value % 100)).rightJustified(2, QLatin1Char('0'));
+}
+
 bool addAmount(const XmlElement& entry, const QString& name, qint64& sum, QString* problem) {
     const QString text = recordFieldText(entry, name);
     if (text.isEmpty())
         return true;
-    // Beyond 1e15 cents would no longer be exact (and could overflow the sum).
-    if (!isDecimalNumber(text) || std::abs(text.toDouble()) >= 1e13) {
+    const double value = text.toDouble() * 100;
+    if (!isDecimalNumber(text) || std::abs(value) > double(kMaxCents)) {
         *problem = QStringLiteral("凭证分录的%1金额“%2”无效！").arg(name, text);
         return false;
     }
-    sum += qRound64(text.toDouble() * 100);
+    // Both within the range, so the sum cannot overflow before it is checked.
+    sum += qRound64(value);
+    if (std::abs(sum) > kMaxCents) {
+        *problem = QStringLiteral("凭证%1合计超出可保存的范围（最大%2）！")
+                       .arg(name == QLatin1String("debit") ? QStringLiteral("借方")
+                                                           : QStringLiteral("贷方"),
+                            cents(kMaxCents));
+        return false;
+    }
     return true;
 }
 
@@ -56,7 +92,7 @@ QString voucherProblem(const XmlElement& voucher, bool allowUnbalanced) {
     }
     if (debit != credit && !allowUnbalanced)
         return QStringLiteral("凭证借贷不平衡（借方%1，贷方%2）！")
-            .arg(QString::number(debit / 100.0, 'f', 2), QString::number(credit / 100.0, 'f', 2));
+            .arg(cents(debit), cents(credit));
     return {};
 }
 

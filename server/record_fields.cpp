@@ -5,13 +5,20 @@
 
 namespace kvx {
 
+QStringList recordPathSteps(const QString& path) {
+    QStringList steps = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    for (QString& step : steps)
+        step = step.trimmed();
+    return steps;
+}
+
 XmlElement recordField(const XmlElement& record, const QString& path) {
-    const QStringList steps = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    const QStringList steps = recordPathSteps(path);
     if (steps.isEmpty())
         return {};
     XmlElement current = record;
     for (const QString& step : steps) {
-        current = current.firstChildElement(step.trimmed());
+        current = current.firstChildElement(step);
         if (current.isNull())
             return {};
     }

@@ -2,7 +2,12 @@
 
 #include "platform/xml_element.h"
 
+#include <QStringList>
+
 namespace kvx {
+
+// The element names of a path ("header/date": header, date).
+QStringList recordPathSteps(const QString& path);
 
 // The element at a path of child element names relative to a record ("code",
 // "header/date"); the first match at each step counts. Null when any step is missing or

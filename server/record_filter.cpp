@@ -18,14 +18,6 @@ int compareValues(const QString& left, const QString& right) {
     return order < 0 ? -1 : (order > 0 ? 1 : 0);
 }
 
-QString fieldValue(const XmlElement& record, const QString& name) {
-    XmlElement field = recordField(record, name);
-    if (field.isNull() && !name.contains(QLatin1Char('/')))
-        field = recordField(record, QStringLiteral("header/") + name);
-    // A field the record leaves out compares as empty text.
-    return field.isNull() ? QString() : field.text().trimmed();
-}
-
 } // namespace
 
 std::optional<RecordFilter::Operator> RecordFilter::parseOperator(const QString& text) {
@@ -84,14 +76,33 @@ std::optional<RecordFilter> RecordFilter::fromConditionItem(const XmlElement& it
                              .arg(label, field.attribute(QStringLiteral("logic")));
             return std::nullopt;
         }
-        filter.m_conditions.append({name, *op, field.attribute(QStringLiteral("value")).trimmed(),
+        // A bare name the record leaves out is looked for in its header.
+        const int header = name.contains(QLatin1Char('/'))
+                               ? -1
+                               : filter.fieldIndex(QStringLiteral("header/") + name);
+        filter.m_conditions.append({filter.fieldIndex(name), header, *op,
+                                    field.attribute(QStringLiteral("value")).trimmed(),
                                     logic == QLatin1String("or")});
     }
     return filter;
 }
 
-bool RecordFilter::holds(const Condition& condition, const XmlElement& record) {
-    const int order = compareValues(fieldValue(record, condition.field), condition.value);
+int RecordFilter::fieldIndex(const QString& path) {
+    const QStringList steps = recordPathSteps(path);
+    qsizetype index = m_fields.indexOf(steps);
+    if (index < 0) {
+        index = m_fields.size();
+        m_fields.append(steps);
+    }
+    return int(index);
+}
+
+bool RecordFilter::holds(const Condition& condition, const QList<std::optional<QString>>& texts) {
+    std::optional<QString> text = texts.value(condition.field);
+    if (!text && condition.headerField >= 0)
+        text = texts.value(condition.headerField);
+    // A field the record leaves out compares as empty text.
+    const int order = compareValues(text ? text->trimmed() : QString(), condition.value);
     switch (condition.op) {
     case Operator::Equal:
         return order == 0;
@@ -109,15 +120,24 @@ bool RecordFilter::holds(const Condition& condition, const XmlElement& record) {
     return false;
 }
 
-bool RecordFilter::matches(const XmlElement& record) const {
+bool RecordFilter::matches(const QList<std::optional<QString>>& texts) const {
     if (m_conditions.isEmpty())
         return true;
-    bool result = holds(m_conditions.first(), record);
+    bool result = holds(m_conditions.first(), texts);
     for (qsizetype i = 1; i < m_conditions.size(); ++i) {
-        const bool next = holds(m_conditions.at(i), record);
+        const bool next = holds(m_conditions.at(i), texts);
         result = m_conditions.at(i - 1).orWithNext ? (result || next) : (result && next);
     }
     return result;
+}
+
+bool RecordFilter::matches(const XmlElement& record) const {
+    QList<std::optional<QString>> texts;
+    for (const QStringList& steps : m_fields) {
+        const XmlElement field = recordField(record, steps.join(QLatin1Char('/')));
+        texts.append(field.isNull() ? std::nullopt : std::optional<QString>(field.text()));
+    }
+    return matches(texts);
 }
 
 } // namespace kvx

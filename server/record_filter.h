@@ -23,21 +23,30 @@ public:
     static std::optional<RecordFilter> fromConditionItem(const XmlElement& item,
                                                          QString* error = nullptr);
 
+    // The fields the conditions look at, as steps of paths below the record; for a reader
+    // that gets their texts without a tree (XmlFieldScanner).
+    const QList<QStringList>& fields() const { return m_fields; }
+    // Whether a record with these texts of fields() (none: the record has no such field)
+    // matches.
+    bool matches(const QList<std::optional<QString>>& texts) const;
     bool matches(const XmlElement& record) const;
 
 private:
     enum class Operator { Equal, NotEqual, Less, LessOrEqual, Greater, GreaterOrEqual };
     struct Condition {
-        QString field;
+        int field;       // in m_fields
+        int headerField; // for a bare name the record leaves out: its header's; -1 for a path
         Operator op;
         QString value;
         bool orWithNext;
     };
 
     static std::optional<Operator> parseOperator(const QString& text);
-    static bool holds(const Condition& condition, const XmlElement& record);
+    int fieldIndex(const QString& path);
+    static bool holds(const Condition& condition, const QList<std::optional<QString>>& texts);
 
     QList<Condition> m_conditions;
+    QList<QStringList> m_fields;
 };
 
 } // namespace kvx

@@ -82,6 +82,10 @@ ServerOptions::Outcome ServerOptions::parse(const QStringList& arguments, Server
                                      QStringLiteral("Largest request body; larger ones get 413 "
                                                     "(default 256M)."),
                                      QStringLiteral("BYTES"));
+    const QCommandLineOption idle(
+        QStringLiteral("idle-timeout"),
+        QStringLiteral("Close a connection that sends nothing for N seconds (default 60)."),
+        QStringLiteral("N"));
     const QCommandLineOption delay(QStringLiteral("delay-ms"),
                                    QStringLiteral("Fault test: answer every request N ms late."),
                                    QStringLiteral("N"));
@@ -99,7 +103,7 @@ ServerOptions::Outcome ServerOptions::parse(const QStringList& arguments, Server
         QStringLiteral("Fault test: keep each import transaction open N ms before committing."),
         QStringLiteral("N"));
     parser.addOptions(
-        {help, listen, data, demo, base, maxBody, delay, failStatus, garbage, holdCommit});
+        {help, listen, data, demo, base, maxBody, idle, delay, failStatus, garbage, holdCommit});
 
     auto fail = [&](const QString& text) {
         *message = text + QLatin1Char('\n') + parser.helpText();
@@ -123,6 +127,11 @@ ServerOptions::Outcome ServerOptions::parse(const QStringList& arguments, Server
         options.http.basePath = parser.value(base);
     if (parser.isSet(maxBody) && !parseSize(parser.value(maxBody), options.http.maxBodyBytes))
         return fail(QStringLiteral("--max-body wants a size such as 1048576 or 256M"));
+    int idleSeconds = options.http.idleTimeoutMs / 1000;
+    if (parser.isSet(idle) &&
+        (!parseCount(parser.value(idle), idleSeconds, 1) || idleSeconds > 24 * 3600))
+        return fail(QStringLiteral("--idle-timeout wants a number of seconds (1 to 86400)"));
+    options.http.idleTimeoutMs = idleSeconds * 1000;
     if (parser.isSet(delay) && !parseCount(parser.value(delay), options.http.delayMs, 0))
         return fail(QStringLiteral("--delay-ms wants a number of milliseconds"));
     if (parser.isSet(failStatus) &&

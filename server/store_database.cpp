@@ -41,6 +41,7 @@ StoreDatabase::StoreDatabase()
           QStringLiteral("kvx-store-%1").arg(g_connectionCounter.fetchAndAddRelaxed(1))) {}
 
 StoreDatabase::~StoreDatabase() {
+    m_statements.clear(); // before the connection goes
     if (QSqlDatabase::contains(m_connectionName)) {
         QSqlDatabase::database(m_connectionName, false).close();
         QSqlDatabase::removeDatabase(m_connectionName);
@@ -80,12 +81,27 @@ bool StoreDatabase::isEmpty() const {
 }
 
 bool StoreDatabase::execute(const QString& sql, QString* error) {
+    QSqlQuery* query = statement(sql, error);
+    if (!query)
+        return false;
+    const bool done = query->exec();
+    if (!done && error)
+        *error = query->lastError().text();
+    query->finish(); // a statement left running would keep its lock
+    return done;
+}
+
+QSqlQuery* StoreDatabase::statement(const QString& sql, QString* error) {
+    auto found = m_statements.find(sql);
+    if (found != m_statements.end())
+        return &found->second;
     QSqlQuery query(database());
-    if (query.exec(sql))
-        return true;
-    if (error)
-        *error = query.lastError().text();
-    return false;
+    if (!query.prepare(sql)) {
+        if (error)
+            *error = query.lastError().text();
+        return nullptr;
+    }
+    return &m_statements.emplace(sql, query).first->second;
 }
 
 bool StoreDatabase::createSchema(QString* error) {

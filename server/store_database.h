@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
+#include <unordered_map>
 
 namespace kvx {
 
@@ -22,11 +24,16 @@ public:
     bool isEmpty() const;
 
     bool execute(const QString& sql, QString* error = nullptr);
+    // The statement prepared once on this connection and kept for reuse (preparing costs more
+    // than running a small statement); null, with *error, when it cannot be prepared. Bind
+    // values by position and exec() it.
+    QSqlQuery* statement(const QString& sql, QString* error = nullptr);
 
 private:
     bool createSchema(QString* error);
 
     QString m_connectionName;
+    std::unordered_map<QString, QSqlQuery> m_statements;
 };
 
 } // namespace kvx

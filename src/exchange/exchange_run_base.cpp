@@ -128,9 +128,12 @@ ExchangeRunBase::Answer ExchangeRunBase::exchange(QByteArray body) {
             warn(answer.message);
         return answer;
     }
-    answer.document = XmlDocument::fromBytes(result.body);
+    QString error;
+    bool refused = false;
+    answer.document = XmlDocument::fromBytes(result.body, &error, &refused);
     if (answer.document.isNull()) {
-        const QString text = ServerInterface::answerText(shown) + more;
+        const QString text = refused ? ServerInterface::refusedAnswerText(error)
+                                     : ServerInterface::answerText(shown) + more;
         answer.message = importing ? ServerInterface::importNotXmlMessage(text)
                                    : ServerInterface::exportNotXmlMessage(text);
         answer.end = ItemEnd::Failed;

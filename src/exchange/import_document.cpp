@@ -42,6 +42,11 @@ bool ImportDocument::load(const QString& path, QString* error) {
     if (file.open(QIODevice::ReadOnly)) {
         m_bytes = file.readAll();
         const XmlOutline outline = XmlOutline::scan(m_bytes);
+        if (outline.refused) {
+            *error = QDir::toNativeSeparators(path) + QStringLiteral("不能导入：") + outline.error +
+                     QStringLiteral("！");
+            return false;
+        }
         m_rootName = outline.rootName;
         m_childNames = outline.rootChildNames;
         if (outline.wellFormed && (prepareSplice() || loadWhole()))

@@ -20,7 +20,8 @@ namespace kvx {
 // superset of ASCII, a root with namespaces) is completed and written as a whole document.
 class ImportDocument {
 public:
-    // Reads and checks the file. False when it is missing or not XML; *error then names the
+    // Reads and checks the file. False when it is missing, not XML or refused (a document type
+    // declaration that declares an entity or names an external subset); *error then names the
     // file and says which.
     bool load(const QString& path, QString* error);
     // True when the loaded file is a document of the exchange item: its root's roottag is the

@@ -89,6 +89,10 @@ QString exportNotXmlMessage(const QString& answerText) {
     return QStringLiteral("导出失败！") + QLatin1Char('\n') + answerText;
 }
 
+QString refusedAnswerText(const QString& reason) {
+    return QStringLiteral("服务器的应答不予接受：") + reason;
+}
+
 QString answerText(const HttpResult& result) {
     return decodeUtf8OrGb18030(result.body);
 }

@@ -38,6 +38,9 @@ QString exportTransportFailure(const HttpResult& result);
 // Import and export: a status 200 answer that is not XML.
 QString importNotXmlMessage(const QString& answerText);
 QString exportNotXmlMessage(const QString& answerText);
+// What those messages show instead of the answer when the answer was refused for its document
+// type declaration (it declares an entity or names an external subset).
+QString refusedAnswerText(const QString& reason);
 
 // The response text as a person reads it (UTF-8, or the Chinese Windows code page).
 QString answerText(const HttpResult& result);

@@ -1,13 +1,14 @@
 #include "platform/xml_document.h"
 
 #include "platform/app_folder.h"
+#include "platform/xml_encoding.h"
+#include "platform/xml_parse_rules.h"
 #include "platform/xpath_query.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSet>
-#include <cstring>
 #include <libxml/encoding.h>
 #include <libxml/parser.h>
 #include <libxml/xmlsave.h>
@@ -16,25 +17,12 @@ namespace kvx {
 
 namespace {
 
-// Network, entity expansion, DTD loading and XInclude stay off: a document never reads
-// anything but its own bytes.
-constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
-
 const xmlChar* utf8(const QByteArray& bytes) {
     return reinterpret_cast<const xmlChar*>(bytes.constData());
 }
 
 void ignoreLibraryMessages(void*, const char*, ...) {}
 void ignoreStructuredError(void*, xmlErrorPtr) {}
-
-QString describe(xmlParserCtxtPtr ctxt) {
-    const xmlError* error = xmlCtxtGetLastError(ctxt);
-    if (!error || !error->message)
-        return QStringLiteral("XML 解析失败");
-    return QStringLiteral("第 %1 行：%2")
-        .arg(error->line)
-        .arg(QString::fromUtf8(error->message).trimmed());
-}
 
 int readFromDevice(void* context, char* buffer, int length) {
     auto* device = static_cast<QIODevice*>(context);
@@ -48,45 +36,6 @@ int writeToDevice(void* context, const char* buffer, int length) {
 
 int closeNothing(void*) {
     return 0;
-}
-
-// True when libxml2 can write the name in the encoding without a character reference
-// (which is legal in text but breaks a name).
-bool nameEncodable(xmlCharEncodingHandlerPtr handler, const QByteArray& name) {
-    xmlBufferPtr in = xmlBufferCreate();
-    xmlBufferPtr out = xmlBufferCreate();
-    xmlBufferAdd(in, utf8(name), name.size());
-    const int rc = xmlCharEncOutFunc(handler, out, in);
-    const bool ok = rc >= 0 && xmlBufferLength(in) == 0 &&
-                    !std::strstr(reinterpret_cast<const char*>(xmlBufferContent(out)), "&#");
-    xmlBufferFree(in);
-    xmlBufferFree(out);
-    return ok;
-}
-
-void collectNonAsciiNames(xmlNode* node, QSet<QByteArray>& names) {
-    for (; node; node = node->next) {
-        if (node->type != XML_ELEMENT_NODE)
-            continue;
-        auto consider = [&names](const xmlChar* name) {
-            for (const xmlChar* c = name; *c; ++c) {
-                if (*c >= 0x80) {
-                    names.insert(QByteArray(reinterpret_cast<const char*>(name)));
-                    return;
-                }
-            }
-        };
-        consider(node->name);
-        for (xmlAttrPtr attr = node->properties; attr; attr = attr->next)
-            consider(attr->name);
-        collectNonAsciiNames(node->children, names);
-    }
-}
-
-bool isUnicodeEncoding(const QString& encoding) {
-    static const QStringList unicode = {QStringLiteral("utf-8"), QStringLiteral("utf8"),
-                                        QStringLiteral("utf-16"), QStringLiteral("gb18030")};
-    return encoding.isEmpty() || unicode.contains(encoding.toLower());
 }
 
 QString declaredEncoding(const QString& text) {
@@ -134,18 +83,37 @@ XmlDocument XmlDocument::create(const QString& rootName, const QString& encoding
     return document;
 }
 
-XmlDocument XmlDocument::parseMemory(const char* data, int size, const char* encoding,
-                                     QString* error) {
-    xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
-    xmlDoc* doc = xmlCtxtReadMemory(ctxt, data, size, nullptr, encoding, kParseOptions);
-    if ((!doc || !xmlDocGetRootElement(doc)) && error)
-        *error = describe(ctxt);
-    xmlFreeParserCtxt(ctxt);
-    if (doc && !xmlDocGetRootElement(doc)) {
+xmlDoc* XmlDocument::read(xmlParserCtxtPtr ctxt, const std::function<xmlDoc*()>& parse,
+                          QString* error, bool* refused) {
+    detail::DoctypeGuard guard(ctxt);
+    xmlDoc* doc = parse();
+    if (doc && (guard.refused() || !xmlDocGetRootElement(doc))) {
         xmlFreeDoc(doc);
         doc = nullptr;
     }
-    return XmlDocument(doc);
+    if (!doc && error)
+        *error = guard.refused() ? guard.refusal() : detail::describeParseError(ctxt);
+    if (refused)
+        *refused = guard.refused();
+    return doc;
+}
+
+XmlDocument XmlDocument::parseMemory(xmlParserCtxtPtr ctxt, QByteArrayView bytes,
+                                     const char* encoding, QString* error, bool* refused) {
+    if (refused)
+        *refused = false;
+    if (bytes.size() > std::numeric_limits<int>::max()) {
+        if (error)
+            *error = QStringLiteral("文档过大");
+        return {};
+    }
+    return XmlDocument(read(
+        ctxt,
+        [&] {
+            return xmlCtxtReadMemory(ctxt, bytes.data(), static_cast<int>(bytes.size()), nullptr,
+                                     encoding, detail::xmlParseOptions());
+        },
+        error, refused));
 }
 
 XmlDocument XmlDocument::fromFile(const QString& path, QString* error) {
@@ -157,36 +125,28 @@ XmlDocument XmlDocument::fromFile(const QString& path, QString* error) {
     }
     xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
     const QByteArray url = path.toUtf8();
-    xmlDoc* doc = xmlCtxtReadIO(ctxt, readFromDevice, closeNothing, &file, url.constData(), nullptr,
-                                kParseOptions);
-    if ((!doc || !xmlDocGetRootElement(doc)) && error)
-        *error = describe(ctxt);
+    XmlDocument document(read(
+        ctxt,
+        [&] {
+            return xmlCtxtReadIO(ctxt, readFromDevice, closeNothing, &file, url.constData(),
+                                 nullptr, detail::xmlParseOptions());
+        },
+        error, nullptr));
     xmlFreeParserCtxt(ctxt);
-    if (doc && !xmlDocGetRootElement(doc)) {
-        xmlFreeDoc(doc);
-        doc = nullptr;
-    }
-    return XmlDocument(doc);
+    return document;
 }
 
-XmlDocument XmlDocument::fromBytes(const QByteArray& bytes, QString* error) {
-    if (bytes.size() > std::numeric_limits<int>::max()) {
-        if (error)
-            *error = QStringLiteral("文档过大");
-        return {};
-    }
-    return parseMemory(bytes.constData(), static_cast<int>(bytes.size()), nullptr, error);
+XmlDocument XmlDocument::fromBytes(const QByteArray& bytes, QString* error, bool* refused) {
+    xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
+    XmlDocument document = parseMemory(ctxt, bytes, nullptr, error, refused);
+    xmlFreeParserCtxt(ctxt);
+    return document;
 }
 
 XmlDocument XmlDocument::fromString(const QString& text, QString* error) {
-    const QByteArray bytes = text.toUtf8();
-    if (bytes.size() > std::numeric_limits<int>::max()) {
-        if (error)
-            *error = QStringLiteral("文档过大");
-        return {};
-    }
-    XmlDocument document =
-        parseMemory(bytes.constData(), static_cast<int>(bytes.size()), "UTF-8", error);
+    xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
+    XmlDocument document = parseMemory(ctxt, text.toUtf8(), "UTF-8", error, nullptr);
+    xmlFreeParserCtxt(ctxt);
     if (!document.isNull())
         document.setEncoding(declaredEncoding(text));
     return document;
@@ -225,24 +185,9 @@ void XmlDocument::setEncoding(const QString& encoding) {
 }
 
 QString XmlDocument::writableEncoding() const {
-    const QString declared = encoding();
-    if (isUnicodeEncoding(declared))
-        return declared.isEmpty() ? QStringLiteral("UTF-8") : declared;
-    const QByteArray name = declared.toUtf8();
-    xmlCharEncodingHandlerPtr handler = xmlFindCharEncodingHandler(name.constData());
-    if (!handler)
-        return QStringLiteral("UTF-8");
     QSet<QByteArray> names;
-    collectNonAsciiNames(xmlDocGetRootElement(m_doc), names);
-    bool encodable = true;
-    for (const QByteArray& n : std::as_const(names)) {
-        if (!nameEncodable(handler, n)) {
-            encodable = false;
-            break;
-        }
-    }
-    xmlCharEncCloseFunc(handler);
-    return encodable ? declared : QStringLiteral("GB18030");
+    detail::collectNonAsciiNames(xmlDocGetRootElement(m_doc), names);
+    return detail::writableEncoding(encoding(), names);
 }
 
 QByteArray XmlDocument::serialize(const char* encoding) const {

@@ -3,14 +3,18 @@
 #include "platform/xml_element.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
+#include <functional>
 
 typedef struct _xmlDoc xmlDoc;
+typedef struct _xmlParserCtxt xmlParserCtxt;
 
 namespace kvx {
 
-// Owns one libxml2 document. Parsing never touches the network, never expands external
-// entities and never loads a DTD. Saving keeps the encoding the document declared.
+// Owns one libxml2 document. Parsing never touches the network, never substitutes entities and
+// never loads a DTD; a document whose document type declaration declares an entity or names an
+// external subset is refused. Saving keeps the encoding the document declared.
 class XmlDocument {
 public:
     XmlDocument() = default;
@@ -27,8 +31,11 @@ public:
     // A new document with the given root, declared in the given encoding.
     static XmlDocument create(const QString& rootName,
                               const QString& encoding = QStringLiteral("gb2312"));
+    // A null document when the text is not a well-formed document or is refused; *error says
+    // why, and *refused whether it was refused for its document type declaration.
     static XmlDocument fromFile(const QString& path, QString* error = nullptr);
-    static XmlDocument fromBytes(const QByteArray& bytes, QString* error = nullptr);
+    static XmlDocument fromBytes(const QByteArray& bytes, QString* error = nullptr,
+                                 bool* refused = nullptr);
     // Parses Unicode text, ignoring the encoding its declaration names (which is kept as
     // the document's encoding for saving).
     static XmlDocument fromString(const QString& text, QString* error = nullptr);
@@ -60,10 +67,14 @@ public:
     XmlElement selectFirst(const QString& xpath, const XPathVariables& variables = {}) const;
 
 private:
+    friend class XmlParser;
+
     explicit XmlDocument(xmlDoc* doc)
         : m_doc(doc) {}
-    static XmlDocument parseMemory(const char* data, int size, const char* encoding,
-                                   QString* error);
+    static xmlDoc* read(xmlParserCtxt* ctxt, const std::function<xmlDoc*()>& parse, QString* error,
+                        bool* refused);
+    static XmlDocument parseMemory(xmlParserCtxt* ctxt, QByteArrayView bytes, const char* encoding,
+                                   QString* error, bool* refused);
     QByteArray serialize(const char* encoding) const;
     QString writableEncoding() const;
 

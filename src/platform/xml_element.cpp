@@ -2,6 +2,7 @@
 
 #include "platform/xpath_query.h"
 
+#include <libxml/parserInternals.h>
 #include <libxml/tree.h>
 
 namespace kvx {
@@ -24,6 +25,102 @@ QString takeXml(xmlChar* text) {
 
 bool isValidName(const QByteArray& name) {
     return !name.isEmpty() && xmlValidateName(utf8(name), 0) == 0;
+}
+
+// libxml2's serializer goes through its output buffer a few bytes at a time, which shows when
+// thousands of records are written one by one. Plain elements (no namespaces, comments,
+// processing instructions or entity references) are written here, to the same text as
+// xmlNodeDump writes; anything else is left to libxml2 (false, `out` unusable).
+void appendEscaped(QByteArray& out, const xmlChar* text, bool attribute) {
+    const char* start = reinterpret_cast<const char*>(text);
+    const char* at = start;
+    for (; *at; ++at) {
+        const char* replacement = nullptr;
+        switch (*at) {
+        case '<':
+            replacement = "&lt;";
+            break;
+        case '>':
+            replacement = "&gt;";
+            break;
+        case '&':
+            replacement = "&amp;";
+            break;
+        case '\r':
+            replacement = "&#13;";
+            break;
+        case '"':
+            replacement = attribute ? "&quot;" : nullptr;
+            break;
+        case '\n':
+            replacement = attribute ? "&#10;" : nullptr;
+            break;
+        case '\t':
+            replacement = attribute ? "&#9;" : nullptr;
+            break;
+        default:
+            break;
+        }
+        if (!replacement)
+            continue;
+        out.append(start, at - start).append(replacement);
+        start = at + 1;
+    }
+    out.append(start, at - start);
+}
+
+bool isAscii(const xmlChar* text) {
+    for (; *text; ++text) {
+        if (*text >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+bool appendPlain(QByteArray& out, const xmlNode* node) {
+    switch (node->type) {
+    case XML_TEXT_NODE:
+        if (node->name == xmlStringTextNoenc || !node->content)
+            return false;
+        appendEscaped(out, node->content, false);
+        return true;
+    case XML_CDATA_SECTION_NODE:
+        if (!node->content || xmlStrstr(node->content, BAD_CAST "]]>"))
+            return false;
+        out.append("<![CDATA[").append(reinterpret_cast<const char*>(node->content)).append("]]>");
+        return true;
+    case XML_ELEMENT_NODE:
+        break;
+    default:
+        return false;
+    }
+    if (node->ns || node->nsDef)
+        return false;
+    const char* name = reinterpret_cast<const char*>(node->name);
+    out.append('<').append(name);
+    for (const xmlAttr* attr = node->properties; attr; attr = attr->next) {
+        const xmlNode* value = attr->children;
+        // In a document without a declared encoding libxml2 writes other characters of an
+        // attribute as references.
+        if (attr->ns || (value && (value->type != XML_TEXT_NODE || value->next || !value->content ||
+                                   (!node->doc->encoding && !isAscii(value->content)))))
+            return false;
+        out.append(' ').append(reinterpret_cast<const char*>(attr->name)).append("=\"");
+        if (value)
+            appendEscaped(out, value->content, true);
+        out.append('"');
+    }
+    if (!node->children) {
+        out.append("/>");
+        return true;
+    }
+    out.append('>');
+    for (const xmlNode* child = node->children; child; child = child->next) {
+        if (!appendPlain(out, child))
+            return false;
+    }
+    out.append("</").append(name).append('>');
+    return true;
 }
 
 xmlNode* nextElement(xmlNode* node) {
@@ -81,11 +178,20 @@ QString XmlElement::text() const {
 }
 
 QString XmlElement::toXml() const {
+    return QString::fromUtf8(toXmlUtf8());
+}
+
+QByteArray XmlElement::toXmlUtf8() const {
     if (!m_node)
         return {};
+    QByteArray plain;
+    plain.reserve(512);
+    if (appendPlain(plain, m_node))
+        return plain;
     xmlBufferPtr buffer = xmlBufferCreate();
     xmlNodeDump(buffer, m_node->doc, m_node, 0, 0);
-    const QString xml = fromXml(xmlBufferContent(buffer));
+    const QByteArray xml(reinterpret_cast<const char*>(xmlBufferContent(buffer)),
+                         xmlBufferLength(buffer));
     xmlBufferFree(buffer);
     return xml;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -39,6 +40,7 @@ public:
     void setText(const QString& text);
     // The element with its attributes and content as XML text, without a declaration.
     QString toXml() const;
+    QByteArray toXmlUtf8() const;
     // The start tag alone, with the attributes and namespace declarations, as toXml() writes
     // it; with childNodesXml() and the end tag it gives toXml() again.
     QString openingTagXml() const;

@@ -1,5 +1,7 @@
 #include "platform/xml_outline.h"
 
+#include "platform/xml_parse_rules.h"
+
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 #include <limits>
@@ -7,9 +9,6 @@
 namespace kvx {
 
 namespace {
-
-// The parser options of XmlDocument: no network, no entity expansion, no DTD loading.
-constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
 
 struct ScanState {
     XmlOutline* outline;
@@ -32,15 +31,34 @@ QString nameOf(const xmlChar* localname, const xmlChar* prefix, const xmlChar* u
     return name;
 }
 
+// Attributes come as local name, prefix, URI, value and end of the value.
+void copyAttributes(XmlElement element, int count, const xmlChar** attributes) {
+    for (int i = 0; i < count; ++i) {
+        const xmlChar** attribute = attributes + 5 * i;
+        element.setAttribute(QString::fromUtf8(reinterpret_cast<const char*>(attribute[0])),
+                             QString::fromUtf8(reinterpret_cast<const char*>(attribute[3]),
+                                               attribute[4] - attribute[3]));
+    }
+}
+
 void startElement(void* context, const xmlChar* localname, const xmlChar* prefix,
-                  const xmlChar* uri, int, const xmlChar**, int, int, const xmlChar**) {
+                  const xmlChar* uri, int, const xmlChar**, int attributeCount, int,
+                  const xmlChar** attributes) {
     ScanState* state = stateOf(context);
     if (!state)
         return;
-    if (state->depth == 0)
-        state->outline->rootName = nameOf(localname, prefix, uri);
-    else if (state->depth == 1)
-        state->outline->rootChildNames.insert(nameOf(localname, prefix, uri));
+    XmlOutline& outline = *state->outline;
+    if (state->depth == 0) {
+        outline.rootName = nameOf(localname, prefix, uri);
+        outline.head = XmlDocument::create(outline.rootName);
+        copyAttributes(outline.head.root(), attributeCount, attributes);
+    } else if (state->depth == 1) {
+        const QString name = nameOf(localname, prefix, uri);
+        if (!outline.rootChildNames.contains(name)) {
+            outline.rootChildNames.insert(name);
+            copyAttributes(outline.head.root().appendChild(name), attributeCount, attributes);
+        }
+    }
     ++state->depth;
 }
 
@@ -62,8 +80,8 @@ XmlOutline XmlOutline::scan(const QByteArray& bytes) {
         outline.error = QStringLiteral("XML 解析失败");
         return outline;
     }
-    xmlCtxtUseOptions(ctxt, kParseOptions);
-    // The usual handlers keep the DTD and entity declarations as XmlDocument does; elements,
+    xmlCtxtUseOptions(ctxt, detail::xmlParseOptions());
+    // The usual handlers keep the document type declaration as XmlDocument does; elements,
     // text and the rest are only counted, never stored.
     ctxt->sax->startElementNs = startElement;
     ctxt->sax->endElementNs = endElement;
@@ -75,17 +93,19 @@ XmlOutline XmlOutline::scan(const QByteArray& bytes) {
     ctxt->sax->reference = nullptr;
     ScanState state{&outline, ctxt};
     ctxt->_private = &state;
-    xmlParseDocument(ctxt);
-    outline.wellFormed = ctxt->wellFormed && !outline.rootName.isEmpty();
-    if (!outline.wellFormed) {
-        const xmlError* error = xmlCtxtGetLastError(ctxt);
-        outline.error = error && error->message
-                            ? QStringLiteral("第 %1 行：%2")
-                                  .arg(error->line)
-                                  .arg(QString::fromUtf8(error->message).trimmed())
-                            : QStringLiteral("XML 解析失败");
+    {
+        detail::DoctypeGuard guard(ctxt);
+        xmlParseDocument(ctxt);
+        outline.refused = guard.refused();
+        outline.error = outline.refused ? guard.refusal() : detail::describeParseError(ctxt);
+    }
+    outline.wellFormed = ctxt->wellFormed && !outline.refused && !outline.rootName.isEmpty();
+    if (outline.wellFormed) {
+        outline.error.clear();
+    } else {
         outline.rootName.clear();
         outline.rootChildNames.clear();
+        outline.head = XmlDocument();
     }
     if (ctxt->myDoc)
         xmlFreeDoc(ctxt->myDoc);

@@ -218,6 +218,13 @@ private Q_SLOTS:
         QTest::newRow("import, no roottag")
             << true << file("<ztinterface><customer/></ztinterface>")
             << QStringList{"%1/in/bad.xml该文件中没有必须的roottag属性！"} << warning << one;
+        QTest::newRow("import, entity declared")
+            << true
+            << file("<!DOCTYPE ztinterface [<!ENTITY co 'ACME'>]><ztinterface roottag='customer'>"
+                    "<customer><code>&co;</code></customer></ztinterface>")
+            << QStringList{"%1/in/bad.xml不能导入：文档类型声明中声明了实体“co”，"
+                           "接口文档不允许声明实体！"}
+            << warning << one;
         QTest::newRow("import, roottag in other letter case")
             << true << file("<ztinterface roottag='Customer'><Customer/></ztinterface>")
             << QStringList{"选择的文件不是与客户档案(customer)相关的文件!"} << warning << one;
@@ -236,6 +243,18 @@ private Q_SLOTS:
         QTest::newRow("import, Kvxtemp.xml unsavable")
             << true << Setup([](Scenario& s) { QDir(s.run.folder.path()).mkdir("Kvxtemp.xml"); })
             << QStringList(2, "%1/Kvxtemp.xml文件保存失败！") << warning << both;
+        QTest::newRow("import, answer declares an entity")
+            << true
+            << firstAnswer(200, "<!DOCTYPE result [<!ENTITY x SYSTEM 'file:///etc/passwd'>]>"
+                                "<result><item succeed='0' key='&x;'/></result>")
+            << QStringList{"导入失败！\n服务器的应答不予接受：文档类型声明中声明了实体“x”，"
+                           "接口文档不允许声明实体"}
+            << int(Prompter::Icon::None) << both;
+        QTest::newRow("export, answer names an external subset")
+            << false << firstAnswer(200, "<!DOCTYPE ztinterface SYSTEM 'x.dtd'><ztinterface/>")
+            << QStringList{"导出失败！\n服务器的应答不予接受：文档类型声明引用了外部文件“x.dtd”，"
+                           "接口文档不允许引用外部文件"}
+            << int(Prompter::Icon::None) << both;
         QTest::newRow("export, status 500")
             << false << firstAnswer(500, "故障测试")
             << QStringList{"连接失败！服务器信息：故障测试"} << warning << both;

@@ -158,11 +158,15 @@ private Q_SLOTS:
         QTest::newRow("malformed") << QByteArray("<r><a></r>") << "" << QStringList();
         QTest::newRow("two roots") << QByteArray("<r/><s/>") << "" << QStringList();
         QTest::newRow("undefined entity") << QByteArray("<r>&nothing;</r>") << "" << QStringList();
+        QTest::newRow("bare document type")
+            << QByteArray("<!DOCTYPE r><r><y/></r>") << "r" << QStringList{"y"};
         QTest::newRow("internal entity")
-            << QByteArray("<!DOCTYPE r [<!ENTITY e \"<x/>\">]><r>&e;<y/></r>") << "r"
-            << QStringList{"y"};
+            << QByteArray("<!DOCTYPE r [<!ENTITY e \"<x/>\">]><r>&e;<y/></r>") << ""
+            << QStringList();
+        QTest::newRow("external subset")
+            << QByteArray("<!DOCTYPE r SYSTEM \"/etc/passwd\"><r><y/></r>") << "" << QStringList();
         QTest::newRow("external entity, not read")
-            << QByteArray("<!DOCTYPE r [<!ENTITY e SYSTEM \"/etc/passwd\">]><r>&e;</r>") << "r"
+            << QByteArray("<!DOCTYPE r [<!ENTITY e SYSTEM \"/etc/passwd\">]><r>&e;</r>") << ""
             << QStringList();
         QTest::newRow("undeclared prefix")
             << QByteArray("<p:r><p:a/></p:r>") << "p:r" << QStringList{"p:a"};
@@ -181,8 +185,12 @@ private Q_SLOTS:
         QFETCH(QString, root);
         QFETCH(QStringList, children);
         const XmlOutline outline = XmlOutline::scan(bytes);
-        const XmlDocument document = XmlDocument::fromBytes(bytes);
+        QString error;
+        bool refused = false;
+        const XmlDocument document = XmlDocument::fromBytes(bytes, &error, &refused);
         QCOMPARE(outline.wellFormed, !document.isNull());
+        QCOMPARE(outline.refused, refused);
+        QCOMPARE(outline.error, error);
         QCOMPARE(outline.rootName, document.root().name());
         QCOMPARE(outline.rootName, root);
         QStringList names = outline.rootChildNames.values();

@@ -5,6 +5,7 @@
 #include "server/record_fields.h"
 
 #include <QHostAddress>
+#include <QRegularExpression>
 #include <QtTest>
 
 namespace kvx::test {
@@ -66,6 +67,41 @@ XmlDocument ServerFixture::exchangeDocument(const QByteArray& body) {
         return {};
     }
     return XmlDocument::fromBytes(result.body);
+}
+
+RawConnection::RawConnection(quint16 port, const QByteArray& request)
+    : m_head(request.startsWith("HEAD ")) {
+    QObject::connect(&m_socket, &QTcpSocket::disconnected, [this] { m_closed = true; });
+    m_socket.connectToHost(QHostAddress::LocalHost, port);
+    m_socket.write(request);
+}
+
+bool RawConnection::wait(int timeoutMs) {
+    return QTest::qWaitFor(
+        [this] {
+            m_received += m_socket.readAll();
+            return complete() || m_closed;
+        },
+        timeoutMs);
+}
+
+int RawConnection::status() const {
+    return m_received.startsWith("HTTP/1.1 ") ? m_received.mid(9, 3).toInt() : 0;
+}
+
+QByteArray RawConnection::body() const {
+    const qsizetype end = m_received.indexOf("\r\n\r\n");
+    return end < 0 ? QByteArray() : m_received.mid(end + 4);
+}
+
+bool RawConnection::complete() const {
+    const qsizetype end = m_received.indexOf("\r\n\r\n");
+    if (end < 0)
+        return false;
+    static const QRegularExpression length(QStringLiteral("\r\nContent-Length: (\\d+)"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    const auto match = length.match(QString::fromLatin1(m_received.left(end)));
+    return m_head || (match.hasMatch() && body().size() >= match.captured(1).toLongLong());
 }
 
 QByteArray loginRequest(const QString& user, const QString& password, const QString& sender) {

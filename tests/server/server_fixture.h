@@ -8,6 +8,7 @@
 #include "test_services.h"
 
 #include <QStringList>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -25,6 +26,7 @@ public:
 
     ExchangeService& service() { return *m_service; }
     QString baseUrl() const;
+    quint16 port() const { return m_port; }
     const QStringList& log() const { return m_log; }
 
     HttpResult post(const QString& page, const QByteArray& body);
@@ -47,6 +49,27 @@ private:
     quint16 m_port = 0;
     HttpClient m_http;
     QStringList m_log;
+};
+
+// A connection that sends its bytes as they stand, for requests an HTTP client would not send,
+// and collects what comes back while the test's event loop runs.
+class RawConnection {
+public:
+    RawConnection(quint16 port, const QByteArray& request);
+
+    // Until the answer is complete (by its Content-Length; a HEAD answer at its blank line) or
+    // the server closes; false when neither happens in time.
+    bool wait(int timeoutMs = 10000);
+    int status() const; // 0 before an answer
+    QByteArray body() const;
+
+private:
+    bool complete() const;
+
+    QTcpSocket m_socket;
+    bool m_head;
+    QByteArray m_received;
+    bool m_closed = false;
 };
 
 struct Credentials {

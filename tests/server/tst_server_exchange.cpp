@@ -166,12 +166,17 @@ private Q_SLOTS:
             kVoucher, "Add",
             voucher("PZ1", "100.00", "100.00") + voucher("PZ2", "100.00", "90.00") +
                 voucher("PZ3", "abc", "0") + "<voucher><code>PZ4</code><header/></voucher>" +
-                voucher("PZ5", "0.10", "0.1")));
+                voucher("PZ5", "0.10", "0.1") +
+                // Totals at the largest amount the store holds, and one cent past it.
+                voucher("PZ6", "9999999999999.99", "9999999999999.99") +
+                "<voucher><code>PZ7</code><body><entry><debit>9999999999999.99</debit></entry>"
+                "<entry><debit>0.01</debit></entry></body></voucher>"));
         QCOMPARE(
             outcomes(result),
             QStringList({u"0 PZ1 已添加"_s, u"1 PZ2 凭证借贷不平衡（借方100.00，贷方90.00）！"_s,
                          u"1 PZ3 凭证分录的debit金额“abc”无效！"_s, u"1 PZ4 凭证没有分录！"_s,
-                         u"0 PZ5 已添加"_s}));
+                         u"0 PZ5 已添加"_s, u"0 PZ6 已添加"_s,
+                         u"1 PZ7 凭证借方合计超出可保存的范围（最大9999999999999.99）！"_s}));
         const XmlElement first = result.selectFirst(u"//item"_s);
         QCOMPARE(QStringList({first.attribute(u"voucher_type"_s), first.attribute(u"voucher_id"_s),
                               first.attribute(u"m6accounting_period"_s)}),

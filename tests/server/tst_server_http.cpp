@@ -76,6 +76,85 @@ private Q_SLOTS:
         QCOMPARE(customers(server), 0);
     }
 
+    // Requests a client library would not send, on their own connection: refused before the
+    // credentials (which are wrong here) or before the body, and meanwhile other clients are
+    // served. A server taking bodies up to 100000 bytes and heads up to 2048, idle for 0.5 s.
+    void hostileRequestsAreRefused_data() {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<int>("status"); // 0: no answer
+        QTest::addColumn<QString>("text");
+        auto post = [](const char* page, const QByteArray& body, const QByteArray& headers = {}) {
+            return "POST /" + QByteArray(page) +
+                   " HTTP/1.1\r\nHost: x\r\nContent-Length: " + QByteArray::number(body.size()) +
+                   "\r\n" + headers + "\r\n" + body;
+        };
+        const char* login = "M6KVX/login.asp";
+        const char* import = "M6Kvx/import.asp";
+        const QByteArray entity = "文档类型声明中声明了实体";
+        const QByteArray opinfo = "<opinfo operator='demo' pwd='wrong'/>";
+        QTest::newRow("entity in login")
+            << post(login, "<!DOCTYPE opinfo [<!ENTITY co 'ACME'>]><opinfo uid='&co;'/>") << 400
+            << u"请求文档被拒绝："_s + entity + u"“co”"_s;
+        QTest::newRow("external entity in import")
+            << post(import, "<!DOCTYPE ztinterface [<!ENTITY x SYSTEM 'file:///etc/passwd'>]>"
+                            "<ztinterface roottag='customer'><customer><code>&x;</code>"
+                            "</customer>" +
+                                opinfo + "</ztinterface>")
+            << 400 << u"请求文档被拒绝："_s + entity + u"“x”"_s;
+        QTest::newRow("external subset in query")
+            << post(import, "<!DOCTYPE ztinterface SYSTEM 'file:///etc/passwd'><ztinterface "
+                            "roottag='customer' proc='Query'>" +
+                                opinfo + "</ztinterface>")
+            << 400 << u"请求文档被拒绝：文档类型声明引用了外部文件“file:///etc/passwd”"_s;
+        QTest::newRow("amplification")
+            << post(import, "<!DOCTYPE ztinterface [<!ENTITY a '" + QByteArray(50000, 'a') +
+                                "'>]><ztinterface roottag='customer' docid='" +
+                                QByteArray("&a;").repeated(2000) + "'>" + opinfo + "</ztinterface>")
+            << 400 << u"请求文档被拒绝："_s + entity + u"“a”"_s;
+        QTest::newRow("declared length over the limit")
+            << QByteArray("POST /M6Kvx/import.asp HTTP/1.1\r\nContent-Length: 300000000\r\n\r\n")
+            << 413 << u"请求内容超过上限（100000字节）。"_s;
+        QTest::newRow("header too large")
+            << post(login, loginRequest(), "X-Filler: " + QByteArray(3000, 'x') + "\r\n") << 431
+            << u"请求头超过上限（2048字节）。"_s;
+        QTest::newRow("no Content-Length")
+            << QByteArray("POST /M6KVX/login.asp HTTP/1.1\r\n\r\n") + loginRequest() << 411
+            << u"请求缺少Content-Length"_s;
+        QTest::newRow("nonsensical Content-Length")
+            << QByteArray("POST /M6KVX/login.asp HTTP/1.1\r\nContent-Length: 12abc\r\n\r\n") << 400
+            << u"请求头Content-Length的值“12abc”不是有效的长度。"_s;
+        QTest::newRow("chunked body")
+            << QByteArray("POST /M6KVX/login.asp HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n"
+                          "3\r\n<a/\r\n0\r\n\r\n")
+            << 411 << u"请求须以Content-Length说明内容长度"_s;
+        QTest::newRow("HEAD gets no body")
+            << QByteArray("HEAD /M6Kvx/import.asp HTTP/1.1\r\nHost: x\r\n\r\n") << 405 << QString();
+        QTest::newRow("idle connection") << QByteArray() << 0 << QString();
+        QTest::newRow("request left half sent")
+            << QByteArray("POST /M6KVX/login.asp HTTP/1.1\r\nContent-Length: 10\r\n\r\n<op") << 408
+            << u"请求在0.5秒内没有发完，连接已关闭。"_s;
+    }
+    void hostileRequestsAreRefused() {
+        QFETCH(QByteArray, request);
+        QFETCH(int, status);
+        QFETCH(QString, text);
+        HttpSettings settings;
+        settings.maxBodyBytes = 100000;
+        settings.maxHeaderBytes = 2048;
+        settings.idleTimeoutMs = 500;
+        ServerFixture server(settings);
+        RawConnection hostile(server.port(), request);
+        QCOMPARE(server.login(loginRequest()).status, 200);
+        QVERIFY(hostile.wait()); // an answer, or the connection closed
+        QCOMPARE(hostile.status(), status);
+        if (text.isEmpty())
+            QCOMPARE(hostile.body(), QByteArray());
+        else
+            QVERIFY2(QString::fromUtf8(hostile.body()).startsWith(text),
+                     hostile.body().constData());
+        QCOMPARE(customers(server), 0);
+    }
+
     void otherMethodsAreRefused() {
         ServerFixture server;
         QNetworkAccessManager manager;

@@ -89,6 +89,7 @@ private Q_SLOTS:
         row("fail status not a failure", {"--fail-status", "200:2"}, 2, "--fail-status wants");
         row("garbage zero", {"--garbage", "0"}, 2, "--garbage wants a positive number");
         row("max body words", {"--max-body", "lots"}, 2, "--max-body wants a size");
+        row("idle timeout zero", {"--idle-timeout", "0"}, 2, "--idle-timeout wants");
         row("unknown option", {"--frobnicate"}, 2, "Unknown option");
         row("stray argument", {"store.sqlite"}, 2, "Unexpected argument");
         row("store cannot be opened",
