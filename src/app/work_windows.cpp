@@ -5,10 +5,26 @@
 #include "conditions/frm_condition.h"
 #include "exchange/frm_import.h"
 #include "exchange/frm_run_history.h"
+#include "mail/frm_mail.h"
+#include "platform/services.h"
 #include "replace/frm_replace.h"
 #include "schedule/frm_schedule.h"
 
 namespace kvx {
+
+namespace {
+
+// Connected as every exchange window loads, as the mail transfer window connects its own.
+AttachmentMail& exchangeMail(Services& services, AppContext& context) {
+    if (!context.exchangeMail)
+        context.exchangeMail =
+            std::make_unique<AttachmentMail>(context.attachments, services.prompter);
+    context.mailSettings.load(services.folder);
+    context.exchangeMail->initMail(context.mailSettings.configText());
+    return *context.exchangeMail;
+}
+
+} // namespace
 
 void registerWorkWindows(FrmMain& frame, Services& services, AppContext& context) {
     frame.setWindowFactory(WorkWindow::ExchangeWindow, [&services, &context] {
@@ -16,7 +32,11 @@ void registerWorkWindows(FrmMain& frame, Services& services, AppContext& context
         window->setConditionEditorOpener([window, &services, &context](const QString& code) {
             FrmCondition::openNew(window, services, context.login.senderCode, false, code);
         });
+        window->setMailTransport(&exchangeMail(services, context));
         return window;
+    });
+    frame.setWindowFactory(WorkWindow::MailWindow, [&services, &context] {
+        return new FrmMail(services, context.paths, context.mailSettings, context.mailTransport);
     });
     frame.setWindowFactory(
         WorkWindow::ConditionEditor,

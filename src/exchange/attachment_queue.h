@@ -18,8 +18,8 @@ public:
     QStringList paths() const { return m_paths; }
     // (key, path) in queue order.
     QList<QPair<QString, QString>> entries() const;
-    // The mail has taken every queued file.
-    void clear() { m_paths.clear(); }
+    // A mail has gone out with the first `count` queued files.
+    void removeFirst(int count) { m_paths.remove(0, qBound(0, count, int(m_paths.size()))); }
 
 private:
     QStringList m_paths;

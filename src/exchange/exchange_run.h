@@ -13,7 +13,7 @@ namespace kvx {
 
 class AttachmentQueue;
 class Catalogue;
-class MailTransport;
+class MailHandOver;
 class OperationsFile;
 
 // One entry of the selection list: the item label and, for imports, its operation string.
@@ -47,7 +47,7 @@ struct ExchangeRunInput {
     // Exports with the mail flag: where the saved files are queued and who sends them
     // (null: no mail component connected, nothing is sent).
     AttachmentQueue* attachments = nullptr;
-    MailTransport* mailTransport = nullptr;
+    MailHandOver* mailTransport = nullptr;
 };
 
 // What a run shows the operator besides messages, file dialogs and the import report, which

@@ -3,7 +3,7 @@
 #include "exchange/attachment_queue.h"
 #include "exchange/exchange_run_base.h"
 #include "exchange/interface_documents.h"
-#include "exchange/mail_transport.h"
+#include "exchange/mail_hand_over.h"
 #include "platform/clock.h"
 #include "platform/prompter.h"
 #include "platform/services.h"
@@ -166,8 +166,8 @@ void ExportRun::handOverToMail() {
         m_input.mailTransport->transfer();
         return;
     }
-    m_services.prompter.message(QStringLiteral("未连接邮件组件，导出的文件尚未发送！"),
-                                SharedText::promptTitle(), Prompter::Icon::Information);
+    m_services.prompter.message(MailHandOver::notConnectedMessage(), SharedText::promptTitle(),
+                                Prompter::Icon::Information);
 }
 
 } // namespace

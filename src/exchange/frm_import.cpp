@@ -202,12 +202,6 @@ bool FrmImport::askToCancel() {
     return true;
 }
 
-bool FrmImport::onMailArrived() {
-    m_services.prompter.message(QStringLiteral("请从“系统菜单-〉数据交换-〉邮件传输”中接收数据！"),
-                                QStringLiteral("KVX系统工具"), Prompter::Icon::None);
-    return true;
-}
-
 void FrmImport::onSettingClicked() {
     const QString code = m_code->currentText().trimmed();
     if (m_openConditionEditor)

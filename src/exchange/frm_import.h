@@ -20,7 +20,7 @@ namespace kvx {
 class AttachmentQueue;
 class CatalogueTree;
 class ExchangeItemList;
-class MailTransport;
+class MailHandOver;
 class OperationPanel;
 class RunProgressFrame;
 struct LoginContext;
@@ -52,12 +52,9 @@ public:
     void setConditionEditorOpener(ConditionEditorOpener opener) {
         m_openConditionEditor = std::move(opener);
     }
-    // The window's connection to the mail component; null: exported files stay queued.
-    void setMailTransport(MailTransport* transport) { m_mailTransport = transport; }
-    // An exchange mail arrived at this window's transport: received data is taken in through
-    // the mail transfer window only, so the operator is pointed there and the mail is left
-    // alone. Returns the answer to the transport: true, abandon.
-    bool onMailArrived();
+    // The window's own connection to the mail component, which takes the exported files of
+    // the attachment queue into its next mail; null: exported files stay queued.
+    void setMailTransport(MailHandOver* transport) { m_mailTransport = transport; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -99,7 +96,7 @@ private:
     Catalogue m_catalogue;
     OperationsFile m_operations;
     ConditionEditorOpener m_openConditionEditor;
-    MailTransport* m_mailTransport = nullptr;
+    MailHandOver* m_mailTransport = nullptr;
     bool m_running = false;
     bool m_cancelRequested = false;
     bool m_closeWhenIdle = false;

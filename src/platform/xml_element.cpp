@@ -196,6 +196,34 @@ QByteArray XmlElement::toXmlUtf8() const {
     return xml;
 }
 
+QString XmlElement::openingTagXml() const {
+    if (!m_node)
+        return {};
+    xmlNode* shallow = xmlDocCopyNode(m_node, m_node->doc, 2); // attributes, no children
+    xmlBufferPtr buffer = xmlBufferCreate();
+    xmlNodeDump(buffer, m_node->doc, shallow, 0, 0);
+    QString tag = fromXml(xmlBufferContent(buffer));
+    xmlBufferFree(buffer);
+    xmlFreeNode(shallow);
+    if (tag.endsWith(QLatin1String("/>")))
+        tag = tag.chopped(2) + QLatin1Char('>');
+    return tag;
+}
+
+QStringList XmlElement::childNodesXml() const {
+    QStringList result;
+    if (!m_node)
+        return result;
+    xmlBufferPtr buffer = xmlBufferCreate();
+    for (xmlNode* child = m_node->children; child; child = child->next) {
+        xmlBufferEmpty(buffer);
+        xmlNodeDump(buffer, m_node->doc, child, 0, 0);
+        result.append(fromXml(xmlBufferContent(buffer)));
+    }
+    xmlBufferFree(buffer);
+    return result;
+}
+
 void XmlElement::setText(const QString& text) {
     if (!m_node)
         return;

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 
 typedef struct _xmlNode xmlNode;
 
@@ -40,6 +41,11 @@ public:
     // The element with its attributes and content as XML text, without a declaration.
     QString toXml() const;
     QByteArray toXmlUtf8() const;
+    // The start tag alone, with the attributes and namespace declarations, as toXml() writes
+    // it; with childNodesXml() and the end tag it gives toXml() again.
+    QString openingTagXml() const;
+    // Every child node (elements, text, comments…) as XML text, in document order.
+    QStringList childNodesXml() const;
 
     bool hasChildElements() const;
     // Any child node (element, text, comment…) other than whitespace-only text, which is

@@ -1,7 +1,7 @@
 #include "exchange/attachment_queue.h"
 #include "exchange/export_run.h"
 #include "exchange/import_run.h"
-#include "exchange/mail_transport.h"
+#include "exchange/mail_hand_over.h"
 #include "fixture_http_server.h"
 #include "login/server_interface.h"
 #include "platform/http_client.h"
@@ -97,7 +97,7 @@ QString block(const QString& label, const QStringList& keys) {
 const QString kDepartments = block("部门档案", {"D01", "D02", "D03", "D04", "D05"});
 const QString kCustomers = block("客户档案", {"C001", "C002", "C003", "C004", "C005"});
 
-class CountingTransport : public MailTransport {
+class CountingTransport : public MailHandOver {
 public:
     void transfer() override { ++transfers; }
     int transfers = 0;

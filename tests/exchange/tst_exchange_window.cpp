@@ -294,11 +294,6 @@ private Q_SLOTS:
         QCOMPARE(w.run.prompter().texts(), QStringList{"未连接邮件组件，导出的文件尚未发送！"});
         QCOMPARE(w.attachments.paths(), QStringList{out});
         QVERIFY(server.log().first().contains("roottag=department"));
-        // An arrived exchange mail is left for the mail transfer window.
-        QVERIFY(w.frm->onMailArrived());
-        QCOMPARE(w.run.prompter().texts().last(),
-                 QStringLiteral("请从“系统菜单-〉数据交换-〉邮件传输”中接收数据！"));
-        QCOMPARE(w.run.prompter().last().title, QStringLiteral("KVX系统工具"));
     }
 
     // The operator cancels while the server has been working on the second item for a second.

@@ -1,0 +1,205 @@
+#include "mail/received_data_store.h"
+
+#include "platform/database.h"
+#include "platform/xml_document.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
+
+namespace kvx {
+
+namespace {
+
+// clang-format off
+const QString kCreateTable = QStringLiteral("Create Table KVXXml (id char(10) not null,name char(30) not null ,type char(10) not null, texts memo not null) ");
+// clang-format on
+const QString kInsert = QStringLiteral("insert into KVXXml(id,name,type,texts) values (?,?,?,?)");
+const QString kSelectRows = QStringLiteral("select * from KVXXml where type=? and id=? and name=?");
+const QString kRootName = QStringLiteral("ztinterface");
+const QString kAll = QStringLiteral("all");
+const QString kTitle = QStringLiteral("title");
+const QString kData = QStringLiteral("data");
+constexpr int kWholeLimit = 64000;
+constexpr int kNameLength = 30;
+
+// Rows are written with one blank after the name and the text, as every sender of this
+// table does (the store refuses empty texts); a reader takes the blank off again.
+QString stored(const QString& value) {
+    return value + QLatin1Char(' ');
+}
+
+QString unstored(QString value) {
+    if (value.endsWith(QLatin1Char(' ')))
+        value.chop(1);
+    return value;
+}
+
+// The first 30 characters, never half a character.
+QString storedName(const QString& path) {
+    QString name = QFileInfo(path).fileName();
+    if (name.size() > kNameLength)
+        name.truncate(name.at(kNameLength - 1).isHighSurrogate() ? kNameLength - 1 : kNameLength);
+    return name;
+}
+
+bool insertRow(Database& db, const QString& id, const QString& name, const QString& type,
+               const QString& text, QString* error) {
+    return db.execute(kInsert, {id, stored(name), type, stored(text)}, error);
+}
+
+// The root's children as rows that each start with "<": text between elements (indentation)
+// stays with the node before it, so no row is ever taken for a number by the database and
+// the rows put together give the document exactly.
+QStringList splitRows(const XmlElement& root, QString* title) {
+    QStringList rows;
+    *title = root.openingTagXml();
+    for (const QString& node : root.childNodesXml()) {
+        if (node.startsWith(QLatin1Char('<')))
+            rows.append(node);
+        else if (rows.isEmpty())
+            *title += node;
+        else
+            rows.last() += node;
+    }
+    return rows;
+}
+
+QString readRows(Database& db, const QString& type, const QString& id, const QString& name,
+                 bool* found, QString* error) {
+    bool ok = false;
+    RecordSet rows = db.query(kSelectRows, {type, id, name}, &ok, error);
+    *found = !rows.atEnd();
+    QString text;
+    for (; ok && !rows.atEnd(); rows.moveNext())
+        text += unstored(rows.field(QStringLiteral("texts")));
+    return ok ? text : QString();
+}
+
+// The document's text as the sender stored it; empty with `error` set when the table cannot
+// be read.
+QString assemble(Database& db, const QString& id, const QString& name, QString* error) {
+    bool found = false;
+    error->clear();
+    const QString whole = readRows(db, kAll, id, name, &found, error);
+    if (found || !error->isEmpty())
+        return whole;
+    QString text = readRows(db, kTitle, id, name, &found, error);
+    if (error->isEmpty())
+        text += readRows(db, kData, id, name, &found, error);
+    return text + QStringLiteral("</ztinterface>");
+}
+
+// A name not yet used by this mail: the second "a.xml" of id 3 becomes "a.3.xml".
+QString distinctName(const QString& name, const QString& id, QSet<QString>& used) {
+    QString candidate = name;
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString base = dot > 0 ? name.left(dot) : name;
+    const QString extension = dot > 0 ? name.mid(dot) : QString();
+    for (int round = 1; used.contains(candidate.toLower()); ++round) {
+        const QString suffix = round == 1 ? id : id + QLatin1Char('-') + QString::number(round);
+        candidate = base + QLatin1Char('.') + suffix + extension;
+    }
+    used.insert(candidate.toLower());
+    return candidate;
+}
+
+} // namespace
+
+QString InvalidDocumentMessage(const QString& path) {
+    return QStringLiteral("文件不存在或文件不合法！") + QDir::toNativeSeparators(path);
+}
+
+bool HasStoreTable(const QString& databasePath) {
+    Database db;
+    return db.open(databasePath) && db.execute(QStringLiteral("select * from KVXXml "));
+}
+
+bool OpenStore(Database& db, const QString& databasePath, QString* error) {
+    const bool hasTable = HasStoreTable(databasePath);
+    return db.open(databasePath, error) && (hasTable || db.execute(kCreateTable, {}, error));
+}
+
+StoreOutcome StoreDocument(const QString& id, const QString& path, Database& db) {
+    const XmlDocument document = XmlDocument::fromFile(path);
+    if (document.isNull())
+        return {StoreOutcome::Kind::Refused, InvalidDocumentMessage(path)};
+    const XmlElement root = document.root();
+    if (root.name() != kRootName)
+        return {StoreOutcome::Kind::Refused,
+                QStringLiteral("不是KVX合法数据！") + QDir::toNativeSeparators(path)};
+
+    const QString name = storedName(path);
+    QString error;
+    bool ok = true;
+    if (document.toString().size() < kWholeLimit) {
+        ok = insertRow(db, id, name, kAll, root.toXml(), &error);
+    } else {
+        QString title;
+        const QStringList rows = splitRows(root, &title);
+        ok = insertRow(db, id, name, kTitle, title, &error);
+        for (qsizetype i = 0; ok && i < rows.size(); ++i)
+            ok = insertRow(db, id, name, kData, rows.at(i), &error);
+    }
+    if (!ok)
+        return {StoreOutcome::Kind::Failed, error};
+    return {};
+}
+
+ExtractOutcome ExtractDocuments(Database& db, const QString& importPath) {
+    ExtractOutcome outcome;
+    QList<QPair<QString, QString>> documents;
+    {
+        bool ok = false;
+        RecordSet rows = db.query(QStringLiteral("select distinct id ,name from KVXXml"), {}, &ok,
+                                  &outcome.error);
+        if (!ok)
+            return outcome;
+        for (; !rows.atEnd(); rows.moveNext())
+            documents.append(
+                {rows.field(QStringLiteral("id")), rows.field(QStringLiteral("name"))});
+    }
+    QSet<QString> used;
+    for (const auto& [id, name] : std::as_const(documents)) {
+        const QString text = assemble(db, id, name, &outcome.error);
+        if (!outcome.ok())
+            return outcome;
+        const XmlDocument document = XmlDocument::fromString(
+            QStringLiteral("<?xml version='1.0' encoding='gb2312' ?>") + text);
+        if (document.isNull()) {
+            outcome.refusals.append(QStringLiteral("接收数据不正确！"));
+            continue;
+        }
+        const QString fileName = ReceivedFileName(name);
+        if (fileName.isEmpty()) {
+            outcome.refusals.append(
+                QStringLiteral("接收的文件名“%1”不合法，该文件未写入！").arg(name.trimmed()));
+            continue;
+        }
+        const QString path = QDir::toNativeSeparators(
+            QDir(importPath).filePath(distinctName(fileName, id.trimmed(), used)));
+        QString error;
+        if (!document.save(path, &error)) {
+            outcome.error = path + QStringLiteral("：") + error;
+            return outcome;
+        }
+        outcome.written.append(path);
+    }
+    return outcome;
+}
+
+QString ReceivedFileName(const QString& storedName) {
+    static const QRegularExpression separators(QStringLiteral(R"([\\/])"));
+    static const QRegularExpression forbidden(QStringLiteral(R"([<>:"|?*\x00-\x1f])"));
+    static const QRegularExpression device(
+        QStringLiteral(R"(^(con|prn|aux|nul|com\d|lpt\d|conin\$|conout\$)$)"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QString name = storedName.section(separators, -1).trimmed();
+    if (name.isEmpty() || name.endsWith(QLatin1Char('.')) || name.contains(forbidden) ||
+        name.section(QLatin1Char('.'), 0, 0).trimmed().contains(device))
+        return {};
+    return name;
+}
+
+} // namespace kvx

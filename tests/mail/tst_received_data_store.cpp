@@ -1,0 +1,205 @@
+#include "mail/mail_contents.h"
+#include "mail/received_data_store.h"
+#include "platform/database.h"
+#include "platform/xml_document.h"
+#include "test_folder.h"
+#include "test_main.h"
+
+#include <QDir>
+
+using namespace kvx;
+using test::TestFolder;
+
+namespace {
+
+const QByteArray kDeclaration = "<?xml version=\"1.0\" encoding=\"gb2312\"?>\n";
+
+// An interface document file with the root's attributes and content.
+QByteArray document(const QByteArray& rootAttributes, const QByteArray& body) {
+    return kDeclaration + "<ztinterface sender=\"001\" " + rootAttributes + ">" + body +
+           "</ztinterface>\n";
+}
+
+QByteArray bigRecords(int count, int size) {
+    QByteArray body;
+    for (int i = 0; i < count; ++i)
+        body += "\n  <rec n=\"" + QByteArray::number(i) + "\">" + QByteArray(size, 'x') + "</rec>";
+    return body + "\n";
+}
+
+// The type of every row in table order, marked "?" when the database could take its text
+// for a number (it does not start with "<").
+QStringList rows(const QString& databasePath) {
+    Database db;
+    bool ok = false;
+    db.open(databasePath);
+    QStringList result;
+    for (RecordSet set = db.query("select * from KVXXml", {}, &ok); !set.atEnd(); set.moveNext())
+        result.append(set.field("type") + (set.field("texts").startsWith('<') ? "" : "?"));
+    return result;
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class ReceivedDataStoreTest : public QObject {
+    Q_OBJECT
+
+    struct Fixture {
+        TestFolder folder{TestFolder::Content::Empty};
+        QString database = folder.filePath("mail.db");
+        QString importPath = folder.filePath("in");
+        Fixture() { QDir().mkpath(importPath); }
+        QString write(const QString& name, const QByteArray& bytes) const {
+            folder.write("out/" + name, bytes);
+            return folder.filePath("out/" + name);
+        }
+    };
+
+private Q_SLOTS:
+    // The whole document below 64000 characters of XML is one "all" row; from 64000 it is a
+    // title and one data row per child, and either way the document arrives whole.
+    void documentsArriveWhole_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("lengthOfXml"); // 0: as it is
+        QTest::addColumn<QString>("types");
+        QTest::addColumn<QString>("receivedName");
+        const QByteArray small = bigRecords(2, 10);
+        QTest::newRow("63999 characters")
+            << "a.xml" << document("roottag=\"rec\" pad=\"\"", small) << 63999 << "all"
+            << "a.xml";
+        QTest::newRow("64000 characters")
+            << "a.xml" << document("roottag=\"rec\" pad=\"\"", small) << 64000 << "title,data,data"
+            << "a.xml";
+        QTest::newRow("quotes in name and text")
+            << "o'brien.xml" << document("roottag=\"rec\" note=\"it's\"", "<rec>a'b''c</rec>") << 0
+            << "all"
+            << "o'brien.xml";
+        QTest::newRow("'>' in an attribute of the root")
+            << "gt.xml" << document("roottag=\"rec\" rule=\"a&gt;b\"", bigRecords(4, 17000)) << 0
+            << "title,data,data,data,data"
+            << "gt.xml";
+        QTest::newRow("a start tag over 1000 characters")
+            << "long-tag.xml"
+            << document("roottag=\"rec\" memo=\"" + QByteArray(1500, 'm') + "\"",
+                        bigRecords(2, 40000))
+            << 0 << "title,data,data"
+            << "long-tag.xml";
+        QTest::newRow("other children and a record over 64000 characters")
+            << "mixed.xml"
+            << document("roottag=\"rec\"", "\n  <head/>00123<!-- note -->" + bigRecords(1, 70000) +
+                                               "<trailer>1.50</trailer>")
+            << 0 << "title,data,data,data,data"
+            << "mixed.xml";
+        QTest::newRow("roottag naming nothing")
+            << "none.xml" << document("roottag=\"missing\"", bigRecords(3, 30000)) << 0
+            << "title,data,data,data"
+            << "none.xml";
+        QTest::newRow("a name over 30 characters")
+            << "customers-of-the-eastern-region-2024.xml" << document("roottag=\"rec\"", "<rec/>")
+            << 0 << "all"
+            << "customers-of-the-eastern-regio";
+    }
+    void documentsArriveWhole() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, file);
+        QFETCH(int, lengthOfXml);
+        QFETCH(QString, types);
+        QFETCH(QString, receivedName);
+        Fixture f;
+        QString path = f.write(name, file);
+        if (lengthOfXml > 0) {
+            const int length = int(XmlDocument::fromFile(path).toString().size());
+            path = f.write(
+                name, QByteArray(file).replace(
+                          "pad=\"\"", "pad=\"" + QByteArray(lengthOfXml - length, 'p') + "\""));
+            QCOMPARE(XmlDocument::fromFile(path).toString().size(), lengthOfXml);
+        }
+
+        const FillOutcome filled = FillMail(f.database, {{"7", path}});
+        QVERIFY2(filled.ok() && filled.refusals.isEmpty(), qPrintable(filled.error));
+        QCOMPARE(rows(f.database).join(','), types);
+
+        const ExtractOutcome received = ReceiveMail(f.database, f.importPath);
+        QVERIFY2(received.ok() && received.refusals.isEmpty(), qPrintable(received.error));
+        QCOMPARE(received.written,
+                 QStringList{QDir::toNativeSeparators(f.importPath + '/' + receivedName)});
+        // Exactly what the console writes when it saves the sent document.
+        QCOMPARE(fileBytes(received.written.first()), XmlDocument::fromFile(path).toBytes());
+    }
+
+    // Files that are not interface documents are refused with their path; the others of the
+    // same mail are still stored.
+    void refusedFilesAreSkipped_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("missing") << QByteArray() << "文件不存在或文件不合法！%1";
+        QTest::newRow("not XML") << QByteArray("<ztinterface>") << "文件不存在或文件不合法！%1";
+        QTest::newRow("other root") << kDeclaration + "<data/>"
+                                    << "不是KVX合法数据！%1";
+    }
+    void refusedFilesAreSkipped() {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, message);
+        Fixture f;
+        const QString bad =
+            file.isEmpty() ? f.folder.filePath("out/none.xml") : f.write("bad.xml", file);
+        const QString good = f.write("good.xml", document("roottag=\"rec\"", "<rec/>"));
+        const FillOutcome filled = FillMail(f.database, {{"0", bad}, {"1", good}});
+        QVERIFY(filled.ok());
+        QCOMPARE(filled.refusals, QStringList{message.arg(QDir::toNativeSeparators(bad))});
+        QCOMPARE(filled.stored, 1);
+        QCOMPARE(rows(f.database).size(), 1);
+    }
+
+    // Rows as a peer may send them: names reach the import folder only as plain file names,
+    // documents of one mail never overwrite each other, a broken one is reported alone.
+    void receivedNamesStayInTheImportFolder_data() {
+        QTest::addColumn<QStringList>("names"); // one whole document each, ids 0, 1, …
+        QTest::addColumn<QStringList>("written");
+        QTest::addColumn<QStringList>("refusals");
+        const QString bad = QStringLiteral("接收的文件名“%1”不合法，该文件未写入！");
+        QTest::newRow("paths") << QStringList{"../../x.xml", "..\\..\\y.xml", "/etc/z.xml"}
+                               << QStringList{"x.xml", "y.xml", "z.xml"} << QStringList{};
+        QTest::newRow("reserved") << QStringList{" ", "..", "con.xml", "a:b.xml", "ok.xml"}
+                                  << QStringList{"ok.xml"}
+                                  << QStringList{bad.arg(""), bad.arg(".."), bad.arg("con.xml"),
+                                                 bad.arg("a:b.xml")};
+        QTest::newRow("equal names") << QStringList{"a.xml", "A.xml", "a.xml"}
+                                     << QStringList{"a.xml", "A.1.xml", "a.2.xml"} << QStringList{};
+        QTest::newRow("one broken")
+            << QStringList{"good.xml", "broken", "last.xml"} << QStringList{"good.xml", "last.xml"}
+            << QStringList{"接收数据不正确！"};
+    }
+    void receivedNamesStayInTheImportFolder() {
+        QFETCH(QStringList, names);
+        QFETCH(QStringList, written);
+        QFETCH(QStringList, refusals);
+        Fixture f;
+        {
+            Database db;
+            QVERIFY(OpenStore(db, f.database, nullptr));
+            for (int id = 0; id < names.size(); ++id) {
+                const QString text = names.at(id) == "broken" ? "<ztinterface>" : "<ztinterface/>";
+                QVERIFY(db.execute("insert into KVXXml values (?,?,'all',?)",
+                                   {QString::number(id), names.at(id), text}));
+            }
+        }
+        const ExtractOutcome received = ReceiveMail(f.database, f.importPath);
+        QVERIFY(received.ok());
+        QStringList expected;
+        for (const QString& name : written)
+            expected.append(QDir::toNativeSeparators(f.importPath + '/' + name));
+        QCOMPARE(received.written, expected);
+        QCOMPARE(received.refusals, refusals);
+        QCOMPARE(QDir(f.importPath).entryList(QDir::Files).size(), written.size());
+    }
+};
+
+KVX_TEST_MAIN_CORE(ReceivedDataStoreTest)
+#include "tst_received_data_store.moc"
