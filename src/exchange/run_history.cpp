@@ -209,22 +209,42 @@ bool RunHistory::execute(const QString& sql, const QVariantList& values, qint64*
     return ok;
 }
 
-bool RunHistory::write(const QString& sql, const QVariantList& values, qint64* insertedId) {
+// A file found damaged while a run writes is set aside; the run's row is written again to the
+// new file and the statement repeated there, so the run keeps its record from then on.
+bool RunHistory::write(const QString& sql, const std::function<QVariantList()>& values,
+                       qint64* insertedId) {
     if (!m_open)
         return false;
-    if (execute(sql, values, insertedId))
+    if (execute(sql, values(), insertedId))
         return true;
+    const bool damaged = kDamageCodes.contains(m_lastError.nativeErrorCode());
     failed(false);
-    return false;
+    if (!damaged || !m_open)
+        return false;
+    if (insertedId != &m_runId && !insertRun())
+        return false;
+    return execute(sql, values(), insertedId);
+}
+
+bool RunHistory::insertRun() {
+    return execute(QStringLiteral("insert into runs (started, origin, direction, operator, "
+                                  "sender, outcome) values (?, ?, ?, ?, ?, 'running')"),
+                   {timeText(m_run.started), originText(m_run.origin),
+                    directionText(m_run.direction), m_run.operatorName, m_run.senderCode},
+                   &m_runId);
 }
 
 bool RunHistory::beginRun(const Run& run) {
+    m_run = run;
     m_runId = 0;
-    return write(QStringLiteral("insert into runs (started, origin, direction, operator, "
-                                "sender, outcome) values (?, ?, ?, ?, ?, 'running')"),
-                 {timeText(run.started), originText(run.origin), directionText(run.direction),
-                  run.operatorName, run.senderCode},
-                 &m_runId);
+    return write(
+        QStringLiteral("insert into runs (started, origin, direction, operator, "
+                       "sender, outcome) values (?, ?, ?, ?, ?, 'running')"),
+        [&run] {
+            return QVariantList{timeText(run.started), originText(run.origin),
+                                directionText(run.direction), run.operatorName, run.senderCode};
+        },
+        &m_runId);
 }
 
 bool RunHistory::addItem(const Item& item) {
@@ -233,16 +253,29 @@ bool RunHistory::addItem(const Item& item) {
                                 "succeeded, failed, outcome, report, finished, operation, "
                                 "conversion, failed_file) "
                                 "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-                 {m_runId, item.position, item.item, item.file, item.succeeded, item.failed,
-                  item.outcome, item.report, timeText(item.finished), item.operation,
-                  item.conversion ? 1 : 0, item.failedRecordsFile});
+                 [this, &item] {
+                     return QVariantList{m_runId,
+                                         item.position,
+                                         item.item,
+                                         item.file,
+                                         item.succeeded,
+                                         item.failed,
+                                         item.outcome,
+                                         item.report,
+                                         timeText(item.finished),
+                                         item.operation,
+                                         item.conversion ? 1 : 0,
+                                         item.failedRecordsFile};
+                 });
 }
 
 bool RunHistory::finishRun(const QString& outcome, const QString& note, const QDateTime& finished) {
     return m_runId != 0 &&
            write(QStringLiteral("update runs set outcome = ?, note = ?, finished = ? "
                                 "where id = ?"),
-                 {outcome, note, timeText(finished), m_runId});
+                 [&, this] {
+                     return QVariantList{outcome, note, timeText(finished), m_runId};
+                 });
 }
 
 QList<RunHistory::Run> RunHistory::runs(int limit) const {

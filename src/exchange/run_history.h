@@ -8,6 +8,7 @@
 #include <QSqlError>
 #include <QString>
 #include <QVariant>
+#include <functional>
 
 namespace kvx {
 
@@ -80,8 +81,10 @@ public:
 private:
     bool open();
     bool execute(const QString& sql, const QVariantList& values, qint64* insertedId = nullptr);
-    // A statement of a run; a failure is noted as a problem.
-    bool write(const QString& sql, const QVariantList& values, qint64* insertedId = nullptr);
+    // A statement of a run, its values taken when it is sent; a failure is noted as a problem.
+    bool write(const QString& sql, const std::function<QVariantList()>& values,
+               qint64* insertedId = nullptr);
+    bool insertRun();
     // After a failed statement: a file that is no database, or a damaged one, is set aside and
     // a new one begun; any other failure is noted.
     void failed(bool opening);
@@ -92,6 +95,7 @@ private:
     QString m_connection;
     QString m_path;
     bool m_open = false;
+    Run m_run; // the run under way
     qint64 m_runId = 0;
     QSqlError m_lastError;
     QString m_error;
