@@ -66,13 +66,19 @@ FrmRunHistory::FrmRunHistory(Services& services, const LoginContext& login, QWid
     setWindowTitle(QStringLiteral("运行记录"));
     createControls();
     resize(900, 480);
+    connect(m_model, &RunHistoryModel::counted, this,
+            [this](int lines) { m_count->setText(QStringLiteral("共 %1 条").arg(lines)); });
     fillFilterBoxes();
     applyFilter();
 
     for (QComboBox* combo : {m_item, m_code, m_state})
         connect(combo, &QComboBox::currentIndexChanged, this, &FrmRunHistory::applyFilter);
-    for (QDateEdit* date : {m_from, m_to})
-        connect(date, &QDateEdit::dateChanged, this, &FrmRunHistory::applyFilter);
+    for (QDateEdit* date : {m_from, m_to}) {
+        connect(date, &QDateEdit::dateChanged, this, [this] {
+            if (m_byDate->isChecked())
+                applyFilter();
+        });
+    }
     connect(m_byDate, &QCheckBox::toggled, this, [this](bool on) {
         m_from->setEnabled(on);
         m_to->setEnabled(on);
@@ -174,8 +180,8 @@ void FrmRunHistory::applyFilter() {
         filter.from = m_from->date();
         filter.to = m_to->date();
     }
+    m_count->setText(QStringLiteral("正在统计……"));
     m_model->setFilter(filter);
-    m_count->setText(QStringLiteral("共 %1 条").arg(m_model->matchingRows()));
     if (m_model->rowCount() > 0)
         m_grid->selectRow(0);
     onSelectionChanged();

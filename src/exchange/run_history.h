@@ -63,6 +63,7 @@ public:
 
     bool isOpen() const { return m_open; }
     QString lastError() const { return m_error; }
+    QString path() const { return m_path; }
     // What went wrong with the file, for the operator, the first time it is asked for in this
     // process; empty after that and when nothing went wrong.
     QString takeProblem();

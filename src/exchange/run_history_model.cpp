@@ -2,8 +2,10 @@
 
 #include "platform/app_folder.h"
 
+#include <QAtomicInteger>
 #include <QHash>
 #include <QSqlQuery>
+#include <QThread>
 
 namespace kvx {
 
@@ -90,23 +92,66 @@ RunHistoryModel::RunHistoryModel(RunHistory& history, QObject* parent)
     : QAbstractTableModel(parent)
     , m_history(history) {}
 
+RunHistoryModel::~RunHistoryModel() {
+    for (QThread* thread : std::as_const(m_counting)) {
+        thread->wait();
+        delete thread;
+    }
+}
+
 void RunHistoryModel::setFilter(const RunHistoryFilter& filter) {
     beginResetModel();
     m_filter = filter;
     m_rows.clear();
-    m_matching = 0;
-    if (m_history.isOpen()) {
-        const Conditions conditions(m_filter);
-        QSqlQuery count(m_history.database());
-        if (exec(count,
-                 QStringLiteral("select count(*)") + kLines + QStringLiteral("where 1") +
-                     conditions.sql,
-                 conditions.values) &&
-            count.next())
-            m_matching = count.value(0).toInt();
+    if (m_history.isOpen())
         m_rows = readPage();
-    }
+    m_more = m_rows.size() == kPageRows;
+    m_matching = m_more ? -1 : int(m_rows.size());
+    ++m_generation;
     endResetModel();
+    if (m_more)
+        count();
+    else
+        Q_EMIT counted(m_matching);
+}
+
+// Counting every matching line takes longer than reading a page: a connection of its own
+// counts them meanwhile (the history is read and written at once in WAL mode).
+void RunHistoryModel::count() {
+    static QAtomicInteger<int> connections;
+    const QString name =
+        QStringLiteral("kvx-run-history-count-%1").arg(connections.fetchAndAddRelaxed(1));
+    const Conditions conditions(m_filter);
+    const QString sql =
+        QStringLiteral("select count(*)") + kLines + QStringLiteral("where 1") + conditions.sql;
+    const QString path = m_history.path();
+    const int generation = m_generation;
+    QThread* thread =
+        QThread::create([this, name, sql, path, values = conditions.values, generation] {
+            int lines = -1;
+            {
+                QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+                db.setDatabaseName(path);
+                db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+                QSqlQuery query(db);
+                if (db.open() && exec(query, sql, values) && query.next())
+                    lines = query.value(0).toInt();
+            }
+            QSqlDatabase::removeDatabase(name);
+            QMetaObject::invokeMethod(this, [this, lines, generation] {
+                if (generation != m_generation || lines < 0)
+                    return;
+                m_matching = lines;
+                Q_EMIT counted(lines);
+            });
+        });
+    // Threads that have ended are let go as new ones start.
+    for (qsizetype i = m_counting.size() - 1; i >= 0; --i) {
+        if (m_counting[i]->isFinished())
+            delete m_counting.takeAt(i);
+    }
+    m_counting.append(thread);
+    thread->start();
 }
 
 // The page after the lines read so far, found by the last line's place rather than an offset,
@@ -158,17 +203,16 @@ QList<RunHistoryRow> RunHistoryModel::readPage() const {
 }
 
 bool RunHistoryModel::canFetchMore(const QModelIndex& parent) const {
-    return !parent.isValid() && m_rows.size() < m_matching;
+    return !parent.isValid() && m_more;
 }
 
 void RunHistoryModel::fetchMore(const QModelIndex& parent) {
     if (!canFetchMore(parent))
         return;
     const QList<RunHistoryRow> page = readPage();
-    if (page.isEmpty()) { // the history changed meanwhile: what was counted is not there
-        m_matching = int(m_rows.size());
+    m_more = page.size() == kPageRows;
+    if (page.isEmpty())
         return;
-    }
     beginInsertRows({}, int(m_rows.size()), int(m_rows.size() + page.size() - 1));
     m_rows += page;
     endInsertRows();

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+class QThread;
+
 namespace kvx {
 
 // Which lines of the run history to show; an empty text or an invalid date does not filter.
@@ -46,8 +48,9 @@ struct RunHistoryRow {
 };
 
 // The run history as the run history window lists it, newest run first, its items in order.
-// Lines are read a page at a time as the view scrolls to them, so that a history of a hundred
-// thousand runs opens and filters at once.
+// Lines are read a page at a time as the view scrolls to them, and the matching lines are
+// counted on a thread of their own, so that a history of a hundred thousand runs opens and
+// filters at once.
 class RunHistoryModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -56,11 +59,12 @@ public:
     static constexpr int kPageRows = 200;
 
     explicit RunHistoryModel(RunHistory& history, QObject* parent = nullptr);
+    ~RunHistoryModel() override;
 
     // Reads the history afresh with the filter.
     void setFilter(const RunHistoryFilter& filter);
     void refresh() { setFilter(m_filter); }
-    // Lines that match the filter, read or not.
+    // Lines that match the filter, read or not; -1 until they have been counted.
     int matchingRows() const { return m_matching; }
     const RunHistoryRow& line(int row) const { return m_rows.at(row); }
 
@@ -77,14 +81,22 @@ public:
     bool canFetchMore(const QModelIndex& parent) const override;
     void fetchMore(const QModelIndex& parent) override;
 
+Q_SIGNALS:
+    // The lines matching the filter have been counted.
+    void counted(int lines);
+
 private:
     QList<RunHistoryRow> readPage() const;
     QStringList distinct(const QString& sql) const;
+    void count();
 
     RunHistory& m_history;
     RunHistoryFilter m_filter;
     QList<RunHistoryRow> m_rows;
-    int m_matching = 0;
+    bool m_more = false; // the last page read was full
+    int m_matching = -1;
+    int m_generation = 0; // of the filter, so that a count of an earlier one is dropped
+    QList<QThread*> m_counting;
 };
 
 } // namespace kvx
