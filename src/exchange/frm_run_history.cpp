@@ -65,7 +65,6 @@ FrmRunHistory::FrmRunHistory(Services& services, const LoginContext& login, QWid
     setObjectName(QStringLiteral("frmRunHistory"));
     setWindowTitle(QStringLiteral("运行记录"));
     createControls();
-    resize(900, 480);
     connect(m_model, &RunHistoryModel::counted, this,
             [this](int lines) { m_count->setText(QStringLiteral("共 %1 条").arg(lines)); });
     fillFilterBoxes();
@@ -141,7 +140,9 @@ void FrmRunHistory::createControls() {
     m_grid->verticalHeader()->hide();
     m_grid->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     m_grid->horizontalHeader()->setStretchLastSection(true);
-    m_grid->setColumnWidth(RunHistoryModel::Time, 150);
+    const int widths[RunHistoryModel::kColumnCount] = {140, 70, 70, 70, 110, 50, 70, 70, 90};
+    for (int column = 0; column < RunHistoryModel::kColumnCount; ++column)
+        m_grid->setColumnWidth(column, widths[column]);
 
     m_count = makeLabel({}, QStringLiteral("lblCount"), this);
     m_waiting = new RunProgressFrame(this);
@@ -276,6 +277,9 @@ void FrmRunHistory::setRunning(bool running) {
     m_cancel->setVisible(running);
     m_close->setVisible(!running);
     onSelectionChanged();
+    // The button pressed may be disabled now: the keyboard goes on in the list.
+    if (!running)
+        m_grid->setFocus();
 }
 
 void FrmRunHistory::runStarted() {

@@ -34,6 +34,8 @@ public:
 
     RunHistoryModel& model() { return *m_model; }
     bool isRunning() const { return m_running; }
+    // Wide enough for every column of a line.
+    QSize sizeHint() const override { return {900, 460}; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -312,9 +312,12 @@ QString RunHistoryModel::runReport(qint64 runId) const {
     if (!query.value(7).toString().isEmpty())
         text += query.value(7).toString() + kCrLf;
     for (const RunHistory::Item& item : m_history.items(runId)) {
-        text += kCrLf + QStringLiteral("%1. %2：%3")
-                            .arg(item.position)
-                            .arg(item.item, RunHistoryRow::stateText(item.outcome));
+        const bool partial = item.outcome == QLatin1String("exchanged") && item.failed > 0;
+        text +=
+            kCrLf + QStringLiteral("%1. %2：%3")
+                        .arg(item.position)
+                        .arg(item.item, RunHistoryRow::stateText(partial ? QStringLiteral("partial")
+                                                                         : item.outcome));
         if (!item.file.isEmpty())
             text += QStringLiteral("，文件") + AppFolder::toNative(item.file);
         text += kCrLf + item.report;
