@@ -92,7 +92,8 @@ FrmRunHistory::FrmRunHistory(Services& services, const LoginContext& login, QWid
     connect(m_grid, &QTableView::activated, this, &FrmRunHistory::onReportClicked);
     connect(m_report, &QPushButton::clicked, this, &FrmRunHistory::onReportClicked);
     connect(m_reimport, &QPushButton::clicked, this, &FrmRunHistory::onReimportClicked);
-    connect(m_cancel, &QPushButton::clicked, this, &FrmRunHistory::onCancelClicked);
+    connect(m_cancel, &QPushButton::clicked, this,
+            [this] { m_waiting->askToCancel(m_services.prompter); });
     connect(m_close, &QPushButton::clicked, this, [this] { closeWorkWindow(this); });
 
     // A history that cannot be read is said once; the window then lists nothing.
@@ -234,26 +235,12 @@ void FrmRunHistory::onReimportClicked() {
     input.catalogue = &catalogue;
     input.operations = &operations;
     setRunning(true);
-    m_cancelRequested = false;
-    RunImport(m_services, input, *this);
+    RunImport(m_services, input, *m_waiting);
     setRunning(false);
     fillFilterBoxes();
     applyFilter();
     if (m_closeWhenIdle)
         closeWorkWindow(this);
-}
-
-void FrmRunHistory::onCancelClicked() {
-    askToCancel();
-}
-
-bool FrmRunHistory::askToCancel() {
-    if (m_services.prompter.question(SharedText::cancelRunQuestion(), SharedText::promptTitle(),
-                                     Prompter::Buttons::OkCancel,
-                                     Prompter::Icon::Question) != Prompter::Answer::Ok)
-        return false;
-    m_cancelRequested = true;
-    return true;
 }
 
 void FrmRunHistory::closeEvent(QCloseEvent* event) {
@@ -262,7 +249,7 @@ void FrmRunHistory::closeEvent(QCloseEvent* event) {
         return;
     }
     // The run on the stack needs this window until it returns: close after it.
-    if (askToCancel())
+    if (m_waiting->askToCancel(m_services.prompter))
         m_closeWhenIdle = true;
     event->ignore();
 }
@@ -280,22 +267,6 @@ void FrmRunHistory::setRunning(bool running) {
     // The button pressed may be disabled now: the keyboard goes on in the list.
     if (!running)
         m_grid->setFocus();
-}
-
-void FrmRunHistory::runStarted() {
-    m_waiting->start();
-}
-
-void FrmRunHistory::showProgress(const QString& text, int item, int count) {
-    m_waiting->showProgress(text, item, count);
-}
-
-void FrmRunHistory::showWaiting(const RequestProgress& progress) {
-    m_waiting->showWaiting(progress);
-}
-
-void FrmRunHistory::runFinished() {
-    m_waiting->stop();
 }
 
 } // namespace kvx

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "exchange/exchange_run.h"
 #include "exchange/run_history.h"
 
 #include <QWidget>
@@ -26,7 +25,7 @@ struct Services;
 // code, outcome and the days the runs started. The selected run's report opens in the report
 // window; the refused records of a selected import, once mended in their failed-records file,
 // are imported again through the ordinary import run, which shows its progress here.
-class FrmRunHistory : public QWidget, private RunHost {
+class FrmRunHistory : public QWidget {
     Q_OBJECT
 public:
     FrmRunHistory(Services& services, const LoginContext& login, QWidget* parent = nullptr);
@@ -47,24 +46,14 @@ private:
     void onSelectionChanged();
     void onReportClicked();
     void onReimportClicked();
-    void onCancelClicked();
     const RunHistoryRow* selectedLine() const;
-    bool askToCancel();
     void setRunning(bool running);
-
-    // RunHost
-    void runStarted() override;
-    void showProgress(const QString& text, int item, int count) override;
-    void showWaiting(const RequestProgress& progress) override;
-    bool cancelRequested() const override { return m_cancelRequested; }
-    void runFinished() override;
 
     Services& m_services;
     const LoginContext& m_login;
     RunHistory m_history;
     RunHistoryModel* m_model;
     bool m_running = false;
-    bool m_cancelRequested = false;
     bool m_closeWhenIdle = false;
 
     QComboBox* m_item = nullptr;

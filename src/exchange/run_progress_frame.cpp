@@ -1,5 +1,8 @@
 #include "exchange/run_progress_frame.h"
 
+#include "platform/prompter.h"
+#include "platform/shared_texts.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -29,10 +32,11 @@ RunProgressFrame::RunProgressFrame(QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_animation);
     layout->addLayout(texts);
-    stop();
+    runFinished();
 }
 
-void RunProgressFrame::start() {
+void RunProgressFrame::runStarted() {
+    m_cancelRequested = false;
     m_message->clear();
     m_count->clear();
     m_waiting->clear();
@@ -77,7 +81,16 @@ void RunProgressFrame::showWaiting(const RequestProgress& progress) {
                            duration(progress.serverSeconds));
 }
 
-void RunProgressFrame::stop() {
+bool RunProgressFrame::askToCancel(Prompter& prompter) {
+    if (prompter.question(SharedText::cancelRunQuestion(), SharedText::promptTitle(),
+                          Prompter::Buttons::OkCancel,
+                          Prompter::Icon::Question) != Prompter::Answer::Ok)
+        return false;
+    m_cancelRequested = true;
+    return true;
+}
+
+void RunProgressFrame::runFinished() {
     m_animation->setRange(0, 1); // neither busy nor a share
     m_animation->reset();
     hide();

@@ -147,7 +147,7 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(int, share);
         RunProgressFrame frame;
-        frame.start();
+        frame.runStarted();
         frame.showWaiting(RequestProgress::of(HttpProgress{waitedMs, sent, total, sentAtMs}));
         QCOMPARE(frame.waitingText(), text);
         QCOMPARE(frame.shownShare(), share);
