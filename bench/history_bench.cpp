@@ -5,17 +5,11 @@
 //                                filters, scrolls and clears it as an operator would. Prints
 //                                one line per step, "<milliseconds> <lines shown> <step>",
 //                                each step timed until the window has been painted.
+#include "bench_services.h"
 #include "exchange/frm_run_history.h"
 #include "exchange/run_history.h"
 #include "exchange/run_history_model.h"
 #include "login/login_context.h"
-#include "platform/autostart.h"
-#include "platform/clock.h"
-#include "platform/help_viewer.h"
-#include "platform/http_client.h"
-#include "platform/logging_prompter.h"
-#include "platform/services.h"
-#include "platform/shell.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -43,7 +37,8 @@ bool fill(const AppFolder& app, int runs) {
     const QDateTime first(QDate(2025, 1, 1), QTime(0, 0));
     for (int i = 0; i < runs; ++i) {
         const QDateTime started = first.addSecs(qint64(i) * 315); // a year, evenly
-        const auto direction = i % 2 ? RunHistory::Direction::Export : RunHistory::Direction::Import;
+        const auto direction =
+            i % 2 ? RunHistory::Direction::Export : RunHistory::Direction::Import;
         const auto origin = i % 3 ? RunHistory::Origin::Console : RunHistory::Origin::Agent;
         history.beginRun({0, started, {}, origin, direction, "demo", kCodes[i % 3], {}, {}});
         for (int position = 1; position <= 1 + i % 2; ++position) {
@@ -53,7 +48,8 @@ bool fill(const AppFolder& app, int runs) {
             item.outcome = kOutcomes[i % kOutcomes.size()];
             item.succeeded = item.outcome == QLatin1String("exchanged") ? 100 : 0;
             item.failed = i % 7 == 0 ? 2 : 0;
-            item.report = item.item + QStringLiteral("\r\n导入、导出成功！【关键字=C%1】已添加\r\n").arg(i);
+            item.report =
+                item.item + QStringLiteral("\r\n导入、导出成功！【关键字=C%1】已添加\r\n").arg(i);
             item.finished = started.addSecs(20);
             history.addItem(item);
         }
@@ -62,22 +58,11 @@ bool fill(const AppFolder& app, int runs) {
     return history.database().commit();
 }
 
-class BenchPrompter : public LoggingPrompter {
-public:
-    void displayText(const QString&) override {}
-};
-
 int run(const QString& folder, int runs) {
     const AppFolder app(folder);
     if (!fill(app, runs))
         return 1;
-    BenchPrompter prompter;
-    HttpClient http;
-    SystemClock clock;
-    DesktopShell shell;
-    ShellHelpViewer help(shell);
-    DesktopAutostart autostart;
-    Services services{app, prompter, http, clock, shell, help, autostart, PasswordEncryptor{}};
+    BenchServices bench(folder);
     LoginContext login;
 
     QTextStream out(stdout);
@@ -96,14 +81,13 @@ int run(const QString& folder, int runs) {
     };
     auto* grid = static_cast<QTableView*>(nullptr);
     step("open", [&] {
-        window = std::make_unique<FrmRunHistory>(services, login);
+        window = std::make_unique<FrmRunHistory>(bench.services, login);
         window->show();
         grid = window->findChild<QTableView*>("grdRuns");
     });
     for (int page = 1; page <= 5; ++page)
-        step(QStringLiteral("scroll to the end, %1").arg(page), [&] {
-            grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum());
-        });
+        step(QStringLiteral("scroll to the end, %1").arg(page),
+             [&] { grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum()); });
     step("item 凭证", [&] { choose("cmbItem", "凭证"); });
     step("code 002", [&] { choose("cmbCode", "002"); });
     step("outcome 失败", [&] { choose("cmbState", "失败"); });

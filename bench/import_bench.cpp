@@ -10,18 +10,12 @@
 //   import_bench display <lines>             shows a report of that many lines in the display
 //                                            window; prints the milliseconds until it was
 //                                            painted and until it was painted scrolled to the end
+#include "bench_services.h"
 #include "exchange/catalogue.h"
 #include "exchange/import_run.h"
 #include "exchange/operations_file.h"
 #include "fixture_http_server.h"
-#include "platform/autostart.h"
-#include "platform/clock.h"
 #include "platform/frm_display.h"
-#include "platform/help_viewer.h"
-#include "platform/http_client.h"
-#include "platform/logging_prompter.h"
-#include "platform/services.h"
-#include "platform/shell.h"
 #include "settings/login_settings.h"
 
 #include <QApplication>
@@ -121,20 +115,9 @@ int prepare(const QString& app, const QString& document, const QString& url) {
 }
 
 // The run without a window: progress is not shown, the report is counted, not logged.
-class BenchPrompter : public LoggingPrompter {
-public:
-    void displayText(const QString&) override {}
-};
-
 int run(const QString& app) {
-    BenchPrompter prompter;
-    HttpClient http;
-    SystemClock clock;
-    DesktopShell shell;
-    ShellHelpViewer help(shell);
-    DesktopAutostart autostart;
-    Services services{AppFolder(app), prompter, http,      clock,
-                      shell,          help,     autostart, PasswordEncryptor{}};
+    BenchServices bench(app);
+    Services& services = bench.services;
     Catalogue catalogue;
     OperationsFile operations;
     const std::optional<LoginSettings> login = LoginSettings::load(services.folder);

@@ -5,18 +5,12 @@
 //                          "stall <ms> at <progress text>", "ticks <n>", "share <largest share
 //                          shown>", "estimate <times a time left was shown>", "server <times
 //                          the server's working time was shown>" and "failed <path or ->".
+#include "bench_services.h"
 #include "exchange/attachment_queue.h"
 #include "exchange/catalogue_tree.h"
 #include "exchange/frm_import.h"
 #include "exchange/run_progress_frame.h"
 #include "login/login_context.h"
-#include "platform/autostart.h"
-#include "platform/clock.h"
-#include "platform/help_viewer.h"
-#include "platform/http_client.h"
-#include "platform/logging_prompter.h"
-#include "platform/services.h"
-#include "platform/shell.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -28,14 +22,6 @@
 using namespace kvx;
 
 namespace {
-
-// Logs what the run says; the report is kept, not shown (the display window has a
-// benchmark of its own).
-class BenchPrompter : public LoggingPrompter {
-public:
-    void displayText(const QString& text) override { report = text; }
-    QString report;
-};
 
 // The longest time between two ticks of a timer that should tick every 10 ms, and what the
 // progress display showed meanwhile.
@@ -81,14 +67,9 @@ private:
 };
 
 int run(const QString& app) {
-    BenchPrompter prompter;
-    HttpClient http;
-    SystemClock clock;
-    DesktopShell shell;
-    ShellHelpViewer help(shell);
-    DesktopAutostart autostart;
-    Services services{AppFolder(app), prompter, http,      clock,
-                      shell,          help,     autostart, PasswordEncryptor{}};
+    BenchServices bench(app);
+    Services& services = bench.services;
+    const QString& report = bench.prompter.report;
     const std::optional<LoginSettings> settings = LoginSettings::load(services.folder);
     if (!settings)
         return 1;
@@ -110,15 +91,15 @@ int run(const QString& app) {
 
     QTextStream out(stdout);
     const QString failed = QStringLiteral("失败的 ");
-    const qsizetype at = prompter.report.indexOf(failed);
+    const qsizetype at = report.indexOf(failed);
     out << "stall " << meter.longestMs << " at " << meter.longestAt << Qt::endl;
     out << "ticks " << meter.ticks << Qt::endl;
     out << "share " << meter.largestShare << Qt::endl;
     out << "estimate " << meter.estimates << Qt::endl;
     out << "server " << meter.serverTimes << Qt::endl;
-    out << "failed " << (at < 0 ? QStringLiteral("-") : prompter.report.mid(at).section('\r', 0, 0))
+    out << "failed " << (at < 0 ? QStringLiteral("-") : report.mid(at).section('\r', 0, 0))
         << Qt::endl;
-    return prompter.report.isEmpty() ? 1 : 0;
+    return report.isEmpty() ? 1 : 0;
 }
 
 } // namespace
