@@ -32,7 +32,6 @@ public:
     ~FrmRunHistory() override;
 
     RunHistoryModel& model() { return *m_model; }
-    bool isRunning() const { return m_running; }
     // Wide enough for every column of a line.
     QSize sizeHint() const override { return {900, 460}; }
 

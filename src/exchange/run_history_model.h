@@ -63,7 +63,6 @@ public:
 
     // Reads the history afresh with the filter.
     void setFilter(const RunHistoryFilter& filter);
-    void refresh() { setFilter(m_filter); }
     // Lines that match the filter, read or not; -1 until they have been counted.
     int matchingRows() const { return m_matching; }
     const RunHistoryRow& line(int row) const { return m_rows.at(row); }

@@ -151,7 +151,6 @@ XmlChildSpans XmlChildSpans::scan(const QByteArray& bytes, const QByteArray& chi
                 spans.children.append(child);
                 inChild = false;
             } else if (depth == 0) {
-                spans.rootEndTag = at;
                 spans.rootEndLeadingBlanks = reader.blanksBefore(at);
                 spans.found = rootSeen && next > 0;
                 return spans;
@@ -163,7 +162,6 @@ XmlChildSpans XmlChildSpans::scan(const QByteArray& bytes, const QByteArray& chi
                 if (rootSeen || selfClosing)
                     return spans;
                 rootSeen = true;
-                spans.rootBegin = at;
                 spans.rootStartEnd = next;
             } else if (depth == 1 && reader.name(at + 1) == QByteArrayView(childName)) {
                 child = {at, next, reader.blanksBefore(at)};

@@ -21,11 +21,10 @@ struct XmlChildSpans {
     };
 
     bool readableEncoding = false;
-    bool found = false; // false when the bytes do not read as one root element
-    qsizetype rootBegin = 0;
-    qsizetype rootStartEnd = 0;         // just after the root's start tag
-    qsizetype rootEndTag = 0;           // the '<' of the root's end tag
-    qsizetype rootEndLeadingBlanks = 0; // where the blanks before it begin
+    bool found = false;         // false when the bytes do not read as one root element
+    qsizetype rootStartEnd = 0; // just after the root's start tag
+    // Where the blanks before the root's end tag begin.
+    qsizetype rootEndLeadingBlanks = 0;
     QList<Span> children;
 
     static XmlChildSpans scan(const QByteArray& bytes, const QByteArray& childName);
