@@ -1,6 +1,8 @@
 // Import run benchmark.
-//   import_bench generate <dir> <records>    writes <dir>/document.xml (an interface document of
-//                                            customers) and <dir>/answer.xml (its result)
+//   import_bench generate <dir> <records> [<every>]
+//                                            writes <dir>/document.xml (an interface document of
+//                                            customers; every <every>th record with a date that
+//                                            does not exist) and <dir>/answer.xml (its result)
 //   import_bench serve <answer file>         answers every POST with the file; prints the port
 //   import_bench prepare <app> <doc> <url>   points the application folder's login at the
 //                                            server and the customers' import file at <doc>
@@ -8,18 +10,12 @@
 //   import_bench display <lines>             shows a report of that many lines in the display
 //                                            window; prints the milliseconds until it was
 //                                            painted and until it was painted scrolled to the end
+#include "bench_services.h"
 #include "exchange/catalogue.h"
 #include "exchange/import_run.h"
 #include "exchange/operations_file.h"
 #include "fixture_http_server.h"
-#include "platform/autostart.h"
-#include "platform/clock.h"
 #include "platform/frm_display.h"
-#include "platform/help_viewer.h"
-#include "platform/http_client.h"
-#include "platform/logging_prompter.h"
-#include "platform/services.h"
-#include "platform/shell.h"
 #include "settings/login_settings.h"
 
 #include <QApplication>
@@ -49,7 +45,7 @@ bool writeFile(const QString& path, const QByteArray& bytes) {
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-int generate(const QString& dir, int count) {
+int generate(const QString& dir, int count, int brokenEvery) {
     const QByteArray name = gb(QStringLiteral("华联商贸有限公司第"));
     const QByteArray address = gb(QStringLiteral("北京市海淀区中关村大街二十七号中关村大厦十二层"));
     const QByteArray contact = gb(QStringLiteral("张伟"));
@@ -74,7 +70,9 @@ int generate(const QString& dir, int count) {
                     "</phone>\n    <contact>" + contact + "</contact>\n    <creditline>" +
                     QByteArray::number(10000 + i % 90000) +
                     ".00</creditline>\n    "
-                    "<creditdays>30</creditdays>\n    <devdate>2024-01-01</devdate>\n    "
+                    "<creditdays>30</creditdays>\n    <devdate>" +
+                    (brokenEvery > 0 && i % brokenEvery == 0 ? "2024-13-01" : "2024-01-01") +
+                    "</devdate>\n    "
                     "<dept>D01</dept>\n    <person>P001</person>\n    <disabled>0</disabled>\n    "
                     "<memo>" +
                     memo + "</memo>\n  </customer>\n";
@@ -117,20 +115,9 @@ int prepare(const QString& app, const QString& document, const QString& url) {
 }
 
 // The run without a window: progress is not shown, the report is counted, not logged.
-class BenchPrompter : public LoggingPrompter {
-public:
-    void displayText(const QString&) override {}
-};
-
 int run(const QString& app) {
-    BenchPrompter prompter;
-    HttpClient http;
-    SystemClock clock;
-    DesktopShell shell;
-    ShellHelpViewer help(shell);
-    DesktopAutostart autostart;
-    Services services{AppFolder(app), prompter, http,      clock,
-                      shell,          help,     autostart, PasswordEncryptor{}};
+    BenchServices bench(app);
+    Services& services = bench.services;
     Catalogue catalogue;
     OperationsFile operations;
     const std::optional<LoginSettings> login = LoginSettings::load(services.folder);
@@ -180,8 +167,8 @@ int main(int argc, char** argv) {
     XmlDocument::initializeLibrary();
     const QStringList args = app->arguments();
     const QString mode = args.value(1);
-    if (mode == QLatin1String("generate") && args.size() == 4)
-        return generate(args[2], args[3].toInt());
+    if (mode == QLatin1String("generate") && (args.size() == 4 || args.size() == 5))
+        return generate(args[2], args[3].toInt(), args.value(4).toInt());
     if (mode == QLatin1String("serve") && args.size() == 3)
         return serve(args[2]);
     if (mode == QLatin1String("prepare") && args.size() == 5)
@@ -190,7 +177,7 @@ int main(int argc, char** argv) {
         return run(args[2]);
     if (gui && args.size() == 3)
         return display(args[2].toInt());
-    err() << "usage: import_bench generate <dir> <records> | serve <answer> | "
+    err() << "usage: import_bench generate <dir> <records> [<every>] | serve <answer> | "
              "prepare <app> <document> <url> | run <app> | display <lines>"
           << Qt::endl;
     return 2;

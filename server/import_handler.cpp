@@ -80,7 +80,7 @@ ExchangeReply ImportHandler::handle(const QByteArray& body, const XmlOutline& ou
 
     const QString keyPath = m_records.keyPath(summary.roottag);
     QString refusal = refusalOf(root, mode);
-    const bool hasRecords = outline.rootChildNames.contains(summary.roottag);
+    const bool hasRecords = outline.rootChildCounts.contains(summary.roottag);
     if (refusal.isEmpty() && !hasRecords)
         refusal = QStringLiteral("文档中没有%1记录！").arg(summary.roottag);
     if (refusal.isEmpty())

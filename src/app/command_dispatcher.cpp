@@ -32,6 +32,7 @@ constexpr std::array kCommands = {
     Command{u"邮件传输", Action::OpenWindow, WorkWindow::MailWindow},
     Command{u"数据交换计划设置", Action::OpenWindow, WorkWindow::ScheduleEditor},
     Command{u"数据交换计划执行", Action::StartPlanAgent},
+    Command{u"运行记录", Action::OpenWindow, WorkWindow::RunHistory},
     Command{u"数据映射", Action::Nothing},
     Command{u"数据交换日志", Action::Nothing},
 };

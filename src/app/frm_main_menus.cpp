@@ -96,6 +96,8 @@ void FrmMain::createWindowMenu() {
                 &QAction::triggered, m_mdi, [this, arrangement] { arrange(m_mdi, arrangement); });
     }
     addSeparator(m_windowMenu, QStringLiteral("miWBar1"));
+    connect(addItem(m_windowMenu, QStringLiteral("miRunHistory"), QStringLiteral("运行记录(&R)")),
+            &QAction::triggered, this, [this] { openWorkWindow(WorkWindow::RunHistory); });
 
     QAction* statusBarItem =
         addItem(m_windowMenu, QStringLiteral("miStatusbar"), QStringLiteral("状态栏"));

@@ -20,6 +20,8 @@ QString WorkWindowSlots::caption(WorkWindow kind) {
         return QStringLiteral("计划");
     case WorkWindow::MailWindow:
         return QStringLiteral("KVX远程数据传输工具");
+    case WorkWindow::RunHistory:
+        return QStringLiteral("运行记录");
     case WorkWindow::ReplaceSettings:
         break;
     }
@@ -36,6 +38,8 @@ QString WorkWindowSlots::windowName(WorkWindow kind) {
         return QStringLiteral("frmSchedule");
     case WorkWindow::MailWindow:
         return QStringLiteral("FrmMail");
+    case WorkWindow::RunHistory:
+        return QStringLiteral("frmRunHistory");
     case WorkWindow::ReplaceSettings:
         break;
     }

@@ -17,7 +17,8 @@ enum class WorkWindow {
     ExchangeWindow,
     ScheduleEditor,
     MailWindow,
-    ReplaceSettings
+    ReplaceSettings,
+    RunHistory
 };
 
 // One slot per kind of work window, each empty until first use. A window is created by the

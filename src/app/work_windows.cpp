@@ -4,6 +4,7 @@
 #include "app/frm_main.h"
 #include "conditions/frm_condition.h"
 #include "exchange/frm_import.h"
+#include "exchange/frm_run_history.h"
 #include "mail/frm_mail.h"
 #include "platform/services.h"
 #include "replace/frm_replace.h"
@@ -43,6 +44,9 @@ void registerWorkWindows(FrmMain& frame, Services& services, AppContext& context
         [](QWidget* window) { static_cast<FrmCondition*>(window)->Sche(false); });
     frame.setWindowFactory(WorkWindow::ReplaceSettings,
                            [&services] { return new FrmReplace(services); });
+    frame.setWindowFactory(WorkWindow::RunHistory, [&services, &context] {
+        return new FrmRunHistory(services, context.login);
+    });
     frame.setWindowFactory(WorkWindow::ScheduleEditor, [&services, &context] {
         return new FrmSchedule(services, context.login.canEditSchedules, context.login.senderCode);
     });

@@ -44,4 +44,13 @@ QString ItemStructure::FieldNameOf(const QString& display) const {
     return m_nameByDisplay.value(display);
 }
 
+QString ItemStructure::keyField() const {
+    for (const XmlElement& element : m_document.select(QStringLiteral("//*[@iskey]"))) {
+        if (element.attribute(QStringLiteral("iskey"))
+                .compare(QLatin1String("Y"), Qt::CaseInsensitive) == 0)
+            return element.text().trimmed();
+    }
+    return {};
+}
+
 } // namespace kvx

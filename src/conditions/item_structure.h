@@ -39,6 +39,9 @@ public:
     // The field name (text content) of the first element whose `display` equals the text;
     // "" for an empty text, an unknown text or no document.
     QString FieldNameOf(const QString& display) const;
+    // The field that identifies a record: the text of the first element marked `iskey` "Y"
+    // in any letter case; empty when the file marks none.
+    QString keyField() const;
 
 private:
     XmlDocument m_document;

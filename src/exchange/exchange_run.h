@@ -1,5 +1,6 @@
 #pragma once
 
+#include "exchange/request_progress.h"
 #include "exchange/run_history.h"
 #include "settings/login_settings.h"
 
@@ -21,6 +22,9 @@ struct SelectedExchangeItem {
     QString operationString;
     // The item's own conversion flag (a schedule keeps one per item); none: the run's.
     std::optional<bool> conversion = std::nullopt;
+    // Imports: a file chosen beforehand (the run history's import of mended failed records);
+    // empty: the condition item's file, else the operator's choice.
+    QString file = QString();
 };
 
 // What an import or export run reads when it starts. The window fills it from its controls;
@@ -55,8 +59,9 @@ public:
     virtual void runStarted() = 0;
     // One of the run's progress texts while it works on item `item` (from 1) of `count`.
     virtual void showProgress(const QString& text, int item, int count) = 0;
-    // How long the current item's request has been waiting for the server's answer.
-    virtual void showWaiting(int seconds) = 0;
+    // Where the current item's request stands: how long it has waited for the server's
+    // answer and, for a large document, how much of it has been sent.
+    virtual void showWaiting(const RequestProgress& progress) = 0;
     // Asked before each item and while a request waits: a request cancelled while it waits
     // is dropped, and its item ends as not known.
     virtual bool cancelRequested() const = 0;
@@ -69,7 +74,7 @@ class SilentRunHost : public RunHost {
 public:
     void runStarted() override {}
     void showProgress(const QString&, int, int) override {}
-    void showWaiting(int) override {}
+    void showWaiting(const RequestProgress&) override {}
     bool cancelRequested() const override { return false; }
     void runFinished() override {}
 };
@@ -87,11 +92,15 @@ struct RunSummary {
     int exchanged = 0;  // items whose server answer was read and kept
     int failed = 0;     // items that ended with a message (one that ended the run included)
     int unanswered = 0; // items sent but not answered: the server may have taken them
-    QString report;     // imports: the report as shown
+    QString report;     // the report as shown (an export's summary included)
     QStringList files;  // exports: the files written, in order
+    // Imports: the files of failed records written, in order.
+    QStringList failedRecordFiles;
 
     // Items skipped (no file chosen) or never reached.
     int notRun() const { return count - exchanged - failed - unanswered; }
+    // "成功 1 项，失败 0 项，结果未知 0 项，未执行 1 项，共 2 项"
+    QString countsText() const;
 };
 
 } // namespace kvx

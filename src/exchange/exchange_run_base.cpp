@@ -1,6 +1,7 @@
 #include "exchange/exchange_run_base.h"
 
 #include "login/server_interface.h"
+#include "platform/background_work.h"
 #include "platform/clock.h"
 #include "platform/http_client.h"
 #include "platform/prompter.h"
@@ -27,6 +28,15 @@ HttpResult shortenedForMessage(const HttpResult& result, bool* cut) {
 
 } // namespace
 
+QString RunSummary::countsText() const {
+    return QStringLiteral("成功 %1 项，失败 %2 项，结果未知 %3 项，未执行 %4 项，共 %5 项")
+        .arg(exchanged)
+        .arg(failed)
+        .arg(unanswered)
+        .arg(notRun())
+        .arg(count);
+}
+
 ExchangeRunBase::ExchangeRunBase(Services& services, const ExchangeRunInput& input, RunHost& host,
                                  Direction direction)
     : m_services(services)
@@ -49,7 +59,9 @@ void ExchangeRunBase::runItems() {
                 m_summary.end = RunSummary::End::Cancelled;
                 break;
             }
-            m_item = {i + 1, m_input.items.at(i).label, {}, 0, 0, {}, {}, {}};
+            m_item = {};
+            m_item.position = i + 1;
+            m_item.item = m_input.items.at(i).label;
             m_inItem = true;
             const ItemEnd end = runItem(m_input.items.at(i), i + 1);
             m_inItem = false;
@@ -92,7 +104,13 @@ QString ExchangeRunBase::conversionFlag(const SelectedExchangeItem& item) const 
 }
 
 // The history is written as the run goes, so a crash loses at most the item under way; a
-// history that cannot be written is passed by.
+// history that cannot be written is passed by, and the operator told once.
+void ExchangeRunBase::tellHistoryProblem() {
+    const QString problem = m_history.takeProblem();
+    if (!problem.isEmpty())
+        m_services.prompter.message(problem, SharedText::promptTitle(), Prompter::Icon::Warning);
+}
+
 void ExchangeRunBase::recordStart() {
     m_history.beginRun({0,
                         m_services.clock.now(),
@@ -104,6 +122,7 @@ void ExchangeRunBase::recordStart() {
                         m_senderCode,
                         {},
                         {}});
+    tellHistoryProblem();
 }
 
 void ExchangeRunBase::recordItem(ItemEnd end) {
@@ -118,10 +137,13 @@ void ExchangeRunBase::recordItem(ItemEnd end) {
         m_item.report += m_abortMessage;
     m_item.finished = m_services.clock.now();
     m_history.addItem(m_item);
+    m_itemsDone.append(m_item);
+    tellHistoryProblem();
 }
 
 void ExchangeRunBase::recordEnd(const QString& outcome, const QString& note) {
     m_history.finishRun(outcome, note, m_services.clock.now());
+    tellHistoryProblem();
 }
 
 void ExchangeRunBase::showProgress(const QString& text, int position) {
@@ -175,7 +197,9 @@ QString ExchangeRunBase::noteWhenNoFile(const QString& path) {
 
 ExchangeRunBase::Answer ExchangeRunBase::exchange(QByteArray body) {
     const HttpWatch watch{[this] { return m_host.cancelRequested(); },
-                          [this](qint64 waitedMs) { m_host.showWaiting(int(waitedMs / 1000)); }};
+                          [this](const HttpProgress& progress) {
+                              m_host.showWaiting(RequestProgress::of(progress));
+                          }};
     HttpResult result =
         m_services.http.post(m_setup.importUrl(), body, HttpClient::Limit::Run, watch);
     body = QByteArray(); // the posted document is not needed any more
@@ -202,7 +226,9 @@ ExchangeRunBase::Answer ExchangeRunBase::exchange(QByteArray body) {
     }
     QString error;
     bool refused = false;
-    answer.document = XmlDocument::fromBytes(result.body, &error, &refused);
+    // An answer of many megabytes is read while the window stays responsive.
+    answer.document =
+        computeInBackground([&] { return XmlDocument::fromBytes(result.body, &error, &refused); });
     if (answer.document.isNull()) {
         const QString text = refused ? ServerInterface::refusedAnswerText(error)
                                      : ServerInterface::answerText(shown) + more;
@@ -215,9 +241,11 @@ ExchangeRunBase::Answer ExchangeRunBase::exchange(QByteArray body) {
 }
 
 bool ExchangeRunBase::saveDocument(const XmlDocument& document, const QString& path) {
-    AppFolder::makeWritable(path);
     QString error;
-    if (document.save(path, &error))
+    if (computeInBackground([&] {
+            AppFolder::makeWritable(path);
+            return document.save(path, &error);
+        }))
         return true;
     warn(AppFolder::toNative(path) + QStringLiteral("文件保存失败！") +
          (error.isEmpty() ? QString() : QStringLiteral("\n") + error));

@@ -67,8 +67,8 @@ protected:
     // answer that is not XML and a request sent but not answered are shown (the last not
     // when the operator cancelled it).
     Answer exchange(QByteArray body);
-    // Writes the document atomically over any file at the path (a read-only one included);
-    // a failure is shown with the path.
+    // Writes the document atomically over any file at the path (a read-only one included),
+    // while the window stays responsive; a failure is shown with the path.
     bool saveDocument(const XmlDocument& document, const QString& path);
 
     Services& m_services;
@@ -81,8 +81,11 @@ protected:
     // The history's record of the item under way: the runs fill in its file, records and
     // report.
     RunHistory::Item m_item;
+    // The items reached, in list order, as the history keeps them.
+    QList<RunHistory::Item> m_itemsDone;
 
 private:
+    void tellHistoryProblem();
     void recordStart();
     void recordItem(ItemEnd end);
     void recordEnd(const QString& outcome, const QString& note);

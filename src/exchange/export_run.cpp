@@ -9,11 +9,22 @@
 #include "platform/services.h"
 #include "platform/shared_texts.h"
 
+#include <QHash>
+
 namespace kvx {
 
 namespace {
 
 const QString kValue = QStringLiteral("value");
+const QString kCrLf = QStringLiteral("\r\n");
+const QString kNotRun = QStringLiteral("已取消，未执行");
+
+int recordCount(const XmlDocument& data, const QString& roottag) {
+    int count = 0;
+    for (const XmlElement& child : data.root().childElements())
+        count += child.name() == roottag ? 1 : 0;
+    return count;
+}
 
 class ExportRun : public ExchangeRunBase {
 public:
@@ -28,6 +39,9 @@ private:
     XmlDocument queryEnvelope(const CatalogueItem& item, const XmlElement& conditionItem,
                               const SelectedExchangeItem& selected) const;
     void handOverToMail();
+    // What the run did for each item: the file written with its records, or why there is
+    // none; then the counts.
+    QString summary() const;
 
     QString m_today;
 };
@@ -58,6 +72,8 @@ RunSummary ExportRun::run() {
     runItems();
     if (m_summary.end == RunSummary::End::Completed && m_input.mail)
         handOverToMail();
+    m_summary.report = summary();
+    m_services.prompter.displayText(m_summary.report);
     return m_summary;
 }
 
@@ -82,15 +98,16 @@ ExchangeRunBase::ItemEnd ExportRun::runItem(const SelectedExchangeItem& selected
         return ItemEnd::Skipped;
 
     Answer answer = exchange(queryEnvelope(item, conditionItem, selected).toBytes());
-    if (answer.document.isNull())
+    if (answer.document.isNull()) {
+        // Nothing was sent: the history and the summary say so.
+        if (answer.end == ItemEnd::Skipped)
+            m_item.report += kNotRun;
         return answer.end;
+    }
     XmlDocument& data = answer.document;
     NormalizeDataDocument(data, item.interfaceName, m_senderCode);
     m_item.file = path;
-    m_item.succeeded = int(
-        data.root()
-            .select(QStringLiteral("*[name() = $n]"), {{QStringLiteral("n"), item.interfaceName}})
-            .size());
+    m_item.succeeded = recordCount(data, item.interfaceName);
     if (!saveDocument(data, path))
         return ItemEnd::Failed;
     m_summary.files.append(path);
@@ -111,6 +128,33 @@ XmlDocument ExportRun::queryEnvelope(const CatalogueItem& item, const XmlElement
         root.appendCopy(conditionItem);
     AppendOpinfo(envelope, m_setup.credentials());
     return envelope;
+}
+
+QString ExportRun::summary() const {
+    QString text = QStringLiteral("导出结果") + kCrLf;
+    for (int i = 0; i < m_summary.count; ++i) {
+        text += m_input.items.at(i).label + QStringLiteral("：");
+        if (i >= m_itemsDone.size()) {
+            text += m_summary.end == RunSummary::End::Aborted ? QStringLiteral("未执行") : kNotRun;
+            text += kCrLf;
+            continue;
+        }
+        const RunHistory::Item& done = m_itemsDone.at(i);
+        static const QHash<QString, QString> outcomes = {
+            {QStringLiteral("failed"), QStringLiteral("失败：")},
+            {QStringLiteral("unanswered"), QStringLiteral("结果未知：")}};
+        if (done.outcome == QLatin1String("exchanged"))
+            text += QStringLiteral("已导出 %1 条记录到").arg(done.succeeded) +
+                    AppFolder::toNative(done.file);
+        else
+            text += outcomes.value(done.outcome) + done.report.simplified();
+        text += kCrLf;
+    }
+    static const QHash<RunSummary::End, QString> ends = {
+        {RunSummary::End::Completed, QStringLiteral("导出结束：")},
+        {RunSummary::End::Cancelled, QStringLiteral("导出已取消：")},
+        {RunSummary::End::Aborted, QStringLiteral("导出因错误中止：")}};
+    return text + kCrLf + ends.value(m_summary.end) + m_summary.countsText() + kCrLf;
 }
 
 void ExportRun::handOverToMail() {

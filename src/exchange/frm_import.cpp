@@ -82,7 +82,7 @@ void FrmImport::closeEvent(QCloseEvent* event) {
         return;
     }
     // The run on the stack needs this window until it returns: close after it.
-    if (askToCancel())
+    if (m_waiting->askToCancel(m_services.prompter))
         m_closeWhenIdle = true;
     event->ignore();
 }
@@ -164,11 +164,10 @@ void FrmImport::onExecuteClicked() {
     input.mailTransport = m_mailTransport;
 
     setRunning(true);
-    m_cancelRequested = false;
     if (isImportMode())
-        RunImport(m_services, input, *this);
+        RunImport(m_services, input, *m_waiting);
     else
-        RunExport(m_services, input, *this);
+        RunExport(m_services, input, *m_waiting);
     setRunning(false);
     if (m_closeWhenIdle)
         closeWindow();
@@ -189,17 +188,7 @@ void FrmImport::setRunning(bool running) {
 }
 
 void FrmImport::onCancelClicked() {
-    askToCancel();
-}
-
-bool FrmImport::askToCancel() {
-    const Prompter::Answer answer = m_services.prompter.question(
-        QStringLiteral("导入导出正在进行，确实想要结束？"), SharedText::promptTitle(),
-        Prompter::Buttons::OkCancel, Prompter::Icon::Question);
-    if (answer != Prompter::Answer::Ok)
-        return false;
-    m_cancelRequested = true;
-    return true;
+    m_waiting->askToCancel(m_services.prompter);
 }
 
 void FrmImport::onSettingClicked() {
@@ -217,22 +206,6 @@ void FrmImport::onQuitClicked() {
 
 void FrmImport::closeWindow() {
     closeWorkWindow(this);
-}
-
-void FrmImport::runStarted() {
-    m_waiting->start();
-}
-
-void FrmImport::showProgress(const QString& text, int item, int count) {
-    m_waiting->showProgress(text, item, count);
-}
-
-void FrmImport::showWaiting(int seconds) {
-    m_waiting->showWaiting(seconds);
-}
-
-void FrmImport::runFinished() {
-    m_waiting->stop();
 }
 
 } // namespace kvx

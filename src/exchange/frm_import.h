@@ -1,7 +1,6 @@
 #pragma once
 
 #include "exchange/catalogue.h"
-#include "exchange/exchange_run.h"
 #include "exchange/exchange_selection.h"
 #include "exchange/operations_file.h"
 
@@ -31,7 +30,7 @@ struct Services;
 // imports, an operation and options per item, and runs the import or export. While a run
 // works the window stays responsive and shows how long the server has been working on the
 // current item; only cancelling is offered, and it drops a request that is still waiting.
-class FrmImport : public QWidget, private RunHost {
+class FrmImport : public QWidget {
     Q_OBJECT
 public:
     // Opens the condition editor for the sender code (empty when none is typed).
@@ -80,15 +79,7 @@ private:
     void showSelectedEntry();
     void resetOptionControls();
     void setRunning(bool running);
-    bool askToCancel();
     void closeWindow();
-
-    // RunHost
-    void runStarted() override;
-    void showProgress(const QString& text, int item, int count) override;
-    void showWaiting(int seconds) override;
-    bool cancelRequested() const override { return m_cancelRequested; }
-    void runFinished() override;
 
     Services& m_services;
     const LoginContext& m_login;
@@ -98,7 +89,6 @@ private:
     ConditionEditorOpener m_openConditionEditor;
     MailHandOver* m_mailTransport = nullptr;
     bool m_running = false;
-    bool m_cancelRequested = false;
     bool m_closeWhenIdle = false;
 
     QGroupBox* m_selector = nullptr;

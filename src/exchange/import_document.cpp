@@ -1,6 +1,7 @@
 #include "exchange/import_document.h"
 
 #include "platform/shared_texts.h"
+#include "platform/xml_child_spans.h"
 #include "platform/xml_outline.h"
 
 #include <QDir>
@@ -41,6 +42,7 @@ bool ImportDocument::load(const QString& path, QString* error) {
     QFile file(path);
     if (file.open(QIODevice::ReadOnly)) {
         m_bytes = file.readAll();
+        m_source = m_bytes;
         const XmlOutline outline = XmlOutline::scan(m_bytes);
         if (outline.refused) {
             *error = QDir::toNativeSeparators(path) + QStringLiteral("不能导入：") + outline.error +
@@ -48,7 +50,7 @@ bool ImportDocument::load(const QString& path, QString* error) {
             return false;
         }
         m_rootName = outline.rootName;
-        m_childNames = outline.rootChildNames;
+        m_childCounts = outline.rootChildCounts;
         if (outline.wellFormed && (prepareSplice() || loadWhole()))
             return true;
     }
@@ -76,20 +78,10 @@ XmlElement ImportDocument::root() const {
     return isWhole() ? m_whole.root() : m_head.root();
 }
 
+// Encodings in which every byte below 0x80 is the ASCII character itself, so that markup is
+// found by its bytes.
 bool ImportDocument::spliceableEncoding(const QString& encoding) {
-    // Encodings in which every byte below 0x40 is the ASCII character itself, so that markup
-    // is found by its bytes.
-    static const QStringList encodings = {QString(),
-                                          QStringLiteral("utf-8"),
-                                          QStringLiteral("utf8"),
-                                          QStringLiteral("gb2312"),
-                                          QStringLiteral("gbk"),
-                                          QStringLiteral("gb18030"),
-                                          QStringLiteral("cp936"),
-                                          QStringLiteral("us-ascii"),
-                                          QStringLiteral("ascii"),
-                                          QStringLiteral("iso-8859-1")};
-    return encodings.contains(encoding.toLower());
+    return XmlChildSpans::readsEncoding(encoding);
 }
 
 bool ImportDocument::prepareSplice() {

@@ -5,7 +5,7 @@
 #include "platform/xml_document.h"
 
 #include <QByteArray>
-#include <QSet>
+#include <QHash>
 #include <QString>
 
 namespace kvx {
@@ -32,7 +32,11 @@ public:
     // The root element with its attributes (its children only when the whole document is
     // held).
     XmlElement root() const;
-    bool hasChildElement(const QString& name) const { return m_childNames.contains(name); }
+    bool hasChildElement(const QString& name) const { return m_childCounts.contains(name); }
+    // How many child elements of the name the root has (records, for the item's roottag).
+    int childElementCount(const QString& name) const { return m_childCounts.value(name); }
+    // The file's bytes as they were read, kept after completion for the failed records.
+    const QByteArray& sourceBytes() const { return m_source; }
 
     // Completes the document (CompleteImportDocument); false, with *error, as that fails.
     bool complete(const ImportDirectives& directives, const ImportCompletion& completion,
@@ -62,7 +66,8 @@ private:
     QString m_path;
     QByteArray m_bytes;
     QString m_rootName;
-    QSet<QString> m_childNames;
+    QHash<QString, int> m_childCounts;
+    QByteArray m_source;
     // Splicing: the file's prolog with the root's start tag, which completion changes.
     XmlDocument m_head;
     Span m_startTag;

@@ -1,10 +1,13 @@
 #include "exchange/import_run.h"
 
+#include "conditions/item_structure.h"
 #include "exchange/exchange_run_base.h"
+#include "exchange/failed_records.h"
 #include "exchange/import_completion.h"
 #include "exchange/import_document.h"
 #include "exchange/operations_file.h"
 #include "exchange/result_report.h"
+#include "platform/background_work.h"
 #include "platform/prompter.h"
 #include "platform/services.h"
 #include "platform/shared_texts.h"
@@ -29,6 +32,10 @@ private:
     bool findOperationsEntry(const SelectedExchangeItem& item, OperationsEntry* entry,
                              QString* error) const;
     void addClosingLine();
+    // The item's report block with its last line on the failed records, written meanwhile;
+    // the history's counts of records taken and refused.
+    QString reportOf(const XmlDocument& result, const CatalogueItem& item,
+                     const ImportDocument& document, const QString& path);
 };
 
 RunSummary ImportRun::run() {
@@ -60,13 +67,7 @@ void ImportRun::addClosingLine() {
         line = QStringLiteral("导入因错误中止：");
     else
         return;
-    line += QStringLiteral("成功 %1 项，失败 %2 项，结果未知 %3 项，未执行 %4 项，共 %5 项")
-                .arg(m_summary.exchanged)
-                .arg(m_summary.failed)
-                .arg(m_summary.unanswered)
-                .arg(m_summary.notRun())
-                .arg(m_summary.count);
-    m_summary.report += kCrLf + line + kCrLf;
+    m_summary.report += kCrLf + line + m_summary.countsText() + kCrLf;
 }
 
 ExchangeRunBase::ItemEnd ImportRun::runItem(const SelectedExchangeItem& selected, int position) {
@@ -77,14 +78,19 @@ ExchangeRunBase::ItemEnd ImportRun::runItem(const SelectedExchangeItem& selected
         return ItemEnd::Failed;
 
     const XmlElement conditionItem = m_setup.conditionItem(item.interfaceName, label, m_senderCode);
-    QString path = conditionItem.attribute(QStringLiteral("importfile")).trimmed();
+    QString path = selected.file.isEmpty()
+                       ? conditionItem.attribute(QStringLiteral("importfile")).trimmed()
+                       : selected.file;
     if (path.isEmpty())
         path = ChooseImportFile(label);
     if (path.isEmpty())
         return ItemEnd::Skipped;
+    // A file of many megabytes is read, checked and completed while the window stays
+    // responsive.
     ImportDocument document;
     QString error;
-    if (!document.load(path, &error) || !document.checkItem(item, &error)) {
+    if (!computeInBackground([&] { return document.load(path, &error); }) ||
+        !document.checkItem(item, &error)) {
         warn(error);
         return ItemEnd::Failed;
     }
@@ -93,10 +99,12 @@ ExchangeRunBase::ItemEnd ImportRun::runItem(const SelectedExchangeItem& selected
     if (!findOperationsEntry(selected, &entry, &error))
         return abort(error);
     m_item.file = path;
+    m_item.operation = selected.operationString;
+    m_item.conversion = conversionFlag(selected) == QLatin1String("y");
     const ImportCompletion completion{conversionFlag(selected), label, item.family, m_senderCode,
                                       m_setup.credentials()};
-    if (!document.complete(WorkOutImportDirectives(selected.operationString, entry), completion,
-                           &error))
+    const ImportDirectives directives = WorkOutImportDirectives(selected.operationString, entry);
+    if (!computeInBackground([&] { return document.complete(directives, completion, &error); }))
         return abort(error);
 
     const Answer answer = exchange(document.takeBody());
@@ -105,16 +113,40 @@ ExchangeRunBase::ItemEnd ImportRun::runItem(const SelectedExchangeItem& selected
         m_summary.report += kCrLf + label + kCrLf + answer.message + kCrLf + kCrLf;
     if (answer.document.isNull())
         return answer.end;
-    const QString block = AppendResultReport(answer.document, label, QString());
-    const ResultCounts counts = CountResults(answer.document);
-    m_item.succeeded = counts.succeeded;
-    m_item.failed = counts.failed;
+    const QString block = reportOf(answer.document, item, document, path);
     m_item.report += block;
     // The last result stays in the application folder for a look at what the server said.
     saveDocument(answer.document, m_services.folder.resolve(QStringLiteral("\\Kvxtemp.xml")));
     m_summary.report += kCrLf + block;
     showProgress(QStringLiteral("导入") + label + QStringLiteral("结束！"), position);
     return ItemEnd::Exchanged;
+}
+
+QString ImportRun::reportOf(const XmlDocument& result, const CatalogueItem& item,
+                            const ImportDocument& document, const QString& path) {
+    QString keyField = ItemStructure::load(m_services.folder, item.interfaceName).keyField();
+    if (keyField.isEmpty())
+        keyField = FailedRecords::defaultKeyField();
+    const FailedRecords::Source source{path, document.sourceBytes(), item.interfaceName,
+                                       document.childElementCount(item.interfaceName), keyField};
+    FailedRecords failed;
+    ResultCounts counts;
+    QString block = computeInBackground([&] {
+        failed = FailedRecords::write(source, result);
+        counts = CountResults(result);
+        return AppendResultReport(result, item.label, QString());
+    });
+    m_item.succeeded = counts.succeeded;
+    m_item.failed = counts.failed;
+    if (failed.outcome == FailedRecords::Outcome::Written) {
+        m_summary.failedRecordFiles.append(failed.path);
+        m_item.failedRecordsFile = failed.path;
+    }
+    const QString line = failed.reportLine();
+    // Before the empty line that ends the block.
+    if (!line.isEmpty())
+        block.insert(block.size() - kCrLf.size(), line + kCrLf);
+    return block;
 }
 
 bool ImportRun::findOperationsEntry(const SelectedExchangeItem& item, OperationsEntry* entry,

@@ -4,16 +4,22 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 #include <QVariant>
+#include <functional>
 
 namespace kvx {
 
 // The record of every import and export run, the console's and the plan agent's alike: one
 // SQLite file in the application folder. Each statement is committed on its own, so a crash
 // loses at most the item in progress; a run that never finished keeps the outcome "running".
+// The console and the plan agent write to it at the same moment: the file is kept in WAL mode,
+// and a writer waits for another's lock for a while rather than giving up.
 // A history that cannot be written never stops a run: every call answers false and the run
-// goes on.
+// goes on. A damaged file is set aside under a name of its own, never overwritten, and a new
+// one is begun; the operator is told of such a problem once in a process (takeProblem).
 class RunHistory {
 public:
     enum class Origin { Console, Agent };
@@ -39,6 +45,12 @@ public:
         QString outcome; // "exchanged", "failed", "skipped"
         QString report;  // the item's report lines, or the messages it gave
         QDateTime finished;
+        // Imports: the operation string and the conversion flag the file was sent with, and
+        // the file its refused records were written to, so that the mended file can be sent
+        // again the same way.
+        QString operation;
+        bool conversion = false;
+        QString failedRecordsFile;
     };
 
     static QString relativePath();
@@ -51,6 +63,12 @@ public:
 
     bool isOpen() const { return m_open; }
     QString lastError() const { return m_error; }
+    QString path() const { return m_path; }
+    // What went wrong with the file, for the operator, the first time it is asked for in this
+    // process; empty after that and when nothing went wrong.
+    QString takeProblem();
+    // The connection, for reading.
+    QSqlDatabase database() const;
 
     // Starts a run: its row, outcome "running". The items and the end go to this run.
     bool beginRun(const Run& run);
@@ -62,12 +80,28 @@ public:
     QList<Item> items(qint64 runId) const;
 
 private:
+    bool open();
     bool execute(const QString& sql, const QVariantList& values, qint64* insertedId = nullptr);
+    // A statement of a run, its values taken when it is sent; a failure is noted as a problem.
+    bool write(const QString& sql, const std::function<QVariantList()>& values,
+               qint64* insertedId = nullptr);
+    bool insertRun();
+    // After a failed statement: a file that is no database, or a damaged one, is set aside and
+    // a new one begun; any other failure is noted.
+    void failed(bool opening);
+    void setAside();
+    // The first problem is the one told; `kind` tells problems of one file apart.
+    void noteProblem(const QString& kind, const QString& text);
 
     QString m_connection;
+    QString m_path;
     bool m_open = false;
+    Run m_run; // the run under way
     qint64 m_runId = 0;
+    QSqlError m_lastError;
     QString m_error;
+    QString m_problem;
+    QString m_problemKey;
 };
 
 } // namespace kvx

@@ -1,5 +1,8 @@
 #include "exchange/run_progress_frame.h"
 
+#include "platform/prompter.h"
+#include "platform/shared_texts.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -29,10 +32,11 @@ RunProgressFrame::RunProgressFrame(QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_animation);
     layout->addLayout(texts);
-    stop();
+    runFinished();
 }
 
-void RunProgressFrame::start() {
+void RunProgressFrame::runStarted() {
+    m_cancelRequested = false;
     m_message->clear();
     m_count->clear();
     m_waiting->clear();
@@ -46,15 +50,48 @@ void RunProgressFrame::showProgress(const QString& text, int item, int count) {
     m_waiting->clear();
 }
 
-void RunProgressFrame::showWaiting(int seconds) {
-    m_waiting->setText(seconds < 60 ? QStringLiteral("已等待 %1 秒").arg(seconds)
-                                    : QStringLiteral("已等待 %1 分 %2 秒")
-                                          .arg(seconds / 60)
-                                          .arg(seconds % 60, 2, 10, QLatin1Char('0')));
+namespace {
+
+QString duration(int seconds) {
+    return seconds < 60 ? QStringLiteral("%1 秒").arg(seconds)
+                        : QStringLiteral("%1 分 %2 秒")
+                              .arg(seconds / 60)
+                              .arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
 
-void RunProgressFrame::stop() {
-    m_animation->setRange(0, 1);
+} // namespace
+
+void RunProgressFrame::showWaiting(const RequestProgress& progress) {
+    const bool sending = progress.followsSending && progress.serverSeconds < 0;
+    if (sending) {
+        m_animation->setRange(0, 100);
+        m_animation->setValue(progress.percentSent);
+    } else {
+        m_animation->setRange(0, 0);
+    }
+    if (!progress.followsSending)
+        m_waiting->setText(QStringLiteral("已等待 ") + duration(progress.waitedSeconds));
+    else if (sending)
+        m_waiting->setText(QStringLiteral("已发送 %1%").arg(progress.percentSent) +
+                           (progress.secondsLeft < 0
+                                ? QString()
+                                : QStringLiteral("，约剩 ") + duration(progress.secondsLeft)));
+    else
+        m_waiting->setText(QStringLiteral("已发送，服务器已处理 ") +
+                           duration(progress.serverSeconds));
+}
+
+bool RunProgressFrame::askToCancel(Prompter& prompter) {
+    if (prompter.question(SharedText::cancelRunQuestion(), SharedText::promptTitle(),
+                          Prompter::Buttons::OkCancel,
+                          Prompter::Icon::Question) != Prompter::Answer::Ok)
+        return false;
+    m_cancelRequested = true;
+    return true;
+}
+
+void RunProgressFrame::runFinished() {
+    m_animation->setRange(0, 1); // neither busy nor a share
     m_animation->reset();
     hide();
 }
@@ -72,7 +109,11 @@ QString RunProgressFrame::waitingText() const {
 }
 
 bool RunProgressFrame::isBusy() const {
-    return m_animation->maximum() == 0;
+    return m_animation->maximum() != 1; // moving, or showing the share sent
+}
+
+int RunProgressFrame::shownShare() const {
+    return m_animation->maximum() == 100 ? m_animation->value() : -1;
 }
 
 } // namespace kvx

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "exchange/exchange_run.h"
+
 #include <QFrame>
 
 class QLabel;
@@ -7,30 +9,44 @@ class QProgressBar;
 
 namespace kvx {
 
+class Prompter;
+
 // The progress display of a run (`frmWaiting`): a busy indicator (`aniPlay`) that moves while
 // the run works, the run's text (`lblMessage`), which item of how many it is at (`lblCount`)
-// and how long the item's request has been waiting for the server (`lblWaiting`). Hidden
-// while no run is under way.
-class RunProgressFrame : public QFrame {
+// and where the item's request stands (`lblWaiting`): how long it has been waiting for the
+// server or, for a large document, the share sent with the time left, then how long the
+// server has been working on it; while such a document is sent, the indicator shows the
+// share. Hidden while no run is under way. The windows that run imports and exports hand it
+// to the runs as their host; it keeps the operator's wish to cancel.
+class RunProgressFrame : public QFrame, public RunHost {
     Q_OBJECT
 public:
     explicit RunProgressFrame(QWidget* parent = nullptr);
 
-    void start();
-    void showProgress(const QString& text, int item, int count);
-    void showWaiting(int seconds);
-    void stop();
+    // RunHost: shown, moving and not cancelled from the start of a run to its end.
+    void runStarted() override;
+    void showProgress(const QString& text, int item, int count) override;
+    void showWaiting(const RequestProgress& progress) override;
+    bool cancelRequested() const override { return m_cancelRequested; }
+    void runFinished() override;
+
+    // Asks the operator whether to end the run under way; true, and the run stops before its
+    // next item (dropping a request that waits), when the answer is OK.
+    bool askToCancel(Prompter& prompter);
 
     QString message() const;
     QString countText() const;
     QString waitingText() const;
     bool isBusy() const;
+    // The share of the document sent, in percent, while the indicator shows it; else -1.
+    int shownShare() const;
 
 private:
     QProgressBar* m_animation;
     QLabel* m_message;
     QLabel* m_count;
     QLabel* m_waiting;
+    bool m_cancelRequested = false;
 };
 
 } // namespace kvx

@@ -8,6 +8,7 @@
 #include <QNetworkRequest>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
 #include <cstring>
 
 namespace kvx {
@@ -108,13 +109,19 @@ HttpResult HttpClient::post(const QString& url, const QByteArray& body, Limit li
     // Whether the server may have the request: any of its bytes written to a connection.
     QObject::connect(reply, &QNetworkReply::requestSent, reply,
                      [&result] { result.requestSent = true; });
-    QObject::connect(reply, &QNetworkReply::uploadProgress, reply, [&result](qint64 sent, qint64) {
-        result.requestSent = result.requestSent || sent > 0;
-    });
-
-    // Poll: wake on the reply or every 50 ms to look at the cancel hook and the clock.
     QElapsedTimer clock;
     clock.start();
+    HttpProgress progress;
+    progress.total = body.size();
+    QObject::connect(reply, &QNetworkReply::uploadProgress, reply,
+                     [&result, &progress, &clock](qint64 sent, qint64) {
+                         result.requestSent = result.requestSent || sent > 0;
+                         progress.sent = std::max(progress.sent, sent);
+                         if (progress.sent >= progress.total && progress.sentAtMs < 0)
+                             progress.sentAtMs = clock.elapsed();
+                     });
+
+    // Poll: wake on the reply or every 50 ms to look at the cancel hook and the clock.
     const qint64 timeoutMs = timeoutMilliseconds(limit);
     QEventLoop loop;
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
@@ -122,8 +129,10 @@ HttpResult HttpClient::post(const QString& url, const QByteArray& body, Limit li
     QObject::connect(&tick, &QTimer::timeout, &loop, &QEventLoop::quit);
     tick.start(50);
     while (!reply->isFinished()) {
-        if (watch.waiting)
-            watch.waiting(clock.elapsed());
+        if (watch.waiting) {
+            progress.waitedMs = clock.elapsed();
+            watch.waiting(progress);
+        }
         if (watch.cancelRequested && watch.cancelRequested()) {
             result.outcome = HttpResult::Outcome::Cancelled;
             break;

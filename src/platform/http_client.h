@@ -32,11 +32,19 @@ struct HttpResult {
     bool unanswered() const { return requestSent && !answered(); }
 };
 
+// Where a request stands while its caller waits.
+struct HttpProgress {
+    qint64 waitedMs = 0;  // since the request started
+    qint64 sent = 0;      // bytes of the body written to the connection so far
+    qint64 total = 0;     // the body's size
+    qint64 sentAtMs = -1; // when its last byte went out; -1 while it is being sent
+};
+
 // What the caller of a request does while it waits, on every pass of the poll (about every
 // 50 ms).
 struct HttpWatch {
     std::function<bool()> cancelRequested;
-    std::function<void(qint64 waitedMs)> waiting;
+    std::function<void(const HttpProgress&)> waiting;
 };
 
 // POST of a document's bytes, polled to completion while the event loop keeps the windows

@@ -39,6 +39,11 @@ inline QString exportFileTitle(const QString& itemLabel) {
     return QStringLiteral("选择导出文件：") + itemLabel;
 }
 
+// The question before a running import or export is cancelled.
+inline QString cancelRunQuestion() {
+    return QStringLiteral("导入导出正在进行，确实想要结束？");
+}
+
 // The schedule editor's refusal while its registration code box is empty.
 inline QString senderCodeToChoose() {
     return QStringLiteral("请选择注册编码");

@@ -72,6 +72,9 @@ void XmlDocument::initializeLibrary() {
     xmlAddEncodingAlias("GBK", "GB2312");
     xmlSetGenericErrorFunc(nullptr, ignoreLibraryMessages);
     xmlSetStructuredErrorFunc(nullptr, ignoreStructuredError);
+    // Threads that read or write large documents in the background stay as quiet.
+    xmlThrDefSetGenericErrorFunc(nullptr, ignoreLibraryMessages);
+    xmlThrDefSetStructuredErrorFunc(nullptr, ignoreStructuredError);
 }
 
 XmlDocument XmlDocument::create(const QString& rootName, const QString& encoding) {

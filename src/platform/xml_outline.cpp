@@ -54,10 +54,8 @@ void startElement(void* context, const xmlChar* localname, const xmlChar* prefix
         copyAttributes(outline.head.root(), attributeCount, attributes);
     } else if (state->depth == 1) {
         const QString name = nameOf(localname, prefix, uri);
-        if (!outline.rootChildNames.contains(name)) {
-            outline.rootChildNames.insert(name);
+        if (++outline.rootChildCounts[name] == 1)
             copyAttributes(outline.head.root().appendChild(name), attributeCount, attributes);
-        }
     }
     ++state->depth;
 }
@@ -104,7 +102,7 @@ XmlOutline XmlOutline::scan(const QByteArray& bytes) {
         outline.error.clear();
     } else {
         outline.rootName.clear();
-        outline.rootChildNames.clear();
+        outline.rootChildCounts.clear();
         outline.head = XmlDocument();
     }
     if (ctxt->myDoc)

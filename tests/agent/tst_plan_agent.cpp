@@ -1,4 +1,7 @@
 #include "agent_prompter.h"
+#include "exchange/catalogue.h"
+#include "exchange/import_run.h"
+#include "exchange/operations_file.h"
 #include "exchange/run_history.h"
 #include "fixed_clock.h"
 #include "fixture_http_server.h"
@@ -13,6 +16,7 @@
 #include "settings/login_settings.h"
 #include "test_folder.h"
 #include "test_main.h"
+#include "test_services.h"
 #include "tests/server/server_fixture.h"
 
 #include <QDir>
@@ -210,6 +214,49 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(agent.state() == QProcess::NotRunning, 60000);
         QCOMPARE(agent.exitCode(), 1);
         QVERIFY(agent.readAllStandardError().contains("404"));
+    }
+
+    // The console imports again and again while KVXTimer runs schedule 001 in a process of its
+    // own: both append to the one history file at the same time, and every run is kept whole.
+    void consoleAndAgentAppendAtOnce() {
+        ServerFixture server({}, ServerFixture::Content::DemoData);
+        AgentFolder f(server.baseUrl());
+        TestServices console(f.folder.path());
+        Catalogue catalogue;
+        OperationsFile operations;
+        QVERIFY(catalogue.load(f.app) && operations.load(f.app));
+        ExchangeRunInput input;
+        input.items = {{"客户档案", "添加|已存在时跳过", std::nullopt,
+                        f.folder.filePath("data/customer.xml")}};
+        input.senderCode = "001";
+        input.login = *LoginSettings::load(f.app);
+        input.catalogue = &catalogue;
+        input.operations = &operations;
+        QProcess agent;
+        agent.start(kAgent, {"--app-dir", f.folder.path(), "--run-now", "001"});
+        QVERIFY(agent.waitForStarted());
+        SilentRunHost host;
+        int consoleRuns = 0;
+        for (; agent.state() != QProcess::NotRunning || consoleRuns < 3; ++consoleRuns)
+            QCOMPARE(RunImport(console.services, input, host).exchanged, 1);
+        QCOMPARE(agent.exitCode(), 0);
+        QVERIFY2(console.prompter.texts().isEmpty(),
+                 qPrintable(console.prompter.texts().join('\n')));
+
+        RunHistory history(f.app);
+        QStringList kept;
+        for (const RunHistory::Run& run : history.runs(1000)) {
+            const QString line =
+                QString("%1 %2 %3 items")
+                    .arg(run.origin == RunHistory::Origin::Agent ? "agent" : "console", run.outcome)
+                    .arg(history.items(run.id).size());
+            if (!kept.contains(line))
+                kept << line;
+        }
+        kept.sort();
+        QCOMPARE(kept, (QStringList{"agent completed 2 items", "agent completed 3 items",
+                                    "console completed 1 items"}));
+        QCOMPARE(history.runs(1000).size(), consoleRuns + 2);
     }
 
     // One agent per application folder: a second one ends at once; the lock tells the

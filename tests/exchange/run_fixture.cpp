@@ -72,8 +72,8 @@ void RecordingRunHost::showProgress(const QString& text, int item, int count) {
         m_cancel = true;
 }
 
-void RecordingRunHost::showWaiting(int seconds) {
-    waitedSeconds = std::max(waitedSeconds, seconds);
+void RecordingRunHost::showWaiting(const RequestProgress& progress) {
+    waitedSeconds = std::max(waitedSeconds, progress.waitedSeconds);
     // The first call comes before the request can have gone out; the fourth, some 150 ms
     // later, while a request to this machine waits for its answer.
     ++m_waitingCalls;

@@ -47,7 +47,7 @@ class RecordingRunHost : public RunHost {
 public:
     void runStarted() override { ++started; }
     void showProgress(const QString& text, int item, int count) override;
-    void showWaiting(int seconds) override;
+    void showWaiting(const RequestProgress& progress) override;
     bool cancelRequested() const override { return m_cancel; }
     void runFinished() override {}
 

@@ -120,8 +120,6 @@ private Q_SLOTS:
             return FixtureHttpServer::Response{200, resultDocumentFor(request.body, customers)};
         };
         s.run.nameFiles("importfile");
-        // A run history that cannot be written is passed by.
-        QVERIFY(QDir(s.run.folder.path()).mkdir("KVXRunHistory.db"));
         const RunSummary summary =
             s.exchange(true, s.run.input({{"客户档案", "添加|已存在时跳过"}, {"部门档案", ""}}));
 
@@ -131,6 +129,12 @@ private Q_SLOTS:
         QString customers = kCustomers;
         customers.replace(QStringLiteral("导入、导出成功！【关键字=C001】"),
                           QStringLiteral("导入导出失败！【关键字=C001】编码重复"));
+        // The failed record is kept for mending, and the block's last line says where.
+        const QString failed = s.run.folder.filePath("in/customer.failed.xml");
+        customers.insert(customers.size() - 2, "失败的 1 条记录已写入" +
+                                                   AppFolder::toNative(failed) +
+                                                   "，修改后可再次导入该文件。\r\n");
+        QCOMPARE(summary.failedRecordFiles, QStringList{failed});
         QCOMPARE(s.run.prompter().displayed(),
                  QStringList{"\r\n" + customers + "\r\n" + kDepartments});
         QCOMPARE(s.host.progress,
@@ -180,6 +184,12 @@ private Q_SLOTS:
         // No condition item: the query holds opinfo alone.
         QCOMPARE(s.posted(1).root().childElements().size(), 1);
         QCOMPARE(exported.files, QStringList{s.run.folder.filePath("out/person.xml")});
+        // The export says what it did for each item.
+        QCOMPARE(s.run.prompter().displayed().last(),
+                 "导出结果\r\n职员档案：已导出 2 条记录到" +
+                     AppFolder::toNative(exported.files.first()) +
+                     "\r\n部门档案：没有默认文件，也未选择文件，该项目未执行。\r\n\r\n"
+                     "导出结束：成功 1 项，失败 0 项，结果未知 0 项，未执行 1 项，共 2 项\r\n");
     }
 
     // 客户档案 fails, 部门档案 after it goes through. A message of the table matches whole or
@@ -300,6 +310,9 @@ private Q_SLOTS:
         } else {
             QCOMPARE(s.run.folder.read("out/customer.xml"), QByteArray("kept"));
             QCOMPARE(summary.files, QStringList{s.run.folder.filePath("out/department.xml")});
+            const QStringList lines = s.run.prompter().displayed().value(0).split("\r\n");
+            QVERIFY2(lines.value(1).startsWith("客户档案：失败：" + messages.first().simplified()),
+                     qPrintable(lines.value(1)));
         }
         // The run history keeps both items, the failed one with what it showed.
         RunHistory history(s.run.app());
@@ -389,10 +402,10 @@ private Q_SLOTS:
                                                  << "" << 0;
         QTest::newRow("export, timed out")
             << false << "never" << exported.arg(timedOut) << "1 0 1 0"
-            << "" << 2;
+            << "部门档案：已导出 2 条记录到%1\r\n\r\n导出结束：" << 2;
         QTest::newRow("export, cancelled while waiting")
             << false << "waiting" << exported.arg(cancelled) << "0 0 1 1"
-            << "" << 1;
+            << "部门档案：已取消，未执行\r\n\r\n导出已取消：" << 1;
     }
     void unansweredAndCancelledItems() {
         QFETCH(bool, import);
@@ -440,6 +453,12 @@ private Q_SLOTS:
             QCOMPARE(summary.files, cancelled
                                         ? QStringList()
                                         : QStringList{s.run.folder.filePath("out/department.xml")});
+            // Unknown, and why; then what came of the next item.
+            const QString shown = s.run.prompter().displayed().value(0);
+            QVERIFY2(shown.startsWith("导出结果\r\n客户档案：结果未知：" + message + "\r\n" +
+                                      closing.arg(AppFolder::toNative(
+                                          s.run.folder.filePath("out/department.xml")))),
+                     qPrintable(shown));
             return;
         }
         QString report = message.isEmpty() || first == "closed"

@@ -117,6 +117,43 @@ QStringList imports(const ServerFixture& server) {
 class ExchangeWindowTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // The share of a large document sent, with the time left at the pace so far, then the
+    // server's working time; a small one shows the time waited only.
+    void requestProgressShown_data() {
+        QTest::addColumn<qint64>("total");
+        QTest::addColumn<qint64>("sent");
+        QTest::addColumn<qint64>("waitedMs");
+        QTest::addColumn<qint64>("sentAtMs"); // -1: still sending
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("share"); // -1: the indicator just moves
+        const qint64 mb = 1024 * 1024;
+        QTest::newRow("1 MB: waiting only")
+            << mb << mb << qint64(3500) << qint64(10) << "已等待 3 秒" << -1;
+        QTest::newRow("too early for an estimate")
+            << 50 * mb << 5 * mb << qint64(300) << qint64(-1) << "已发送 10%" << 10;
+        QTest::newRow("a quarter in a second")
+            << 4 * mb << mb << qint64(1000) << qint64(-1) << "已发送 25%，约剩 3 秒" << 25;
+        QTest::newRow("slow: over a minute left")
+            << 100 * mb << mb << qint64(1000) << qint64(-1) << "已发送 1%，约剩 1 分 39 秒" << 1;
+        QTest::newRow("sent, the server at work")
+            << 50 * mb << 50 * mb << qint64(65500) << qint64(2000)
+            << "已发送，服务器已处理 1 分 03 秒" << -1;
+    }
+    void requestProgressShown() {
+        QFETCH(qint64, total);
+        QFETCH(qint64, sent);
+        QFETCH(qint64, waitedMs);
+        QFETCH(qint64, sentAtMs);
+        QFETCH(QString, text);
+        QFETCH(int, share);
+        RunProgressFrame frame;
+        frame.runStarted();
+        frame.showWaiting(RequestProgress::of(HttpProgress{waitedMs, sent, total, sentAtMs}));
+        QCOMPARE(frame.waitingText(), text);
+        QCOMPARE(frame.shownShare(), share);
+        QVERIFY(frame.isBusy());
+    }
+
     void moveInAndOut() {
         Window w(QStringLiteral("http://127.0.0.1:1/"));
         // The login's sender code is the box's only entry; idle in export mode.
@@ -323,8 +360,10 @@ private Q_SLOTS:
         w.moveIn("部门档案");
         w.run.prompter().queueAnswer(Prompter::Answer::Ok);
         bool closeRefused = false;
+        // Once the first request waits for its answer.
         Watcher operatorAtWork([&] {
-            if (w.frm->isRunning() && !closeRefused)
+            if (w.frm->isRunning() && !closeRefused &&
+                !w.find<RunProgressFrame>("frmWaiting")->waitingText().isEmpty())
                 closeRefused = !w.frm->close();
         });
         w.button("cmdExcute")->click();

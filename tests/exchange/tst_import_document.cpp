@@ -193,7 +193,7 @@ private Q_SLOTS:
         QCOMPARE(outline.error, error);
         QCOMPARE(outline.rootName, document.root().name());
         QCOMPARE(outline.rootName, root);
-        QStringList names = outline.rootChildNames.values();
+        QStringList names = outline.rootChildCounts.keys();
         names.sort();
         QCOMPARE(names, children);
         QCOMPARE(outline.error.isEmpty(), outline.wellFormed);
