@@ -152,6 +152,11 @@ void FrmImport::onExecuteClicked() {
                                     Prompter::Icon::Warning);
         return;
     }
+    if (RunProgressFrame::anyRunUnderway()) {
+        m_services.prompter.message(SharedText::otherRunUnderway(), SharedText::promptTitle(),
+                                    Prompter::Icon::Information);
+        return;
+    }
     ExchangeRunInput input;
     input.items = m_list->selection().items();
     input.senderCode = m_code->currentText().trimmed();

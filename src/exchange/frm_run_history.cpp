@@ -211,6 +211,11 @@ void FrmRunHistory::onReimportClicked() {
     const RunHistoryRow* line = selectedLine();
     if (!line || line->failedRecordsFile.isEmpty() || m_running)
         return;
+    if (RunProgressFrame::anyRunUnderway()) {
+        m_services.prompter.message(SharedText::otherRunUnderway(), SharedText::promptTitle(),
+                                    Prompter::Icon::Information);
+        return;
+    }
     const RunHistoryRow row = *line;
     if (!QFileInfo(row.failedRecordsFile).isFile()) {
         m_services.prompter.message(SharedText::fileMissing(row.failedRecordsFile),

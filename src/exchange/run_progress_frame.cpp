@@ -10,6 +10,10 @@
 
 namespace kvx {
 
+namespace {
+int runsUnderway = 0;
+} // namespace
+
 RunProgressFrame::RunProgressFrame(QWidget* parent)
     : QFrame(parent)
     , m_animation(new QProgressBar(this))
@@ -35,7 +39,20 @@ RunProgressFrame::RunProgressFrame(QWidget* parent)
     runFinished();
 }
 
+RunProgressFrame::~RunProgressFrame() {
+    if (m_underway)
+        --runsUnderway;
+}
+
+bool RunProgressFrame::anyRunUnderway() {
+    return runsUnderway > 0;
+}
+
 void RunProgressFrame::runStarted() {
+    if (!m_underway) {
+        m_underway = true;
+        ++runsUnderway;
+    }
     m_cancelRequested = false;
     m_message->clear();
     m_count->clear();
@@ -91,6 +108,10 @@ bool RunProgressFrame::askToCancel(Prompter& prompter) {
 }
 
 void RunProgressFrame::runFinished() {
+    if (m_underway) {
+        m_underway = false;
+        --runsUnderway;
+    }
     m_animation->setRange(0, 1); // neither busy nor a share
     m_animation->reset();
     hide();

@@ -22,6 +22,11 @@ class RunProgressFrame : public QFrame, public RunHost {
     Q_OBJECT
 public:
     explicit RunProgressFrame(QWidget* parent = nullptr);
+    ~RunProgressFrame() override;
+
+    // True while some frame of the console shows a run: runs wait for their answers in nested
+    // event loops, so a second run would hold the first one's answer back until it ended.
+    static bool anyRunUnderway();
 
     // RunHost: shown, moving and not cancelled from the start of a run to its end.
     void runStarted() override;
@@ -47,6 +52,7 @@ private:
     QLabel* m_count;
     QLabel* m_waiting;
     bool m_cancelRequested = false;
+    bool m_underway = false;
 };
 
 } // namespace kvx

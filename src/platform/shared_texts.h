@@ -44,6 +44,12 @@ inline QString cancelRunQuestion() {
     return QStringLiteral("导入导出正在进行，确实想要结束？");
 }
 
+// A window's run refused while another window's import or export is under way: a run started
+// meanwhile would hold the other's answer back until it ended.
+inline QString otherRunUnderway() {
+    return QStringLiteral("另一个导入导出正在进行，请等它结束后再执行。");
+}
+
 // The schedule editor's refusal while its registration code box is empty.
 inline QString senderCodeToChoose() {
     return QStringLiteral("请选择注册编码");

@@ -1,8 +1,10 @@
 #include "exchange/frm_run_history.h"
 #include "exchange/import_run.h"
 #include "exchange/run_history_model.h"
+#include "exchange/run_progress_frame.h"
 #include "fixture_http_server.h"
 #include "login/login_context.h"
+#include "platform/shared_texts.h"
 #include "run_fixture.h"
 #include "test_main.h"
 #include "tests/server/server_fixture.h"
@@ -190,6 +192,16 @@ private Q_SLOTS:
         QVERIFY(w.lines().first().endsWith("职员档案 导入 3 1 部分记录失败"));
         w.selectLine(0);
         QVERIFY(w.button("cmdReimport")->isEnabled());
+        {
+            // Another window's run waits for its answer: no second run beside it.
+            RunProgressFrame otherWindow;
+            otherWindow.runStarted();
+            w.button("cmdReimport")->click();
+            QCOMPARE(run.prompter().texts(), QStringList{SharedText::otherRunUnderway()});
+            QCOMPARE(w.lines().size(), 1);
+            otherWindow.runFinished();
+            run.prompter().clear();
+        }
         run.prompter().queueAnswer(Prompter::Answer::Yes);
         w.button("cmdReimport")->click();
 
