@@ -1,12 +1,7 @@
 #include "agent_prompter.h"
 #include "plan_agent.h"
-#include "platform/autostart.h"
-#include "platform/clock.h"
-#include "platform/help_viewer.h"
-#include "platform/http_client.h"
+#include "platform/owned_services.h"
 #include "platform/process_lock.h"
-#include "platform/services.h"
-#include "platform/shell.h"
 #include "platform/xml_document.h"
 #include "schedule/plan_agent_files.h"
 
@@ -52,19 +47,12 @@ int main(int argc, char** argv) {
     const kvx::AppFolder folder = parser.isSet(appDir)
                                       ? kvx::AppFolder(QDir(parser.value(appDir)).absolutePath())
                                       : kvx::AppFolder::fromEnvironment();
-    kvx::AgentPrompter prompter;
-    kvx::HttpClient http;
-    kvx::SystemClock clock;
-    kvx::DesktopShell shell;
-    kvx::ShellHelpViewer help(shell);
-    kvx::DesktopAutostart autostart;
-    kvx::Services services{folder, prompter, http,      clock,
-                           shell,  help,     autostart, kvx::PasswordEncryptor{}};
+    kvx::OwnedServices<kvx::AgentPrompter> owned(folder);
     const auto print = [](const QString& line) {
         std::fprintf(stdout, "%s\n", line.toLocal8Bit().constData());
         std::fflush(stdout);
     };
-    kvx::PlanAgent agent(services, prompter, print);
+    kvx::PlanAgent agent(owned.services, owned.prompter, print);
 
     if (parser.isSet(runNow)) {
         const QString code = parser.value(runNow).trimmed();

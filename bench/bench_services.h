@@ -1,12 +1,7 @@
 #pragma once
 
-#include "platform/autostart.h"
-#include "platform/clock.h"
-#include "platform/help_viewer.h"
-#include "platform/http_client.h"
 #include "platform/logging_prompter.h"
-#include "platform/services.h"
-#include "platform/shell.h"
+#include "platform/owned_services.h"
 
 namespace kvx {
 
@@ -19,18 +14,6 @@ public:
 };
 
 // The services a program builds, on a benchmark's application folder.
-struct BenchServices {
-    explicit BenchServices(const QString& folder)
-        : services{AppFolder(folder), prompter,           http, clock, shell, help,
-                   autostart,         PasswordEncryptor{}} {}
-
-    BenchPrompter prompter;
-    HttpClient http;
-    SystemClock clock;
-    DesktopShell shell;
-    ShellHelpViewer help{shell};
-    DesktopAutostart autostart;
-    Services services;
-};
+using BenchServices = OwnedServices<BenchPrompter>;
 
 } // namespace kvx

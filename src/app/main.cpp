@@ -4,13 +4,8 @@
 #include "app/work_windows.h"
 #include "login/frm_http_login.h"
 #include "platform/app_folder.h"
-#include "platform/autostart.h"
-#include "platform/clock.h"
 #include "platform/gui_prompter.h"
-#include "platform/help_viewer.h"
-#include "platform/http_client.h"
-#include "platform/services.h"
-#include "platform/shell.h"
+#include "platform/owned_services.h"
 #include "platform/single_instance.h"
 #include "platform/xml_document.h"
 
@@ -25,14 +20,8 @@ int main(int argc, char** argv) {
     if (!instance.isFirstInstance())
         return 0;
 
-    kvx::GuiPrompter prompter;
-    kvx::HttpClient http;
-    kvx::SystemClock clock;
-    kvx::DesktopShell shell;
-    kvx::ShellHelpViewer help(shell);
-    kvx::DesktopAutostart autostart;
-    kvx::Services services{folder, prompter, http,      clock,
-                           shell,  help,     autostart, kvx::PasswordEncryptor{}};
+    kvx::OwnedServices<kvx::GuiPrompter> owned(folder);
+    kvx::Services& services = owned.services;
     kvx::AppContext context;
 
     // Closing the login dialog must not end the event loop the frame is about to run.

@@ -77,14 +77,10 @@ void FrmImport::showEvent(QShowEvent* event) {
 }
 
 void FrmImport::closeEvent(QCloseEvent* event) {
-    if (!m_running) {
+    if (m_waiting->mayCloseWindow(m_services.prompter))
         event->accept();
-        return;
-    }
-    // The run on the stack needs this window until it returns: close after it.
-    if (m_waiting->askToCancel(m_services.prompter))
-        m_closeWhenIdle = true;
-    event->ignore();
+    else
+        event->ignore();
 }
 
 const ExchangeSelection& FrmImport::selection() const {
@@ -174,7 +170,7 @@ void FrmImport::onExecuteClicked() {
     else
         RunExport(m_services, input, *m_waiting);
     setRunning(false);
-    if (m_closeWhenIdle)
+    if (m_waiting->closeWhenIdle())
         closeWindow();
 }
 

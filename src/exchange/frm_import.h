@@ -89,7 +89,6 @@ private:
     ConditionEditorOpener m_openConditionEditor;
     MailHandOver* m_mailTransport = nullptr;
     bool m_running = false;
-    bool m_closeWhenIdle = false;
 
     QGroupBox* m_selector = nullptr;
     CatalogueTree* m_tree = nullptr;

@@ -244,19 +244,15 @@ void FrmRunHistory::onReimportClicked() {
     setRunning(false);
     fillFilterBoxes();
     applyFilter();
-    if (m_closeWhenIdle)
+    if (m_waiting->closeWhenIdle())
         closeWorkWindow(this);
 }
 
 void FrmRunHistory::closeEvent(QCloseEvent* event) {
-    if (!m_running) {
+    if (m_waiting->mayCloseWindow(m_services.prompter))
         event->accept();
-        return;
-    }
-    // The run on the stack needs this window until it returns: close after it.
-    if (m_waiting->askToCancel(m_services.prompter))
-        m_closeWhenIdle = true;
-    event->ignore();
+    else
+        event->ignore();
 }
 
 void FrmRunHistory::setRunning(bool running) {

@@ -53,7 +53,6 @@ private:
     RunHistory m_history;
     RunHistoryModel* m_model;
     bool m_running = false;
-    bool m_closeWhenIdle = false;
 
     QComboBox* m_item = nullptr;
     QComboBox* m_code = nullptr;

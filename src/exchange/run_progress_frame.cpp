@@ -49,6 +49,7 @@ bool RunProgressFrame::anyRunUnderway() {
 }
 
 void RunProgressFrame::runStarted() {
+    m_closeWhenIdle = false;
     if (!m_underway) {
         m_underway = true;
         ++runsUnderway;
@@ -96,6 +97,14 @@ void RunProgressFrame::showWaiting(const RequestProgress& progress) {
     else
         m_waiting->setText(QStringLiteral("已发送，服务器已处理 ") +
                            duration(progress.serverSeconds));
+}
+
+bool RunProgressFrame::mayCloseWindow(Prompter& prompter) {
+    if (!m_underway)
+        return true;
+    if (askToCancel(prompter))
+        m_closeWhenIdle = true;
+    return false;
 }
 
 bool RunProgressFrame::askToCancel(Prompter& prompter) {

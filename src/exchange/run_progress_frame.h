@@ -38,6 +38,11 @@ public:
     // Asks the operator whether to end the run under way; true, and the run stops before its
     // next item (dropping a request that waits), when the answer is OK.
     bool askToCancel(Prompter& prompter);
+    // The window holding this frame is being closed: true when it may go now. The run on the
+    // stack needs its window until it returns, so while a run is under way the operator is
+    // asked whether to cancel, and on OK the window is to close once the run has ended.
+    bool mayCloseWindow(Prompter& prompter);
+    bool closeWhenIdle() const { return m_closeWhenIdle; }
 
     QString message() const;
     QString countText() const;
@@ -53,6 +58,7 @@ private:
     QLabel* m_waiting;
     bool m_cancelRequested = false;
     bool m_underway = false;
+    bool m_closeWhenIdle = false;
 };
 
 } // namespace kvx

@@ -6,12 +6,7 @@
 #include "fixed_clock.h"
 #include "fixture_http_server.h"
 #include "plan_agent.h"
-#include "platform/autostart.h"
-#include "platform/help_viewer.h"
-#include "platform/http_client.h"
 #include "platform/process_lock.h"
-#include "platform/services.h"
-#include "platform/shell.h"
 #include "schedule/plan_agent_files.h"
 #include "settings/login_settings.h"
 #include "test_folder.h"
@@ -72,20 +67,20 @@ struct AgentFolder {
     AppFolder app{folder.path()};
 };
 
-// The agent in this process, its clock in the test's hand.
-struct Agent {
+// The agent's services, its clock in the test's hand from the start.
+struct AgentServices : OwnedServices<AgentPrompter, FixedClock> {
+    AgentServices(const AppFolder& app, const QDateTime& start)
+        : OwnedServices(app) {
+        clock.set(start);
+    }
+};
+
+// The agent in this process.
+struct Agent : AgentServices {
     Agent(const AgentFolder& f, const QDateTime& start)
-        : clock(start)
-        , services{f.app, prompter, http, clock, shell, help, autostart, PasswordEncryptor{}}
+        : AgentServices(f.app, start)
         , agent(services, prompter, [this](const QString& line) { log << line; }) {}
 
-    AgentPrompter prompter;
-    HttpClient http;
-    FixedClock clock;
-    DesktopShell shell;
-    ShellHelpViewer help{shell};
-    DesktopAutostart autostart;
-    Services services;
     QStringList log;
     PlanAgent agent;
 };

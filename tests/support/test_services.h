@@ -1,11 +1,8 @@
 #pragma once
 
 #include "fixed_clock.h"
-#include "platform/autostart.h"
-#include "platform/help_viewer.h"
-#include "platform/http_client.h"
-#include "platform/services.h"
-#include "platform/shell.h"
+#include "platform/owned_services.h"
+#include "platform/password_encryptor.h"
 #include "recording_prompter.h"
 
 #include <QHash>
@@ -24,19 +21,6 @@ inline QString encryptedPassword(const QString& password) {
 
 // The services a program builds, on a test's application folder: real HTTP, shell and help,
 // the person's answers scripted, the clock fixed.
-struct TestServices {
-    explicit TestServices(const QString& folder)
-        : services{AppFolder(folder), prompter,           http, clock, shell, help,
-                   autostart,         PasswordEncryptor{}} {}
-
-    RecordingPrompter prompter;
-    HttpClient http;
-    FixedClock clock;
-    DesktopShell shell;
-    ShellHelpViewer help{shell};
-    // Tests that register anything point XDG_CONFIG_HOME at a folder of their own.
-    DesktopAutostart autostart;
-    Services services;
-};
+using TestServices = OwnedServices<RecordingPrompter, FixedClock>;
 
 } // namespace kvx::test
