@@ -2,7 +2,7 @@
 #include "plan_agent.h"
 #include "platform/owned_services.h"
 #include "platform/process_lock.h"
-#include "platform/xml_document.h"
+#include "platform/xml/xml_document.h"
 #include "schedule/plan_agent_files.h"
 
 #include <QCommandLineParser>

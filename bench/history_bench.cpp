@@ -7,8 +7,8 @@
 //                                each step timed until the window has been painted.
 #include "bench_services.h"
 #include "exchange/frm_run_history.h"
-#include "exchange/run_history.h"
-#include "exchange/run_history_model.h"
+#include "history/run_history.h"
+#include "history/run_history_model.h"
 #include "login/login_context.h"
 
 #include <QApplication>

@@ -11,11 +11,11 @@
 //                                            window; prints the milliseconds until it was
 //                                            painted and until it was painted scrolled to the end
 #include "bench_services.h"
-#include "exchange/catalogue.h"
-#include "exchange/import_run.h"
-#include "exchange/operations_file.h"
+#include "catalogue/catalogue.h"
+#include "catalogue/operations_file.h"
 #include "fixture_http_server.h"
 #include "platform/frm_display.h"
+#include "runs/import_run.h"
 #include "settings/login_settings.h"
 
 #include <QApplication>

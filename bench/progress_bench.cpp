@@ -6,11 +6,11 @@
 //                          shown>", "estimate <times a time left was shown>", "server <times
 //                          the server's working time was shown>" and "failed <path or ->".
 #include "bench_services.h"
-#include "exchange/attachment_queue.h"
-#include "exchange/catalogue_tree.h"
+#include "catalogue/catalogue_tree.h"
 #include "exchange/frm_import.h"
-#include "exchange/run_progress_frame.h"
 #include "login/login_context.h"
+#include "runs/attachment_queue.h"
+#include "runs/run_progress_frame.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 // Result report benchmark.
 //   report_bench generate <file> <items>  writes a result document of that many records
 //   report_bench run <file>               loads it and builds the run report
-#include "exchange/result_report.h"
+#include "documents/result_report.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

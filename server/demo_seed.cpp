@@ -1,7 +1,7 @@
 #include "server/demo_seed.h"
 
 #include "platform/password_encryptor.h"
-#include "platform/xml_document.h"
+#include "platform/xml/xml_document.h"
 #include "server/access_registry.h"
 #include "server/code_map.h"
 #include "server/record_fields.h"

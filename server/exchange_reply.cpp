@@ -1,6 +1,6 @@
 #include "server/exchange_reply.h"
 
-#include "platform/xml_document.h"
+#include "platform/xml/xml_document.h"
 
 #include <QRegularExpression>
 #include <QStringList>

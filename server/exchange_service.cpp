@@ -1,7 +1,7 @@
 #include "server/exchange_service.h"
 
-#include "platform/xml_document.h"
-#include "platform/xml_outline.h"
+#include "platform/xml/xml_document.h"
+#include "platform/xml/xml_outline.h"
 
 namespace kvx {
 

@@ -1,8 +1,8 @@
 #include "server/export_handler.h"
 
-#include "platform/xml_child_writer.h"
-#include "platform/xml_field_scanner.h"
-#include "platform/xml_parser.h"
+#include "platform/xml/xml_child_writer.h"
+#include "platform/xml/xml_field_scanner.h"
+#include "platform/xml/xml_parser.h"
 #include "server/access_registry.h"
 #include "server/code_map.h"
 #include "server/record_filter.h"

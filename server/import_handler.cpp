@@ -1,8 +1,8 @@
 #include "server/import_handler.h"
 
-#include "platform/xml_child_stream.h"
-#include "platform/xml_document.h"
-#include "platform/xml_outline.h"
+#include "platform/xml/xml_child_stream.h"
+#include "platform/xml/xml_document.h"
+#include "platform/xml/xml_outline.h"
 #include "server/access_registry.h"
 #include "server/code_map.h"
 #include "server/record_fields.h"

@@ -1,6 +1,6 @@
 #include "server/login_handler.h"
 
-#include "platform/xml_document.h"
+#include "platform/xml/xml_document.h"
 #include "server/access_registry.h"
 
 namespace kvx {

@@ -1,5 +1,5 @@
 #include "platform/clock.h"
-#include "platform/xml_document.h"
+#include "platform/xml/xml_document.h"
 #include "server/demo_seed.h"
 #include "server/exchange_http_server.h"
 #include "server/exchange_service.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/xml_element.h"
+#include "platform/xml/xml_element.h"
 
 #include <QList>
 #include <QString>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "exchange/attachment_queue.h"
 #include "login/login_context.h"
 #include "mail/attachment_mail.h"
 #include "platform/mail/mail_transport.h"
+#include "runs/attachment_queue.h"
 #include "settings/mail_settings.h"
 #include "settings/path_settings.h"
 

@@ -7,7 +7,7 @@
 #include "platform/gui_prompter.h"
 #include "platform/owned_services.h"
 #include "platform/single_instance.h"
-#include "platform/xml_document.h"
+#include "platform/xml/xml_document.h"
 
 #include <QApplication>
 

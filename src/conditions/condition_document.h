@@ -3,7 +3,7 @@
 #include "conditions/condition_item_index.h"
 #include "conditions/condition_row.h"
 #include "platform/app_folder.h"
-#include "platform/xml_document.h"
+#include "platform/xml/xml_document.h"
 
 #include <QList>
 #include <QString>

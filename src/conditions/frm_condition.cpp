@@ -1,10 +1,10 @@
 #include "conditions/frm_condition.h"
 
+#include "catalogue/catalogue_tree.h"
 #include "conditions/condition_grid.h"
 #include "conditions/condition_vocabulary.h"
 #include "conditions/typing_filter.h"
 #include "conditions/voucher_project_rules.h"
-#include "exchange/catalogue_tree.h"
 #include "login/product.h"
 #include "platform/prompter.h"
 #include "platform/services.h"
@@ -22,7 +22,6 @@ namespace kvx {
 namespace {
 
 const QString kCaption = QStringLiteral("导入导出设置");
-const QString kCodeRequired = QStringLiteral("注册编码不能为空!");
 
 QMdiArea* mdiAreaOf(QWidget* widget) {
     for (; widget; widget = widget->parentWidget()) {
@@ -224,7 +223,8 @@ void FrmCondition::onCodeChosen() {
 bool FrmCondition::refuseWithoutCode() {
     if (!senderCode().isEmpty())
         return false;
-    m_services.prompter.message(kCodeRequired, windowTitle(), Prompter::Icon::Warning);
+    m_services.prompter.message(SharedText::senderCodeEmpty(), windowTitle(),
+                                Prompter::Icon::Warning);
     return true;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "catalogue/catalogue.h"
 #include "conditions/condition_session.h"
-#include "exchange/catalogue.h"
 
 #include <QWidget>
 

@@ -1,6 +1,6 @@
+#include "catalogue/catalogue_tree.h"
 #include "conditions/condition_grid.h"
 #include "conditions/frm_condition.h"
-#include "exchange/catalogue_tree.h"
 #include "login/product.h"
 #include "platform/named_widgets.h"
 #include "platform/services.h"

@@ -1,17 +1,17 @@
 #include "exchange/frm_import.h"
 
-#include "exchange/attachment_queue.h"
-#include "exchange/catalogue_tree.h"
-#include "exchange/exchange_item_list.h"
-#include "exchange/export_run.h"
-#include "exchange/import_run.h"
-#include "exchange/operation_panel.h"
-#include "exchange/run_progress_frame.h"
+#include "catalogue/catalogue_tree.h"
+#include "catalogue/exchange_item_list.h"
+#include "catalogue/operation_panel.h"
 #include "login/login_context.h"
 #include "platform/prompter.h"
 #include "platform/services.h"
 #include "platform/shared_texts.h"
 #include "platform/work_window.h"
+#include "runs/attachment_queue.h"
+#include "runs/export_run.h"
+#include "runs/import_run.h"
+#include "runs/run_progress_frame.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

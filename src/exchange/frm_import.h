@@ -1,8 +1,8 @@
 #pragma once
 
-#include "exchange/catalogue.h"
-#include "exchange/exchange_selection.h"
-#include "exchange/operations_file.h"
+#include "catalogue/catalogue.h"
+#include "catalogue/exchange_selection.h"
+#include "catalogue/operations_file.h"
 
 #include <QWidget>
 #include <functional>

@@ -1,9 +1,9 @@
-#include "exchange/catalogue_tree.h"
-#include "exchange/exchange_item_list.h"
+#include "catalogue/catalogue_tree.h"
+#include "catalogue/exchange_item_list.h"
+#include "catalogue/operation_panel.h"
 #include "exchange/frm_import.h"
-#include "exchange/operation_panel.h"
-#include "exchange/run_progress_frame.h"
 #include "platform/named_widgets.h"
+#include "runs/run_progress_frame.h"
 
 #include <QCheckBox>
 #include <QComboBox>

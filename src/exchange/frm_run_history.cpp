@@ -1,16 +1,16 @@
 #include "exchange/frm_run_history.h"
 
-#include "exchange/catalogue.h"
-#include "exchange/import_run.h"
-#include "exchange/operations_file.h"
-#include "exchange/run_history_model.h"
-#include "exchange/run_progress_frame.h"
+#include "catalogue/catalogue.h"
+#include "catalogue/operations_file.h"
+#include "history/run_history_model.h"
 #include "login/login_context.h"
 #include "platform/named_widgets.h"
 #include "platform/prompter.h"
 #include "platform/services.h"
 #include "platform/shared_texts.h"
 #include "platform/work_window.h"
+#include "runs/import_run.h"
+#include "runs/run_progress_frame.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "exchange/run_history.h"
+#include "history/run_history.h"
 
 #include <QWidget>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "login/login_answer.h"
 
-#include "platform/xml_document.h"
+#include "platform/xml/xml_document.h"
 #include "settings/text_decoding.h"
 
 namespace kvx {

@@ -1,6 +1,6 @@
 #include "login/login_request.h"
 
-#include "platform/xml_document.h"
+#include "platform/xml/xml_document.h"
 
 namespace kvx {
 

@@ -1,11 +1,11 @@
 #include "mail/attachment_mail.h"
 
-#include "exchange/attachment_queue.h"
 #include "login/product.h"
 #include "mail/init_mail.h"
 #include "mail/mail_contents.h"
 #include "platform/prompter.h"
 #include "platform/shared_texts.h"
+#include "runs/attachment_queue.h"
 
 namespace kvx {
 
@@ -43,22 +43,22 @@ void AttachmentMail::Mail1_AfterNewMail(const QString& strfilename) {
     QList<MailDocument> documents;
     for (const auto& [key, path] : m_queue.entries())
         documents.append({key, path});
-    const FillOutcome filled = FillMail(strfilename, documents);
+    const FillOutcome filled = fillMail(strfilename, documents);
     for (const QString& refusal : filled.refusals)
         m_prompter.message(refusal, Product::applicationTitle(), Prompter::Icon::None);
     if (!filled.ok()) {
         m_prompter.message(filled.error, Product::applicationTitle(), Prompter::Icon::Information);
-        m_transport.AcknowledgeNewMail(true);
+        m_transport.acknowledgeNewMail(true);
         return;
     }
     m_stored = int(documents.size());
-    m_transport.AcknowledgeNewMail(false);
+    m_transport.acknowledgeNewMail(false);
 }
 
 void AttachmentMail::Mail1_OnGetFrom(const QString&) {
     m_prompter.message(QStringLiteral("请从“系统菜单-〉数据交换-〉邮件传输”中接收数据！"),
                        QStringLiteral("KVX系统工具"), Prompter::Icon::None);
-    m_transport.AcknowledgeGetFrom(true);
+    m_transport.acknowledgeGetFrom(true);
 }
 
 } // namespace kvx

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "exchange/mail_hand_over.h"
 #include "platform/mail/mail_transport.h"
+#include "runs/mail_hand_over.h"
 
 #include <QObject>
 

@@ -6,7 +6,7 @@
 #include "platform/prompter.h"
 #include "platform/services.h"
 #include "platform/work_window.h"
-#include "platform/xml_document.h"
+#include "platform/xml/xml_document.h"
 #include "settings/frm_path.h"
 #include "settings/mail_settings.h"
 #include "settings/path_settings.h"
@@ -176,12 +176,12 @@ void FrmMail::fillFromChosenFile(const QString& databasePath) {
         QStringLiteral("Xml Fiels (*.xml)|*.xml|All Files (*.*)|*.*"), m_paths.exportPath);
     if (chosen.isEmpty()) {
         inform(QStringLiteral("已取消选择文件，本封邮件不发送。"));
-        m_transport.AcknowledgeNewMail(true);
+        m_transport.acknowledgeNewMail(true);
         return;
     }
     if (XmlDocument::fromFile(chosen).isNull()) {
         // The mail is neither filled nor acknowledged: it does not go out.
-        showRefusals({InvalidDocumentMessage(chosen)});
+        showRefusals({invalidDocumentMessage(chosen)});
         return;
     }
     fill(databasePath, {{QStringLiteral("0"), chosen}});
@@ -197,26 +197,26 @@ void FrmMail::fillFromExportFolder(const QString& databasePath) {
 }
 
 void FrmMail::fill(const QString& databasePath, const QList<MailDocument>& documents) {
-    const FillOutcome filled = FillMail(databasePath, documents);
+    const FillOutcome filled = fillMail(databasePath, documents);
     showRefusals(filled.refusals);
     if (!filled.ok()) {
         inform(filled.error);
-        m_transport.AcknowledgeNewMail(true);
+        m_transport.acknowledgeNewMail(true);
         return;
     }
-    m_transport.AcknowledgeNewMail(false);
+    m_transport.acknowledgeNewMail(false);
 }
 
 void FrmMail::Mail1_OnGetFrom(const QString& strfilename) {
     QApplication::processEvents();
-    const ExtractOutcome received = ReceiveMail(strfilename, m_paths.importPath);
+    const ExtractOutcome received = receiveMail(strfilename, m_paths.importPath);
     showRefusals(received.refusals);
     if (!received.ok()) {
         inform(received.error);
-        m_transport.AcknowledgeGetFrom(true);
+        m_transport.acknowledgeGetFrom(true);
         return;
     }
-    m_transport.AcknowledgeGetFrom(false);
+    m_transport.acknowledgeGetFrom(false);
 }
 
 } // namespace kvx

@@ -4,10 +4,10 @@
 
 namespace kvx {
 
-FillOutcome FillMail(const QString& databasePath, const QList<MailDocument>& documents) {
+FillOutcome fillMail(const QString& databasePath, const QList<MailDocument>& documents) {
     FillOutcome outcome;
     Database db;
-    if (!OpenStore(db, databasePath, &outcome.error))
+    if (!openStore(db, databasePath, &outcome.error))
         return outcome;
     db.transaction();
     for (const MailDocument& document : documents) {
@@ -29,7 +29,7 @@ FillOutcome FillMail(const QString& databasePath, const QList<MailDocument>& doc
     return outcome;
 }
 
-ExtractOutcome ReceiveMail(const QString& databasePath, const QString& importPath) {
+ExtractOutcome receiveMail(const QString& databasePath, const QString& importPath) {
     Database db;
     ExtractOutcome outcome;
     if (!db.open(databasePath, &outcome.error))

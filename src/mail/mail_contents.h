@@ -24,9 +24,9 @@ struct FillOutcome {
 // Fills the database of a new outgoing mail: the table is created when it is missing and
 // every document is stored in order, all in one transaction. Refused files are skipped and
 // the others still stored.
-FillOutcome FillMail(const QString& databasePath, const QList<MailDocument>& documents);
+FillOutcome fillMail(const QString& databasePath, const QList<MailDocument>& documents);
 
 // Writes every document of an arrived mail's database into the import folder.
-ExtractOutcome ReceiveMail(const QString& databasePath, const QString& importPath);
+ExtractOutcome receiveMail(const QString& databasePath, const QString& importPath);
 
 } // namespace kvx

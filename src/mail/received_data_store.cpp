@@ -1,7 +1,7 @@
 #include "mail/received_data_store.h"
 
 #include "platform/database.h"
-#include "platform/xml_document.h"
+#include "platform/xml/xml_document.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -107,7 +107,7 @@ QString distinctName(const QString& name, const QString& id, QSet<QString>& used
 
 } // namespace
 
-QString InvalidDocumentMessage(const QString& path) {
+QString invalidDocumentMessage(const QString& path) {
     return QStringLiteral("文件不存在或文件不合法！") + QDir::toNativeSeparators(path);
 }
 
@@ -116,7 +116,7 @@ bool HasStoreTable(const QString& databasePath) {
     return db.open(databasePath) && db.execute(QStringLiteral("select * from KVXXml "));
 }
 
-bool OpenStore(Database& db, const QString& databasePath, QString* error) {
+bool openStore(Database& db, const QString& databasePath, QString* error) {
     const bool hasTable = HasStoreTable(databasePath);
     return db.open(databasePath, error) && (hasTable || db.execute(kCreateTable, {}, error));
 }
@@ -124,7 +124,7 @@ bool OpenStore(Database& db, const QString& databasePath, QString* error) {
 StoreOutcome StoreDocument(const QString& id, const QString& path, Database& db) {
     const XmlDocument document = XmlDocument::fromFile(path);
     if (document.isNull())
-        return {StoreOutcome::Kind::Refused, InvalidDocumentMessage(path)};
+        return {StoreOutcome::Kind::Refused, invalidDocumentMessage(path)};
     const XmlElement root = document.root();
     if (root.name() != kRootName)
         return {StoreOutcome::Kind::Refused,
@@ -171,7 +171,7 @@ ExtractOutcome ExtractDocuments(Database& db, const QString& importPath) {
             outcome.refusals.append(QStringLiteral("接收数据不正确！"));
             continue;
         }
-        const QString fileName = ReceivedFileName(name);
+        const QString fileName = receivedFileName(name);
         if (fileName.isEmpty()) {
             outcome.refusals.append(
                 QStringLiteral("接收的文件名“%1”不合法，该文件未写入！").arg(name.trimmed()));
@@ -189,7 +189,7 @@ ExtractOutcome ExtractDocuments(Database& db, const QString& importPath) {
     return outcome;
 }
 
-QString ReceivedFileName(const QString& storedName) {
+QString receivedFileName(const QString& storedName) {
     static const QRegularExpression separators(QStringLiteral(R"([\\/])"));
     static const QRegularExpression forbidden(QStringLiteral(R"([<>:"|?*\x00-\x1f])"));
     static const QRegularExpression device(

@@ -16,12 +16,12 @@ class Database;
 // ever concatenated, so receivers that know only this form read every document.
 
 // "文件不存在或文件不合法！" followed by the file's path.
-QString InvalidDocumentMessage(const QString& path);
+QString invalidDocumentMessage(const QString& path);
 
 // True when the database file opens and has the table.
 bool HasStoreTable(const QString& databasePath);
 // Opens the database of a mail being filled and creates the table when it is missing.
-bool OpenStore(Database& db, const QString& databasePath, QString* error);
+bool openStore(Database& db, const QString& databasePath, QString* error);
 
 struct StoreOutcome {
     enum class Kind {
@@ -50,6 +50,6 @@ ExtractOutcome ExtractDocuments(Database& db, const QString& importPath);
 // The file name a received document is written under: the last component of the stored
 // name, trimmed. Empty when nothing usable is left (".", "..", a device name, characters no
 // file name may hold), so a name from a mail never reaches outside the import folder.
-QString ReceivedFileName(const QString& storedName);
+QString receivedFileName(const QString& storedName);
 
 } // namespace kvx

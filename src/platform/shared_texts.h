@@ -50,6 +50,11 @@ inline QString otherRunUnderway() {
     return QStringLiteral("另一个导入导出正在进行，请等它结束后再执行。");
 }
 
+// The condition editor's and the schedule editor's refusal to store for an empty code.
+inline QString senderCodeEmpty() {
+    return QStringLiteral("注册编码不能为空!");
+}
+
 // The schedule editor's refusal while its registration code box is empty.
 inline QString senderCodeToChoose() {
     return QStringLiteral("请选择注册编码");

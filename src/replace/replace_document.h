@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/app_folder.h"
-#include "platform/xml_document.h"
+#include "platform/xml/xml_document.h"
 
 #include <QHash>
 #include <QString>

@@ -1,14 +1,15 @@
 #include "schedule/frm_schedule.h"
 
+#include "catalogue/catalogue_tree.h"
+#include "catalogue/erp_connection.h"
+#include "catalogue/exchange_item_list.h"
+#include "catalogue/operation_panel.h"
 #include "conditions/frm_condition.h"
-#include "exchange/catalogue_tree.h"
-#include "exchange/erp_connection.h"
-#include "exchange/exchange_item_list.h"
-#include "exchange/operation_panel.h"
 #include "login/product.h"
 #include "platform/clock.h"
 #include "platform/prompter.h"
 #include "platform/services.h"
+#include "platform/shared_texts.h"
 #include "schedule/numeric_ctr.h"
 
 #include <QCheckBox>
@@ -29,7 +30,6 @@ namespace {
 
 const QString kCaption = QStringLiteral("计划");
 const QString kCodeFirst = QStringLiteral("请先选择注册编码!");
-const QString kCodeEmpty = QStringLiteral("注册编码不能为空!");
 
 QString conversionOf(bool checked) {
     return checked ? QStringLiteral("y") : QStringLiteral("n");
@@ -104,7 +104,7 @@ void FrmSchedule::connectControls() {
     connect(m_importIn, &QPushButton::clicked, this,
             [this] { moveIn(m_imports, m_importConversions, kCodeFirst); });
     connect(m_exportIn, &QPushButton::clicked, this,
-            [this] { moveIn(m_exports, m_exportConversions, kCodeEmpty); });
+            [this] { moveIn(m_exports, m_exportConversions, SharedText::senderCodeEmpty()); });
     connect(m_importOut, &QPushButton::clicked, m_imports, &ExchangeItemList::MoveOut);
     connect(m_exportOut, &QPushButton::clicked, m_exports, &ExchangeItemList::MoveOut);
     connect(m_imports, &ExchangeItemList::entryRemoved, this, [this](const QString& label) {
@@ -405,7 +405,7 @@ void FrmSchedule::closeEvent(QCloseEvent* event) {
         return;
     }
     if (code().isEmpty()) {
-        warn(kCodeEmpty);
+        warn(SharedText::senderCodeEmpty());
         event->ignore();
         return;
     }

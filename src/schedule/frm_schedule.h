@@ -1,7 +1,7 @@
 #pragma once
 
-#include "exchange/catalogue.h"
-#include "exchange/operations_file.h"
+#include "catalogue/catalogue.h"
+#include "catalogue/operations_file.h"
 #include "schedule/schedule_document.h"
 
 #include <QHash>

@@ -41,8 +41,8 @@ NumericCtr::NumericCtr(QWidget* parent)
     m_text->installEventFilter(this);
 
     connect(m_text, &QLineEdit::textChanged, this, &NumericCtr::onTextChanged);
-    connect(m_up, &QToolButton::clicked, this, [this] { show(m_rules.stepUp()); });
-    connect(m_down, &QToolButton::clicked, this, [this] { show(m_rules.stepDown()); });
+    connect(m_up, &QToolButton::clicked, this, [this] { displayText(m_rules.stepUp()); });
+    connect(m_down, &QToolButton::clicked, this, [this] { displayText(m_rules.stepDown()); });
     applyBounds(0, 10);
 }
 
@@ -55,7 +55,7 @@ void NumericCtr::setMin(short min) {
 }
 
 void NumericCtr::applyBounds(short min, short max) {
-    show(m_rules.setBounds(min, max));
+    displayText(m_rules.setBounds(min, max));
 }
 
 QString NumericCtr::Value() const {
@@ -64,10 +64,10 @@ QString NumericCtr::Value() const {
 
 void NumericCtr::setValue(const QString& value) {
     if (m_rules.acceptsValue(value))
-        show(value);
+        displayText(value);
 }
 
-void NumericCtr::show(const QString& text) {
+void NumericCtr::displayText(const QString& text) {
     m_text->setText(text);
 }
 
@@ -83,7 +83,7 @@ bool NumericCtr::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_text && event->type() == QEvent::KeyPress && isEnabled()) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Up || key == Qt::Key_Down) {
-            show(key == Qt::Key_Up ? m_rules.stepUp() : m_rules.stepDown());
+            displayText(key == Qt::Key_Up ? m_rules.stepUp() : m_rules.stepDown());
             return true;
         }
     }

@@ -40,7 +40,7 @@ protected:
 private:
     void onTextChanged(const QString& text);
     void applyBounds(short min, short max);
-    void show(const QString& text);
+    void displayText(const QString& text);
 
     NumericCtrRules m_rules;
     QLineEdit* m_text;

@@ -1,6 +1,6 @@
 #include "schedule/schedule_document.h"
 
-#include "exchange/catalogue.h"
+#include "catalogue/catalogue.h"
 #include "platform/shared_texts.h"
 #include "schedule/schedule_file.h"
 

@@ -1,7 +1,7 @@
 #include "schedule/schedule_file.h"
 
 #include "platform/app_folder.h"
-#include "platform/xml_document.h"
+#include "platform/xml/xml_document.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,13 +1,14 @@
 #include "app/app_context.h"
 #include "app/frm_main.h"
 #include "app/work_windows.h"
+#include "catalogue/catalogue_tree.h"
 #include "conditions/frm_condition.h"
-#include "exchange/catalogue_tree.h"
-#include "platform/xml_document.h"
+#include "find_control.h"
+#include "platform/xml/xml_document.h"
 #include "test_folder.h"
 #include "test_main.h"
 #include "test_services.h"
-#include "tests/exchange/run_fixture.h"
+#include "tests/runs/run_fixture.h"
 #include "tests/server/server_fixture.h"
 
 #include <QAction>
@@ -35,10 +36,7 @@ const QString kNoCode = "注册编码不能为空!";
 // Works a condition editor's controls as the operator does.
 struct Driver {
     template <typename T = QWidget> T* find(const QString& name) const {
-        T* widget = window->findChild<T*>(name);
-        if (!widget)
-            qFatal("no control %s", qPrintable(name));
-        return widget;
+        return findControl<T>(window, name);
     }
     QTableWidget* grid() const { return find<QTableWidget>("Grid"); }
     QComboBox* list(const QString& name) const { return find<QComboBox>(name); }

@@ -1,9 +1,10 @@
-#include "exchange/attachment_queue.h"
-#include "exchange/catalogue_tree.h"
+#include "catalogue/catalogue_tree.h"
 #include "exchange/frm_import.h"
-#include "exchange/run_progress_frame.h"
+#include "find_control.h"
 #include "login/login_context.h"
 #include "run_fixture.h"
+#include "runs/attachment_queue.h"
+#include "runs/run_progress_frame.h"
 #include "test_main.h"
 #include "tests/server/server_fixture.h"
 
@@ -33,10 +34,7 @@ struct Window {
     }
 
     template <typename T> T* find(const QString& name) const {
-        T* widget = frm->findChild<T*>(name);
-        if (!widget)
-            qFatal("no control %s", qPrintable(name));
-        return widget;
+        return findControl<T>(frm.get(), name);
     }
     // A button, its caption checked on the way.
     QPushButton* button(const QString& name) const {

@@ -1,7 +1,7 @@
 #include "fixture_http_server.h"
 #include "login/frm_http_login.h"
 #include "login/login_context.h"
-#include "platform/xml_document.h"
+#include "platform/xml/xml_document.h"
 #include "test_folder.h"
 #include "test_main.h"
 #include "test_services.h"

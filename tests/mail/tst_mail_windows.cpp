@@ -1,5 +1,4 @@
-#include "exchange/attachment_queue.h"
-#include "exchange/catalogue_tree.h"
+#include "catalogue/catalogue_tree.h"
 #include "exchange/frm_import.h"
 #include "login/login_context.h"
 #include "mail/attachment_mail.h"
@@ -7,11 +6,12 @@
 #include "mail/received_data_store.h"
 #include "mail_servers.h"
 #include "platform/database.h"
+#include "runs/attachment_queue.h"
 #include "settings/mail_settings.h"
 #include "settings/path_settings.h"
 #include "settings/settings_file.h"
 #include "test_main.h"
-#include "tests/exchange/run_fixture.h"
+#include "tests/runs/run_fixture.h"
 #include "tests/server/server_fixture.h"
 
 #include <QAction>
@@ -147,7 +147,7 @@ private Q_SLOTS:
             site.folder.write("out/" + name, name == "bad.xml" ? "<ztinterface>" : kDocument);
         if (!arriving.isEmpty()) {
             Database db;
-            QVERIFY(OpenStore(db, drop.filePath("in/KV-arrived.db"), nullptr));
+            QVERIFY(openStore(db, drop.filePath("in/KV-arrived.db"), nullptr));
             for (int id = 0; id < arriving.size(); ++id)
                 db.execute("insert into KVXXml values (?,?,'all',?)",
                            {QString::number(id), arriving.at(id),

@@ -1,7 +1,7 @@
 #include "mail/mail_contents.h"
 #include "mail/received_data_store.h"
 #include "platform/database.h"
-#include "platform/xml_document.h"
+#include "platform/xml/xml_document.h"
 #include "test_folder.h"
 #include "test_main.h"
 
@@ -121,11 +121,11 @@ private Q_SLOTS:
             QCOMPARE(XmlDocument::fromFile(path).toString().size(), lengthOfXml);
         }
 
-        const FillOutcome filled = FillMail(f.database, {{"7", path}});
+        const FillOutcome filled = fillMail(f.database, {{"7", path}});
         QVERIFY2(filled.ok() && filled.refusals.isEmpty(), qPrintable(filled.error));
         QCOMPARE(rows(f.database).join(','), types);
 
-        const ExtractOutcome received = ReceiveMail(f.database, f.importPath);
+        const ExtractOutcome received = receiveMail(f.database, f.importPath);
         QVERIFY2(received.ok() && received.refusals.isEmpty(), qPrintable(received.error));
         QCOMPARE(received.written,
                  QStringList{QDir::toNativeSeparators(f.importPath + '/' + receivedName)});
@@ -150,7 +150,7 @@ private Q_SLOTS:
         const QString bad =
             file.isEmpty() ? f.folder.filePath("out/none.xml") : f.write("bad.xml", file);
         const QString good = f.write("good.xml", document("roottag=\"rec\"", "<rec/>"));
-        const FillOutcome filled = FillMail(f.database, {{"0", bad}, {"1", good}});
+        const FillOutcome filled = fillMail(f.database, {{"0", bad}, {"1", good}});
         QVERIFY(filled.ok());
         QCOMPARE(filled.refusals, QStringList{message.arg(QDir::toNativeSeparators(bad))});
         QCOMPARE(filled.stored, 1);
@@ -183,14 +183,14 @@ private Q_SLOTS:
         Fixture f;
         {
             Database db;
-            QVERIFY(OpenStore(db, f.database, nullptr));
+            QVERIFY(openStore(db, f.database, nullptr));
             for (int id = 0; id < names.size(); ++id) {
                 const QString text = names.at(id) == "broken" ? "<ztinterface>" : "<ztinterface/>";
                 QVERIFY(db.execute("insert into KVXXml values (?,?,'all',?)",
                                    {QString::number(id), names.at(id), text}));
             }
         }
-        const ExtractOutcome received = ReceiveMail(f.database, f.importPath);
+        const ExtractOutcome received = receiveMail(f.database, f.importPath);
         QVERIFY(received.ok());
         QStringList expected;
         for (const QString& name : written)

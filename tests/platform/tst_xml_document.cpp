@@ -1,6 +1,6 @@
-#include "platform/xml_child_writer.h"
-#include "platform/xml_document.h"
-#include "platform/xml_parser.h"
+#include "platform/xml/xml_child_writer.h"
+#include "platform/xml/xml_document.h"
+#include "platform/xml/xml_parser.h"
 #include "test_folder.h"
 #include "test_main.h"
 

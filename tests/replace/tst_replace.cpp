@@ -1,3 +1,4 @@
+#include "find_control.h"
 #include "replace/field_label.h"
 #include "replace/frm_replace.h"
 #include "replace/replace_settings.h"
@@ -44,7 +45,7 @@ struct Window {
         frm->show();
     }
     template <typename T = QPushButton> T* find(const char* name) const {
-        return frm->findChild<T*>(QString::fromLatin1(name));
+        return findControl<T>(frm.get(), QString::fromLatin1(name));
     }
     QTreeWidget* list() const { return find<QTreeWidget>("LvwRep"); }
     void selectRow(int row) const { list()->setCurrentItem(list()->topLevelItem(row)); }

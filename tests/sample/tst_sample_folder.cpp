@@ -1,10 +1,10 @@
+#include "catalogue/catalogue.h"
+#include "catalogue/operations_file.h"
 #include "conditions/item_structure.h"
-#include "exchange/catalogue.h"
-#include "exchange/import_completion.h"
-#include "exchange/interface_documents.h"
-#include "exchange/operations_file.h"
-#include "exchange/result_report.h"
-#include "platform/xml_document.h"
+#include "documents/import_completion.h"
+#include "documents/interface_documents.h"
+#include "documents/result_report.h"
+#include "platform/xml/xml_document.h"
 #include "test_folder.h"
 #include "test_main.h"
 #include "tests/server/server_fixture.h"
@@ -35,7 +35,7 @@ QByteArray envelopeFor(const XmlElement& item, const QString& sender,
         if (field.attribute(u"value"_s).toUpper() == "TODAY"_L1)
             field.setAttribute(u"value"_s, QDate::currentDate().toString(Qt::ISODate));
     }
-    AppendOpinfo(envelope, demoCredentials());
+    appendOpinfo(envelope, demoCredentials());
     return envelope.toBytes();
 }
 
@@ -44,7 +44,7 @@ QString importSample(ServerFixture& server, const QString& file, const QString& 
                      const OperationsEntry& entry = {}) {
     XmlDocument document = sampleFile("data/" + file);
     const ImportCompletion completion{u"n"_s, file, u"组"_s, u"001"_s, demoCredentials()};
-    if (!CompleteImportDocument(document, WorkOutImportDirectives(operation, entry), completion))
+    if (!completeImportDocument(document, workOutImportDirectives(operation, entry), completion))
         return u"not completed"_s;
     const HttpResult answer = server.exchange(document.toBytes());
     return answer.ok() ? AppendResultReport(XmlDocument::fromBytes(answer.body), file, {})

@@ -1,7 +1,8 @@
 #include "account_database.h"
+#include "catalogue/catalogue_tree.h"
+#include "catalogue/exchange_item_list.h"
 #include "conditions/frm_condition.h"
-#include "exchange/catalogue_tree.h"
-#include "exchange/exchange_item_list.h"
+#include "find_control.h"
 #include "schedule/frm_schedule.h"
 #include "schedule/numeric_ctr.h"
 #include "test_folder.h"
@@ -35,10 +36,7 @@ struct Editor {
     }
 
     template <typename T = QWidget> T* find(const QString& name) const {
-        T* widget = frm->findChild<T*>(name);
-        if (!widget)
-            qFatal("no control %s", qPrintable(name));
-        return widget;
+        return findControl<T>(frm.get(), name);
     }
     QPushButton* button(const QString& name) const { return find<QPushButton>(name); }
     NumericCtr* spin(const QString& name) const { return find<NumericCtr>(name); }

@@ -1,5 +1,5 @@
+#include "catalogue/catalogue.h"
 #include "element_outline.h"
-#include "exchange/catalogue.h"
 #include "schedule/schedule_document.h"
 #include "schedule/schedule_file.h"
 #include "test_folder.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/http_client.h"
-#include "platform/xml_document.h"
+#include "platform/xml/xml_document.h"
 #include "server/exchange_http_server.h"
 #include "server/exchange_service.h"
 #include "server/store_database.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/xml_document.h"
+#include "platform/xml/xml_document.h"
 
 #include <QtTest>
 

@@ -46,8 +46,8 @@ public:
     MailTransferResult transfer();
     bool isTransferring() const { return m_transferring; }
 
-    void AcknowledgeNewMail(bool abandon) { m_answer = abandon ? Answer::Abandon : Answer::Accept; }
-    void AcknowledgeGetFrom(bool abandon) { m_answer = abandon ? Answer::Abandon : Answer::Accept; }
+    void acknowledgeNewMail(bool abandon) { m_answer = abandon ? Answer::Abandon : Answer::Accept; }
+    void acknowledgeGetFrom(bool abandon) { m_answer = abandon ? Answer::Abandon : Answer::Accept; }
 
     template <typename Receiver>
     void connectEvents(Receiver* receiver, void (Receiver::*afterNewMail)(const QString&),

@@ -1,0 +1,285 @@
+#include "platform/xml/xml_document.h"
+
+#include "platform/app_folder.h"
+#include "platform/xml/xml_encoding.h"
+#include "platform/xml/xml_parse_rules.h"
+#include "platform/xml/xpath_query.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSet>
+#include <libxml/encoding.h>
+#include <libxml/parser.h>
+#include <libxml/xmlsave.h>
+
+namespace kvx {
+
+namespace {
+
+const xmlChar* utf8(const QByteArray& bytes) {
+    return reinterpret_cast<const xmlChar*>(bytes.constData());
+}
+
+void ignoreLibraryMessages(void*, const char*, ...) {}
+void ignoreStructuredError(void*, xmlErrorPtr) {}
+
+int readFromDevice(void* context, char* buffer, int length) {
+    auto* device = static_cast<QIODevice*>(context);
+    return static_cast<int>(device->read(buffer, length));
+}
+
+int writeToDevice(void* context, const char* buffer, int length) {
+    auto* device = static_cast<QIODevice*>(context);
+    return device->write(buffer, length) == length ? length : -1;
+}
+
+int closeNothing(void*) {
+    return 0;
+}
+
+QString declaredEncoding(const QString& text) {
+    static const QRegularExpression declaration(
+        QStringLiteral(R"(^\s*<\?xml[^>]*?encoding\s*=\s*["']([^"']+)["'])"));
+    const auto match = declaration.match(text.left(512));
+    return match.hasMatch() ? match.captured(1) : QString();
+}
+
+} // namespace
+
+XmlDocument::~XmlDocument() {
+    if (m_doc)
+        xmlFreeDoc(m_doc);
+}
+
+XmlDocument::XmlDocument(XmlDocument&& other) noexcept
+    : m_doc(other.m_doc) {
+    other.m_doc = nullptr;
+}
+
+XmlDocument& XmlDocument::operator=(XmlDocument&& other) noexcept {
+    if (this != &other) {
+        if (m_doc)
+            xmlFreeDoc(m_doc);
+        m_doc = other.m_doc;
+        other.m_doc = nullptr;
+    }
+    return *this;
+}
+
+void XmlDocument::initializeLibrary() {
+    xmlInitParser();
+    xmlAddEncodingAlias("GBK", "GB2312");
+    xmlSetGenericErrorFunc(nullptr, ignoreLibraryMessages);
+    xmlSetStructuredErrorFunc(nullptr, ignoreStructuredError);
+    // Threads that read or write large documents in the background stay as quiet.
+    xmlThrDefSetGenericErrorFunc(nullptr, ignoreLibraryMessages);
+    xmlThrDefSetStructuredErrorFunc(nullptr, ignoreStructuredError);
+}
+
+XmlDocument XmlDocument::create(const QString& rootName, const QString& encoding) {
+    xmlDoc* doc = xmlNewDoc(BAD_CAST "1.0");
+    XmlDocument document(doc);
+    document.setEncoding(encoding);
+    if (document.setRoot(rootName).isNull())
+        return {};
+    return document;
+}
+
+xmlDoc* XmlDocument::read(xmlParserCtxtPtr ctxt, const std::function<xmlDoc*()>& parse,
+                          QString* error, bool* refused) {
+    detail::DoctypeGuard guard(ctxt);
+    xmlDoc* doc = parse();
+    if (doc && (guard.refused() || !xmlDocGetRootElement(doc))) {
+        xmlFreeDoc(doc);
+        doc = nullptr;
+    }
+    if (!doc && error)
+        *error = guard.refused() ? guard.refusal() : detail::describeParseError(ctxt);
+    if (refused)
+        *refused = guard.refused();
+    return doc;
+}
+
+XmlDocument XmlDocument::parseMemory(xmlParserCtxtPtr ctxt, QByteArrayView bytes,
+                                     const char* encoding, QString* error, bool* refused) {
+    if (refused)
+        *refused = false;
+    if (bytes.size() > std::numeric_limits<int>::max()) {
+        if (error)
+            *error = QStringLiteral("文档过大");
+        return {};
+    }
+    return XmlDocument(read(
+        ctxt,
+        [&] {
+            return xmlCtxtReadMemory(ctxt, bytes.data(), static_cast<int>(bytes.size()), nullptr,
+                                     encoding, detail::xmlParseOptions());
+        },
+        error, refused));
+}
+
+XmlDocument XmlDocument::fromFile(const QString& path, QString* error) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = file.errorString();
+        return {};
+    }
+    xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
+    const QByteArray url = path.toUtf8();
+    XmlDocument document(read(
+        ctxt,
+        [&] {
+            return xmlCtxtReadIO(ctxt, readFromDevice, closeNothing, &file, url.constData(),
+                                 nullptr, detail::xmlParseOptions());
+        },
+        error, nullptr));
+    xmlFreeParserCtxt(ctxt);
+    return document;
+}
+
+XmlDocument XmlDocument::fromBytes(const QByteArray& bytes, QString* error, bool* refused) {
+    xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
+    XmlDocument document = parseMemory(ctxt, bytes, nullptr, error, refused);
+    xmlFreeParserCtxt(ctxt);
+    return document;
+}
+
+XmlDocument XmlDocument::fromString(const QString& text, QString* error) {
+    xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
+    XmlDocument document = parseMemory(ctxt, text.toUtf8(), "UTF-8", error, nullptr);
+    xmlFreeParserCtxt(ctxt);
+    if (!document.isNull())
+        document.setEncoding(declaredEncoding(text));
+    return document;
+}
+
+XmlDocument XmlDocument::clone() const {
+    return XmlDocument(m_doc ? xmlCopyDoc(m_doc, 1) : nullptr);
+}
+
+XmlElement XmlDocument::root() const {
+    return XmlElement(m_doc ? xmlDocGetRootElement(m_doc) : nullptr);
+}
+
+XmlElement XmlDocument::setRoot(const QString& name) {
+    const QByteArray n = name.toUtf8();
+    if (!m_doc || n.isEmpty() || xmlValidateName(utf8(n), 0) != 0)
+        return {};
+    xmlNode* root = xmlNewDocNode(m_doc, nullptr, utf8(n), nullptr);
+    if (xmlNode* old = xmlDocSetRootElement(m_doc, root))
+        xmlFreeNode(old);
+    return XmlElement(root);
+}
+
+QString XmlDocument::encoding() const {
+    if (!m_doc || !m_doc->encoding)
+        return {};
+    return QString::fromUtf8(reinterpret_cast<const char*>(m_doc->encoding));
+}
+
+void XmlDocument::setEncoding(const QString& encoding) {
+    if (!m_doc)
+        return;
+    if (m_doc->encoding)
+        xmlFree(const_cast<xmlChar*>(m_doc->encoding));
+    m_doc->encoding = encoding.isEmpty() ? nullptr : xmlStrdup(utf8(encoding.toUtf8()));
+}
+
+QString XmlDocument::writableEncoding() const {
+    QSet<QByteArray> names;
+    detail::collectNonAsciiNames(xmlDocGetRootElement(m_doc), names);
+    return detail::writableEncoding(encoding(), names);
+}
+
+QByteArray XmlDocument::serialize(const char* encoding) const {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    xmlSaveCtxtPtr ctxt =
+        xmlSaveToIO(writeToDevice, closeNothing, &buffer, encoding, XML_SAVE_FORMAT);
+    if (ctxt) {
+        xmlSaveDoc(ctxt, m_doc);
+        xmlSaveClose(ctxt);
+    }
+    return bytes;
+}
+
+QByteArray XmlDocument::toBytes() const {
+    if (!m_doc)
+        return {};
+    const QString target = writableEncoding();
+    if (target == encoding())
+        return serialize(target.toUtf8().constData());
+    // The declaration must name the encoding actually written.
+    XmlDocument copy = clone();
+    copy.setEncoding(target);
+    return copy.serialize(target.toUtf8().constData());
+}
+
+QString XmlDocument::toString() const {
+    if (!m_doc)
+        return {};
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    xmlSaveCtxtPtr ctxt = xmlSaveToIO(writeToDevice, closeNothing, &buffer, "UTF-8",
+                                      XML_SAVE_FORMAT | XML_SAVE_NO_DECL);
+    if (ctxt) {
+        xmlSaveDoc(ctxt, m_doc);
+        xmlSaveClose(ctxt);
+    }
+    const QString declared = encoding();
+    const QString declaration =
+        declared.isEmpty()
+            ? QStringLiteral("<?xml version=\"1.0\"?>\n")
+            : QStringLiteral("<?xml version=\"1.0\" encoding=\"%1\"?>\n").arg(declared);
+    return declaration + QString::fromUtf8(bytes);
+}
+
+bool XmlDocument::save(const QString& path, QString* error) const {
+    if (!m_doc) {
+        if (error)
+            *error = QStringLiteral("没有可保存的文档");
+        return false;
+    }
+    return AppFolder::writeAtomically(path, toBytes(), error);
+}
+
+void XmlDocument::removeProcessingInstructions(const QString& target) {
+    if (!m_doc)
+        return;
+    const QByteArray name = target.toUtf8();
+    xmlNode* node = m_doc->children;
+    while (node) {
+        xmlNode* next = node->next;
+        if (node->type == XML_PI_NODE && xmlStrcmp(node->name, utf8(name)) == 0) {
+            xmlUnlinkNode(node);
+            xmlFreeNode(node);
+        }
+        node = next;
+    }
+}
+
+void XmlDocument::insertProcessingInstructionBeforeRoot(const QString& target,
+                                                        const QString& content) {
+    xmlNode* root = m_doc ? xmlDocGetRootElement(m_doc) : nullptr;
+    if (!root)
+        return;
+    const QByteArray n = target.toUtf8();
+    const QByteArray c = content.toUtf8();
+    xmlAddPrevSibling(root, xmlNewDocPI(m_doc, utf8(n), utf8(c)));
+}
+
+QList<XmlElement> XmlDocument::select(const QString& xpath, const XPathVariables& variables) const {
+    return detail::evaluateXPath(m_doc, reinterpret_cast<xmlNode*>(m_doc), xpath, variables, false);
+}
+
+XmlElement XmlDocument::selectFirst(const QString& xpath, const XPathVariables& variables) const {
+    const auto found =
+        detail::evaluateXPath(m_doc, reinterpret_cast<xmlNode*>(m_doc), xpath, variables, true);
+    return found.isEmpty() ? XmlElement() : found.first();
+}
+
+} // namespace kvx

@@ -1,0 +1,341 @@
+#include "platform/xml/xml_element.h"
+
+#include "platform/xml/xpath_query.h"
+
+#include <libxml/parserInternals.h>
+#include <libxml/tree.h>
+
+namespace kvx {
+
+namespace {
+
+const xmlChar* utf8(const QByteArray& bytes) {
+    return reinterpret_cast<const xmlChar*>(bytes.constData());
+}
+
+QString fromXml(const xmlChar* text) {
+    return text ? QString::fromUtf8(reinterpret_cast<const char*>(text)) : QString();
+}
+
+QString takeXml(xmlChar* text) {
+    const QString result = fromXml(text);
+    xmlFree(text);
+    return result;
+}
+
+bool isValidName(const QByteArray& name) {
+    return !name.isEmpty() && xmlValidateName(utf8(name), 0) == 0;
+}
+
+// libxml2's serializer goes through its output buffer a few bytes at a time, which shows when
+// thousands of records are written one by one. Plain elements (no namespaces, comments,
+// processing instructions or entity references) are written here, to the same text as
+// xmlNodeDump writes; anything else is left to libxml2 (false, `out` unusable).
+void appendEscaped(QByteArray& out, const xmlChar* text, bool attribute) {
+    const char* start = reinterpret_cast<const char*>(text);
+    const char* at = start;
+    for (; *at; ++at) {
+        const char* replacement = nullptr;
+        switch (*at) {
+        case '<':
+            replacement = "&lt;";
+            break;
+        case '>':
+            replacement = "&gt;";
+            break;
+        case '&':
+            replacement = "&amp;";
+            break;
+        case '\r':
+            replacement = "&#13;";
+            break;
+        case '"':
+            replacement = attribute ? "&quot;" : nullptr;
+            break;
+        case '\n':
+            replacement = attribute ? "&#10;" : nullptr;
+            break;
+        case '\t':
+            replacement = attribute ? "&#9;" : nullptr;
+            break;
+        default:
+            break;
+        }
+        if (!replacement)
+            continue;
+        out.append(start, at - start).append(replacement);
+        start = at + 1;
+    }
+    out.append(start, at - start);
+}
+
+bool isAscii(const xmlChar* text) {
+    for (; *text; ++text) {
+        if (*text >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+bool appendPlain(QByteArray& out, const xmlNode* node) {
+    switch (node->type) {
+    case XML_TEXT_NODE:
+        if (node->name == xmlStringTextNoenc || !node->content)
+            return false;
+        appendEscaped(out, node->content, false);
+        return true;
+    case XML_CDATA_SECTION_NODE:
+        if (!node->content || xmlStrstr(node->content, BAD_CAST "]]>"))
+            return false;
+        out.append("<![CDATA[").append(reinterpret_cast<const char*>(node->content)).append("]]>");
+        return true;
+    case XML_ELEMENT_NODE:
+        break;
+    default:
+        return false;
+    }
+    if (node->ns || node->nsDef)
+        return false;
+    const char* name = reinterpret_cast<const char*>(node->name);
+    out.append('<').append(name);
+    for (const xmlAttr* attr = node->properties; attr; attr = attr->next) {
+        const xmlNode* value = attr->children;
+        // In a document without a declared encoding libxml2 writes other characters of an
+        // attribute as references.
+        if (attr->ns || (value && (value->type != XML_TEXT_NODE || value->next || !value->content ||
+                                   (!node->doc->encoding && !isAscii(value->content)))))
+            return false;
+        out.append(' ').append(reinterpret_cast<const char*>(attr->name)).append("=\"");
+        if (value)
+            appendEscaped(out, value->content, true);
+        out.append('"');
+    }
+    if (!node->children) {
+        out.append("/>");
+        return true;
+    }
+    out.append('>');
+    for (const xmlNode* child = node->children; child; child = child->next) {
+        if (!appendPlain(out, child))
+            return false;
+    }
+    out.append("</").append(name).append('>');
+    return true;
+}
+
+xmlNode* nextElement(xmlNode* node) {
+    while (node && node->type != XML_ELEMENT_NODE)
+        node = node->next;
+    return node;
+}
+
+} // namespace
+
+XmlElement::XmlElement(xmlNode* node)
+    : m_node(node) {}
+
+QString XmlElement::name() const {
+    return m_node ? fromXml(m_node->name) : QString();
+}
+
+bool XmlElement::hasAttribute(const QString& name) const {
+    return m_node && xmlHasProp(m_node, utf8(name.toUtf8())) != nullptr;
+}
+
+QString XmlElement::attribute(const QString& name) const {
+    if (!m_node)
+        return {};
+    return takeXml(xmlGetProp(m_node, utf8(name.toUtf8())));
+}
+
+bool XmlElement::setAttribute(const QString& name, const QString& value) {
+    const QByteArray n = name.toUtf8();
+    if (!m_node || !isValidName(n))
+        return false;
+    xmlSetProp(m_node, utf8(n), utf8(value.toUtf8()));
+    return true;
+}
+
+void XmlElement::removeAttribute(const QString& name) {
+    if (!m_node)
+        return;
+    if (xmlAttrPtr attr = xmlHasProp(m_node, utf8(name.toUtf8())))
+        xmlRemoveProp(attr);
+}
+
+QList<QPair<QString, QString>> XmlElement::attributes() const {
+    QList<QPair<QString, QString>> result;
+    if (!m_node)
+        return result;
+    for (xmlAttrPtr attr = m_node->properties; attr; attr = attr->next)
+        result.append(
+            {fromXml(attr->name), takeXml(xmlNodeGetContent(reinterpret_cast<xmlNode*>(attr)))});
+    return result;
+}
+
+QString XmlElement::text() const {
+    return m_node ? takeXml(xmlNodeGetContent(m_node)) : QString();
+}
+
+QString XmlElement::toXml() const {
+    return QString::fromUtf8(toXmlUtf8());
+}
+
+QByteArray XmlElement::toXmlUtf8() const {
+    if (!m_node)
+        return {};
+    QByteArray plain;
+    plain.reserve(512);
+    if (appendPlain(plain, m_node))
+        return plain;
+    xmlBufferPtr buffer = xmlBufferCreate();
+    xmlNodeDump(buffer, m_node->doc, m_node, 0, 0);
+    const QByteArray xml(reinterpret_cast<const char*>(xmlBufferContent(buffer)),
+                         xmlBufferLength(buffer));
+    xmlBufferFree(buffer);
+    return xml;
+}
+
+QString XmlElement::openingTagXml() const {
+    if (!m_node)
+        return {};
+    xmlNode* shallow = xmlDocCopyNode(m_node, m_node->doc, 2); // attributes, no children
+    xmlBufferPtr buffer = xmlBufferCreate();
+    xmlNodeDump(buffer, m_node->doc, shallow, 0, 0);
+    QString tag = fromXml(xmlBufferContent(buffer));
+    xmlBufferFree(buffer);
+    xmlFreeNode(shallow);
+    if (tag.endsWith(QLatin1String("/>")))
+        tag = tag.chopped(2) + QLatin1Char('>');
+    return tag;
+}
+
+QStringList XmlElement::childNodesXml() const {
+    QStringList result;
+    if (!m_node)
+        return result;
+    xmlBufferPtr buffer = xmlBufferCreate();
+    for (xmlNode* child = m_node->children; child; child = child->next) {
+        xmlBufferEmpty(buffer);
+        xmlNodeDump(buffer, m_node->doc, child, 0, 0);
+        result.append(fromXml(xmlBufferContent(buffer)));
+    }
+    xmlBufferFree(buffer);
+    return result;
+}
+
+void XmlElement::setText(const QString& text) {
+    if (!m_node)
+        return;
+    removeAllChildren();
+    const QByteArray bytes = text.toUtf8();
+    xmlAddChild(m_node, xmlNewDocTextLen(m_node->doc, utf8(bytes), bytes.size()));
+}
+
+bool XmlElement::hasChildElements() const {
+    return !firstChildElement().isNull();
+}
+
+bool XmlElement::hasChildNodes() const {
+    if (!m_node)
+        return false;
+    for (xmlNode* child = m_node->children; child; child = child->next) {
+        if (child->type != XML_TEXT_NODE || !xmlIsBlankNode(child))
+            return true;
+    }
+    return false;
+}
+
+QList<XmlElement> XmlElement::childElements() const {
+    QList<XmlElement> result;
+    for (XmlElement child = firstChildElement(); child; child = child.nextSiblingElement())
+        result.append(child);
+    return result;
+}
+
+XmlElement XmlElement::firstChildElement() const {
+    return XmlElement(m_node ? nextElement(m_node->children) : nullptr);
+}
+
+XmlElement XmlElement::firstChildElement(const QString& name) const {
+    for (XmlElement child = firstChildElement(); child; child = child.nextSiblingElement()) {
+        if (child.name() == name)
+            return child;
+    }
+    return {};
+}
+
+XmlElement XmlElement::nextSiblingElement() const {
+    return XmlElement(m_node ? nextElement(m_node->next) : nullptr);
+}
+
+XmlElement XmlElement::parentElement() const {
+    if (!m_node || !m_node->parent || m_node->parent->type != XML_ELEMENT_NODE)
+        return {};
+    return XmlElement(m_node->parent);
+}
+
+XmlElement XmlElement::appendChild(const QString& name) {
+    const QByteArray n = name.toUtf8();
+    if (!m_node || !isValidName(n))
+        return {};
+    return XmlElement(xmlNewChild(m_node, nullptr, utf8(n), nullptr));
+}
+
+XmlElement XmlElement::appendCopy(const XmlElement& source) {
+    if (!m_node || !source.m_node)
+        return {};
+    xmlNode* copy = xmlDocCopyNode(source.m_node, m_node->doc, 1);
+    if (!copy)
+        return {};
+    return XmlElement(xmlAddChild(m_node, copy));
+}
+
+void XmlElement::removeAllChildren() {
+    if (!m_node)
+        return;
+    xmlNode* child = m_node->children;
+    while (child) {
+        xmlNode* next = child->next;
+        xmlUnlinkNode(child);
+        xmlFreeNode(child);
+        child = next;
+    }
+}
+
+void XmlElement::removeIndentation() {
+    if (!m_node || !nextElement(m_node->children))
+        return; // whitespace alone is the element's text
+    xmlNode* child = m_node->children;
+    while (child) {
+        xmlNode* next = child->next;
+        if (child->type == XML_TEXT_NODE && xmlIsBlankNode(child)) {
+            xmlUnlinkNode(child);
+            xmlFreeNode(child);
+        }
+        child = next;
+    }
+}
+
+void XmlElement::remove() {
+    if (!m_node)
+        return;
+    xmlUnlinkNode(m_node);
+    xmlFreeNode(m_node);
+    m_node = nullptr;
+}
+
+QList<XmlElement> XmlElement::select(const QString& xpath, const XPathVariables& variables) const {
+    if (!m_node)
+        return {};
+    return detail::evaluateXPath(m_node->doc, m_node, xpath, variables, false);
+}
+
+XmlElement XmlElement::selectFirst(const QString& xpath, const XPathVariables& variables) const {
+    if (!m_node)
+        return {};
+    const auto found = detail::evaluateXPath(m_node->doc, m_node, xpath, variables, true);
+    return found.isEmpty() ? XmlElement() : found.first();
+}
+
+} // namespace kvx

@@ -1,0 +1,79 @@
+#include "platform/xml/xml_parse_rules.h"
+
+namespace kvx::detail {
+
+namespace {
+
+// The guard of the parse under way on this thread; the handlers are installed only while it
+// lives.
+thread_local DoctypeGuard* t_guard = nullptr;
+
+// Names in a message are cut: a hostile one may be megabytes long.
+QString shown(const xmlChar* text) {
+    const QString full = QString::fromUtf8(reinterpret_cast<const char*>(text));
+    return full.size() > 60 ? full.left(60) + QStringLiteral("…") : full;
+}
+
+} // namespace
+
+int xmlParseOptions() {
+    return XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+}
+
+QString describeParseError(xmlParserCtxtPtr context) {
+    const xmlError* error = xmlCtxtGetLastError(context);
+    if (!error || !error->message)
+        return QStringLiteral("XML 解析失败");
+    return QStringLiteral("第 %1 行：%2")
+        .arg(error->line)
+        .arg(QString::fromUtf8(error->message).trimmed());
+}
+
+DoctypeGuard::DoctypeGuard(xmlParserCtxtPtr context)
+    : m_context(context)
+    , m_outer(t_guard)
+    , m_internalSubset(context->sax->internalSubset)
+    , m_entityDecl(context->sax->entityDecl)
+    , m_unparsedEntityDecl(context->sax->unparsedEntityDecl) {
+    context->sax->internalSubset = onInternalSubset;
+    context->sax->entityDecl = onEntityDecl;
+    context->sax->unparsedEntityDecl = onUnparsedEntityDecl;
+    t_guard = this;
+}
+
+DoctypeGuard::~DoctypeGuard() {
+    m_context->sax->internalSubset = m_internalSubset;
+    m_context->sax->entityDecl = m_entityDecl;
+    m_context->sax->unparsedEntityDecl = m_unparsedEntityDecl;
+    t_guard = m_outer;
+}
+
+void DoctypeGuard::refuse(const QString& reason) {
+    if (m_refusal.isEmpty())
+        m_refusal = reason;
+    xmlStopParser(m_context);
+}
+
+void DoctypeGuard::onInternalSubset(void* context, const xmlChar* name, const xmlChar* publicId,
+                                    const xmlChar* systemId) {
+    if (publicId || systemId) {
+        t_guard->refuse(QStringLiteral("文档类型声明引用了外部文件“%1”，接口文档不允许引用外部文件")
+                            .arg(shown(systemId ? systemId : publicId)));
+        return;
+    }
+    if (t_guard->m_internalSubset)
+        t_guard->m_internalSubset(context, name, publicId, systemId);
+}
+
+void DoctypeGuard::onEntityDecl(void*, const xmlChar* name, int, const xmlChar*, const xmlChar*,
+                                xmlChar*) {
+    t_guard->refuse(
+        QStringLiteral("文档类型声明中声明了实体“%1”，接口文档不允许声明实体").arg(shown(name)));
+}
+
+void DoctypeGuard::onUnparsedEntityDecl(void*, const xmlChar* name, const xmlChar*, const xmlChar*,
+                                        const xmlChar*) {
+    onEntityDecl(nullptr, name, 0, nullptr, nullptr, nullptr);
+}
+
+} // namespace kvx::detail
