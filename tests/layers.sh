@@ -15,15 +15,15 @@ for dir in src/*/; do
   [ -n "${rank[$name]+x}" ] || { echo "src/$name is not in the README's layer list"; exit 1; }
 done
 
-status=0
-while IFS=: read -r file included; do
-  from=$(echo "$file" | cut -d/ -f2)
-  to=$(echo "$included" | sed -E 's|#include "([a-z_]+)/.*|\1|')
-  [ -n "${rank[$to]+x}" ] || continue
-  if [ "${rank[$to]}" -gt "${rank[$from]}" ]; then
-    echo "$file includes $to/, a layer above $from/: $included"
-    status=1
-  fi
-done < <(grep -rHoE '#include "[a-z_]+/[^"]*"' src)
-[ $status -eq 0 ] && echo "layers: $(echo $layers | tr ' ' ' ') point one way"
-exit $status
+grep -rHoE '#include "[a-z_]+/[^"]*"' src |
+  awk -v order="$layers" '
+    BEGIN { n = split(order, names, " "); for (i = 1; i <= n; i++) rank[names[i]] = i }
+    {
+      split($0, path, "/"); from = path[2]
+      to = $0; sub(/^[^:]*:#include "/, "", to); sub(/\/.*/, "", to)
+      if ((to in rank) && rank[to] > rank[from]) {
+        print $0 ": includes " to "/, a layer above " from "/"; bad = 1
+      }
+    }
+    END { exit bad }' || exit 1
+echo "layers point one way:" $layers
