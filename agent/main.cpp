@@ -2,6 +2,7 @@
 #include "plan_agent.h"
 #include "platform/owned_services.h"
 #include "platform/process_lock.h"
+#include "platform/user_app_folder.h"
 #include "platform/xml/xml_document.h"
 #include "schedule/plan_agent_files.h"
 
@@ -27,7 +28,8 @@ int main(int argc, char** argv) {
         QStringLiteral("立即执行注册编码为 CODE 的计划，输出报告后退出。"), QStringLiteral("CODE"));
     const QCommandLineOption appDir(
         QStringLiteral("app-dir"),
-        QStringLiteral("应用目录（默认：环境变量 KVX_APP_DIR，否则程序所在目录）。"),
+        QStringLiteral("应用目录（默认：环境变量 KVX_APP_DIR；否则安装的程序用用户的应用目录 "
+                       "~/.local/share/kvx，其他情况用程序所在目录）。"),
         QStringLiteral("DIR"));
     parser.addOption(runNow);
     parser.addOption(appDir);
@@ -44,14 +46,22 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    const kvx::AppFolder folder = parser.isSet(appDir)
-                                      ? kvx::AppFolder(QDir(parser.value(appDir)).absolutePath())
-                                      : kvx::AppFolder::fromEnvironment();
-    kvx::OwnedServices<kvx::AgentPrompter> owned(folder);
     const auto print = [](const QString& line) {
         std::fprintf(stdout, "%s\n", line.toLocal8Bit().constData());
         std::fflush(stdout);
     };
+    const kvx::AppFolder named(QDir(parser.value(appDir)).absolutePath());
+    const kvx::UserAppFolder::Outcome prepared =
+        parser.isSet(appDir) ? kvx::UserAppFolder::Outcome{named, {}, {}}
+                             : kvx::UserAppFolder::prepare(QCoreApplication::applicationDirPath());
+    if (!prepared.error.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(prepared.error));
+        return 1;
+    }
+    if (prepared.created())
+        print(prepared.createdMessage());
+    const kvx::AppFolder& folder = prepared.folder;
+    kvx::OwnedServices<kvx::AgentPrompter> owned(folder);
     kvx::PlanAgent agent(owned.services, owned.prompter, print);
 
     if (parser.isSet(runNow)) {

@@ -3,10 +3,11 @@
 #include "app/plan_agent_launcher.h"
 #include "app/work_windows.h"
 #include "login/frm_http_login.h"
-#include "platform/app_folder.h"
+#include "login/product.h"
 #include "platform/gui_prompter.h"
 #include "platform/owned_services.h"
 #include "platform/single_instance.h"
+#include "platform/user_app_folder.h"
 #include "platform/xml/xml_document.h"
 
 #include <QApplication>
@@ -15,14 +16,23 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     kvx::XmlDocument::initializeLibrary();
 
-    const kvx::AppFolder folder = kvx::AppFolder::fromEnvironment();
-    const kvx::SingleInstanceGuard instance(folder.root());
+    const kvx::UserAppFolder::Outcome folder =
+        kvx::UserAppFolder::prepare(QCoreApplication::applicationDirPath());
+    if (!folder.error.isEmpty()) {
+        kvx::GuiPrompter().message(folder.error, kvx::Product::applicationTitle(),
+                                   kvx::Prompter::Icon::Critical);
+        return 1;
+    }
+    const kvx::SingleInstanceGuard instance(folder.folder.root());
     if (!instance.isFirstInstance())
         return 0;
 
-    kvx::OwnedServices<kvx::GuiPrompter> owned(folder);
+    kvx::OwnedServices<kvx::GuiPrompter> owned(folder.folder);
     kvx::Services& services = owned.services;
     kvx::AppContext context;
+    if (folder.created())
+        services.prompter.message(folder.createdMessage(), kvx::Product::applicationTitle(),
+                                  kvx::Prompter::Icon::Information);
 
     // Closing the login dialog must not end the event loop the frame is about to run.
     app.setQuitOnLastWindowClosed(false);

@@ -1,5 +1,7 @@
 #include "platform/app_folder.h"
 
+#include "platform/user_app_folder.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -12,10 +14,7 @@ AppFolder::AppFolder(QString root)
     : m_root(QDir::cleanPath(std::move(root))) {}
 
 AppFolder AppFolder::fromEnvironment() {
-    const QString fromEnv = qEnvironmentVariable("KVX_APP_DIR");
-    if (!fromEnv.isEmpty())
-        return AppFolder(QDir(fromEnv).absolutePath());
-    return AppFolder(QCoreApplication::applicationDirPath());
+    return UserAppFolder::choose(QCoreApplication::applicationDirPath());
 }
 
 QString AppFolder::nativeRoot() const {

@@ -11,7 +11,8 @@ namespace kvx {
 class AppFolder {
 public:
     explicit AppFolder(QString root);
-    // The executable's folder, unless KVX_APP_DIR names another.
+    // KVX_APP_DIR, else the user's folder for an installed program (see UserAppFolder), else
+    // the executable's folder.
     static AppFolder fromEnvironment();
 
     QString root() const { return m_root; }
