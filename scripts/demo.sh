@@ -2,31 +2,41 @@
 # The whole exchange on one machine: a fresh application folder from sample/ under demo/,
 # the reference exchange server with demo data on a free loopback port, and the console.
 #
-#   scripts/demo.sh           run the console on the current display
-#   scripts/demo.sh --xvfb    run under Xvfb, save demo/screenshot.png, stop
+#   scripts/demo.sh                 run the console on the current display
+#   scripts/demo.sh --xvfb          run under Xvfb, save demo/screenshot.png, stop
+#   scripts/demo.sh --screenshots   under Xvfb, drive every window with kvx-screenshots and
+#                                   save its pictures in docs/screenshots/, stop
 #
-# Called by `./run demo` after the build into build/.
+# Called by `./run demo` and `./run screenshots` after the build into build/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$(pwd)
 build="$top/build"
 server_bin="$build/server/kvx-exchange-server"
 console_bin="$build/src/app/kvx-console"
+screenshots_bin="$build/tools/screenshots/kvx-screenshots"
 demo="$top/demo"
-app="$demo/app"
 
 mode=display
 case "${1:-}" in
   --xvfb) mode=xvfb ;;
   --under-xvfb) mode=under-xvfb ;;
+  --screenshots) mode=screenshots ;;
+  --under-xvfb-screenshots) mode=under-xvfb-screenshots ;;
   "") ;;
   *) echo "usage: ./run demo [--xvfb]" >&2; exit 2 ;;
 esac
 
-if [ "$mode" = xvfb ]; then
+# The pictures show the folder's paths: the same wherever the checkout lies.
+if [ "$mode" = under-xvfb-screenshots ]; then demo=/tmp/kvx-demo; fi
+app="$demo/app"
+
+case "$mode" in xvfb | screenshots)
   command -v xvfb-run >/dev/null || { echo "xvfb-run is missing: ./run setup installs it" >&2; exit 1; }
-  exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" --under-xvfb
-fi
+  under=--under-xvfb
+  [ "$mode" = xvfb ] || under=--under-xvfb-screenshots
+  exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$under"
+esac
 
 [ -x "$server_bin" ] || { echo "$server_bin is missing: build first (./run build)" >&2; exit 1; }
 
@@ -34,34 +44,16 @@ fi
 rm -rf "$app" "$demo/store.sqlite" "$demo/store.sqlite-wal" "$demo/store.sqlite-shm"
 mkdir -p "$demo"
 cp -R "$top/sample" "$app"
-mkdir -p "$app/export"
+"$top/scripts/demo_folder.sh" "$app"
 
-# Default paths of the condition items: the sample's data file of the item for imports (when
-# there is one), a file per item and sender code under export/ for exports. The files are
-# GB2312; every byte the edit touches is ASCII.
-fill_default_paths() { # condition file
-  local file=$1 roottag
-  case "$app" in *[\&\"\<\#\\]*)
-    echo "note: $app holds characters unfit for an XML attribute; default paths left empty"
-    return ;;
-  esac
-  for data in "$app"/data/*.xml; do
-    roottag=$(basename "$data" .xml)
-    LC_ALL=C sed -i -E "s#(<$roottag name=\"[^\"]*\" code=\"[^\"]*\") importfile=\"\"#\1 importfile=\"$data\"#" "$file"
-  done
-  LC_ALL=C sed -i -E \
-    -e "s#(<([a-z_]+) name=\"[^\"]*\" code=\"\" importfile=\"[^\"]*\") exportfile=\"\"#\1 exportfile=\"$app/export/\2.xml\"#" \
-    -e "s#(<([a-z_]+) name=\"[^\"]*\" code=\"([^\"]+)\" importfile=\"[^\"]*\") exportfile=\"\"#\1 exportfile=\"$app/export/\2_\3.xml\"#" \
-    "$file"
-}
-fill_default_paths "$app/xml/operation/Condition.xml"
-fill_default_paths "$app/xml/operation/ScheCondition.xml"
-
-# The server picks a free port and prints it.
+# The server picks a free port and prints it. For the pictures it answers late, so that a run
+# is seen under way.
+server_args=(--listen 127.0.0.1:0 --data "$demo/store.sqlite" --demo)
+if [ "$mode" = under-xvfb-screenshots ]; then server_args+=(--delay-ms 3000); fi
 server_out="$demo/server.out"
 server_log="$demo/server.log"
 : >"$server_out"
-"$server_bin" --listen 127.0.0.1:0 --data "$demo/store.sqlite" --demo >"$server_out" 2>"$server_log" &
+"$server_bin" "${server_args[@]}" >"$server_out" 2>"$server_log" &
 server_pid=$!
 console_pid=""
 stop_all() {
@@ -108,6 +100,16 @@ if [ ! -x "$console_bin" ]; then
 fi
 
 case "$mode" in
+  under-xvfb-screenshots)
+    [ -x "$screenshots_bin" ] || { echo "$screenshots_bin is missing: ./run screenshots builds it" >&2; exit 1; }
+    pictures="$top/docs/screenshots"
+    rm -f "$pictures"/*.png
+    KVX_APP_DIR="$app" "$screenshots_bin" "$pictures"
+    # Eight-bit palettes keep the pictures small and the text sharp.
+    for picture in "$pictures"/*.png; do
+      pngquant --force --skip-if-larger --strip --output "$picture" -- "$picture" || true
+    done
+    ;;
   under-xvfb)
     KVX_APP_DIR="$app" "$console_bin" &
     console_pid=$!
