@@ -67,10 +67,16 @@ int main(int argc, char** argv) {
     }
 
     kvx::ProcessLock lock(folder.resolve(kvx::PlanAgentFiles::lockRelativePath()));
-    if (!lock.tryLock()) {
-        std::fprintf(stderr, "%s\n",
-                     qPrintable(kvx::PlanAgentFiles::alreadyRunningMessage() +
-                                QStringLiteral("（") + folder.nativeRoot() + QStringLiteral("）")));
+    QString error;
+    switch (lock.tryLock(&error)) {
+    case kvx::ProcessLock::State::Free:
+        break;
+    case kvx::ProcessLock::State::Held:
+        error = kvx::PlanAgentFiles::alreadyRunningMessage() + QStringLiteral("（") +
+                folder.nativeRoot() + QStringLiteral("）");
+        [[fallthrough]];
+    case kvx::ProcessLock::State::Unusable:
+        std::fprintf(stderr, "%s\n", qPrintable(error));
         return 1;
     }
     print(QStringLiteral("M6KVX计划监控程序已启动，应用目录 ") + folder.nativeRoot());

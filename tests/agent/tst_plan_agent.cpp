@@ -264,7 +264,7 @@ private Q_SLOTS:
         QByteArray started;
         QTRY_VERIFY_WITH_TIMEOUT((started += first.readAllStandardOutput()).contains("已启动"),
                                  20000);
-        QVERIFY(ProcessLock::isHeld(lock));
+        QVERIFY(ProcessLock::probe(lock) == ProcessLock::State::Held);
         QProcess second;
         second.start(kAgent, {"--app-dir", folder.path()});
         QVERIFY(second.waitForFinished(20000));
@@ -273,7 +273,15 @@ private Q_SLOTS:
                     .contains(PlanAgentFiles::alreadyRunningMessage()));
         first.kill();
         QVERIFY(first.waitForFinished(20000));
-        QVERIFY(!ProcessLock::isHeld(lock));
+        QVERIFY(ProcessLock::probe(lock) == ProcessLock::State::Free);
+        // A folder that cannot hold the lock is said so, not taken for a running agent.
+        second.start(kAgent, {"--app-dir", folder.filePath("missing")});
+        QVERIFY(second.waitForFinished(20000));
+        QVERIFY(second.exitCode() != 0);
+        const QString refusal = QString::fromLocal8Bit(second.readAllStandardError());
+        QVERIFY2(refusal.contains("锁文件") &&
+                     !refusal.contains(PlanAgentFiles::alreadyRunningMessage()),
+                 qPrintable(refusal));
     }
 };
 
