@@ -54,6 +54,9 @@ void FrmSchedule::createControls() {
     m_code = named(new QComboBox(this), QStringLiteral("cmbCode"));
     m_code->setEditable(true);
     m_code->setInsertPolicy(QComboBox::NoInsert);
+    // A code is chosen whole and with its letter case: completing "00" to "001", or taking
+    // "ABC" for "abc", would show and save another system's schedule.
+    m_code->setCompleter(nullptr);
     // Registration codes are letters, digits and hyphens, as in the condition editor.
     TypingFilter::install(m_code, cmbCode_KeyPress);
     auto* codeRow = new QHBoxLayout;
