@@ -59,6 +59,8 @@ FrmSchedule::FrmSchedule(Services& services, bool mayEdit, const QString& loginS
     setObjectName(QStringLiteral("frmSchedule"));
     setWindowTitle(kCaption);
     createControls();
+    // Opened, the window gives the keyboard to the code box: a code is chosen first.
+    setFocusProxy(m_code);
     resize(648, 463); // the design size, 9720 x 6945 twips
     connectControls();
 

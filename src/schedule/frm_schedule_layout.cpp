@@ -164,6 +164,11 @@ QWidget* FrmSchedule::createLists() {
     layout->addWidget(m_exports, 3, 2);
     layout->setColumnStretch(0, 3);
     layout->setColumnStretch(2, 2);
+    // Tab goes from the tree to the buttons that move its item, then to their list.
+    const QList<QWidget*> order = {m_tree,     m_importIn,  m_importOut, m_imports,
+                                   m_exportIn, m_exportOut, m_exports};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
     return area;
 }
 

@@ -77,12 +77,15 @@ struct Editor {
         if (twice) // a widget's double click is the click before and the double click event
             QTest::mouseDClick(entries->viewport(), Qt::LeftButton, {}, at);
     }
-    void moveIn(const QString& label, const QString& button) const {
+    void clickNode(const QString& label) const {
         auto* tree = find<CatalogueTree>("Dir");
         QTreeWidgetItem* node = tree->findNode(label);
         tree->scrollToItem(node);
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
                           tree->visualItemRect(node).center());
+    }
+    void moveIn(const QString& label, const QString& button) const {
+        clickNode(label);
         click(button);
     }
     // Down in the operation box until it shows the operation.
@@ -138,6 +141,8 @@ private Q_SLOTS:
         QVERIFY(!e.frm->isModified());
         QVERIFY(e.find("cmdSave")->isEnabled());
         QVERIFY(e.services.prompter.records().isEmpty());
+        e.frm->setFocus(); // as the frame does when it opens the window
+        QCOMPARE(QApplication::focusWidget(), e.codes());
     }
 
     // Without the right the window shows schedules and changes nothing: a double click
@@ -355,6 +360,11 @@ private Q_SLOTS:
         QCOMPARE(e.list("lstImport")->currentRow(), 0);
         e.clickEntry("lstImport", 0, true);
         QVERIFY(e.listed("lstImport").isEmpty());
+        // By keyboard: from the tree's item Tab to the button, Space.
+        e.clickNode("客户档案");
+        QTest::keyClick(tree, Qt::Key_Tab);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QCOMPARE(e.listed("lstImport"), QStringList{"客户档案"});
     }
 
     // The operator's daily schedule for "001" through the controls, then read back.
