@@ -182,7 +182,11 @@ QList<RunHistoryRow> RunHistoryModel::readPage() const {
         QStringLiteral(", ifnull(i.failed_file, ''), ifnull(i.operation, ''), "
                        "ifnull(i.conversion, 0)") +
         kLines + QStringLiteral("where 1") + conditions.sql +
-        QStringLiteral(" order by r.id desc, i.position limit %1").arg(kPageRows);
+        // Every line of an item's filter has an item, so its run is the item's: ordered so, the
+        // lines come straight from the item's index instead of being sorted first.
+        (m_filter.item.isEmpty() ? QStringLiteral(" order by r.id desc, i.position")
+                                 : QStringLiteral(" order by i.run_id desc, i.position")) +
+        QStringLiteral(" limit %1").arg(kPageRows);
     QList<RunHistoryRow> rows;
     if (!exec(query, sql, conditions.values))
         return rows;
