@@ -32,8 +32,11 @@ const QStringList kSchema = {
     // A run's items in their order, for the run history window.
     QStringLiteral("drop index if exists run_items_of_run"),
     QStringLiteral("create index if not exists run_items_in_order on run_items(run_id, position)"),
-    // The run history window filters by these.
-    QStringLiteral("create index if not exists run_items_by_item on run_items(item)"),
+    // The run history window filters by these; the lines of one item, newest run first, are
+    // read from the index in the order the window lists them.
+    QStringLiteral("drop index if exists run_items_by_item"),
+    QStringLiteral("create index if not exists run_items_of_item_newest_first "
+                   "on run_items(item, run_id desc, position)"),
     QStringLiteral("create index if not exists runs_by_sender on runs(sender)"),
     QStringLiteral("create index if not exists runs_by_start on runs(started)"),
 };

@@ -17,7 +17,10 @@ QString shown(const xmlChar* text) {
 } // namespace
 
 int xmlParseOptions() {
-    return XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+    // Short texts (the indentation between elements, most values) are kept inside their node
+    // instead of in an allocation of their own, as xmllint reads; libxml2 changes and frees
+    // such nodes like any other.
+    return XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_COMPACT;
 }
 
 QString describeParseError(xmlParserCtxtPtr context) {
