@@ -65,7 +65,11 @@ bool AppFolder::makeWritable(const QString& path) {
 
 bool AppFolder::writeAtomically(const QString& path, const QByteArray& bytes, QString* error) {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    // QSaveFile's commit does not notice a buffer that its flush could write only in part (a
+    // disk that fills up): the flush is checked first, so that half a file never replaces the
+    // old one.
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() ||
+        !file.commit()) {
         if (error)
             *error = file.errorString();
         return false;

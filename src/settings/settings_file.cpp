@@ -74,15 +74,19 @@ std::optional<QStringList> read(const QString& path) {
 }
 
 bool write(const QString& path, const QStringList& values, QString* error) {
+    QString reason;
     for (const QString& value : values) {
-        if (!canHold(value)) {
-            if (error)
-                *error = QStringLiteral("设置值“%1”含有双引号或换行，无法保存").arg(value);
-            return false;
-        }
+        if (!canHold(value))
+            reason = QStringLiteral("设置值“%1”含有双引号或换行，无法保存").arg(value);
     }
-    AppFolder::makeWritable(path);
-    return AppFolder::writeAtomically(path, format(values), error);
+    if (reason.isEmpty()) {
+        AppFolder::makeWritable(path);
+        if (AppFolder::writeAtomically(path, format(values), &reason))
+            return true;
+    }
+    if (error)
+        *error = AppFolder::toNative(path) + QStringLiteral("文件无法保存：") + reason;
+    return false;
 }
 
 } // namespace kvx::SettingsFile

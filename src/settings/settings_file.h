@@ -33,8 +33,8 @@ bool canHold(const QString& value);
 std::optional<QStringList> read(const QString& path);
 
 // Rewrites the whole file in GB18030 atomically, after making a read-only file writable.
-// Nothing is written (and the old file stays) when a value cannot be held; `error` then
-// says why.
+// Nothing is written (and the old file stays) when a value cannot be held or the file cannot
+// be written; `error` then names the file and says why, for the operator.
 bool write(const QString& path, const QStringList& values, QString* error = nullptr);
 
 } // namespace SettingsFile
