@@ -19,9 +19,7 @@
 #include "settings/path_settings.h"
 
 #include <QDir>
-#include <QFile>
 #include <QSqlQuery>
-#include <QSqlRecord>
 #include <QUuid>
 #include <csignal>
 #include <sys/resource.h>
@@ -33,79 +31,53 @@ namespace {
 bool g_diskFull = false;
 constexpr int kRecordsPerDocument = 40;
 
-QString sample(const QString& relative) {
-    return QStringLiteral(KVX_SAMPLE_DIR "/") + relative;
-}
-
-void copySample(const QString& folder, const QString& relative, const QString& to = {}) {
+QString copySample(const QString& folder, const QString& relative, const QString& to = {}) {
     const QString target = QDir(folder).filePath(to.isEmpty() ? relative : to);
     QDir().mkpath(QFileInfo(target).absolutePath());
-    QFile::copy(sample(relative), target);
+    QFile::copy(QStringLiteral(KVX_SAMPLE_DIR "/") + relative, target);
+    return target;
 }
 
 QString version(int round) {
     return QString::number(round % 2);
 }
 
-// A connection of its own to an SQLite file, for inspecting it; closed with the object.
-class Inspector {
-public:
-    explicit Inspector(const QString& path)
-        : m_name(QUuid::createUuid().toString()) {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+// An SQLite file that passes its integrity check and in which the query `unsound` counts no
+// row; its summary is the result of the query `summary`.
+Inspection inspectDatabase(const QString& path, const QString& unsound, const QString& summary) {
+    const QString connection = QUuid::createUuid().toString();
+    Inspection inspection;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
         db.setDatabaseName(path);
-        db.open();
+        QSqlQuery query(db);
+        const auto value = [&](const QString& sql) {
+            return db.open() && query.exec(sql) && query.next() ? query.value(0).toString()
+                                                                : query.lastError().text();
+        };
+        if (const QString integrity = value(QStringLiteral("pragma integrity_check"));
+            integrity != QLatin1String("ok"))
+            inspection.problem = integrity;
+        else if (const QString count = value(unsound); count != QLatin1String("0"))
+            inspection.problem = QStringLiteral("%1 rows unsound: %2").arg(count, unsound);
+        inspection.summary = value(summary);
     }
-    ~Inspector() { QSqlDatabase::removeDatabase(m_name); }
-    QList<QVariantList> rows(const QString& sql) const {
-        QSqlQuery query(QSqlDatabase::database(m_name));
-        QList<QVariantList> rows;
-        for (query.exec(sql); query.next();) {
-            rows.append(QVariantList());
-            for (int i = 0; i < query.record().count(); ++i)
-                rows.last().append(query.value(i));
-        }
-        return rows;
-    }
-    QString integrity() const {
-        const QList<QVariantList> result = rows(QStringLiteral("pragma integrity_check"));
-        return result.isEmpty() ? QStringLiteral("不能读取") : result.first().first().toString();
-    }
+    QSqlDatabase::removeDatabase(connection);
+    return inspection;
+}
 
-private:
-    QString m_name;
-};
-
-// The runs each hold three items; a run is finished only after its items, so a kill leaves at
-// most the last run unfinished, with the items it had.
+// A run is finished only after its three items, so a kill leaves at most the last run
+// unfinished, with the items it had, in order.
 Inspection inspectHistory(const QString& folder) {
-    const Inspector history(QDir(folder).filePath(QStringLiteral("KVXRunHistory.db")));
-    if (history.integrity() != QLatin1String("ok"))
-        return {{}, history.integrity()};
-    const QList<QVariantList> runs = history.rows(
-        QStringLiteral("select r.id, r.outcome, count(i.id), coalesce(max(i.position), 0) "
-                       "from runs r left join run_items i on i.run_id = r.id group by r.id "
-                       "order by r.id"));
-    if (!history
-             .rows(QStringLiteral(
-                 "select id from run_items where run_id not in (select id from runs)"))
-             .isEmpty())
-        return {{}, QStringLiteral("有不属于任何运行的项目")};
-    int finished = 0;
-    for (const QVariantList& run : runs) {
-        const bool last = &run == &runs.last();
-        const int items = run[2].toInt();
-        if (items != run[3].toInt())
-            return {{}, QStringLiteral("运行%1的项目不连续").arg(run[0].toString())};
-        if (run[1] == QLatin1String("completed") && items == 3)
-            ++finished;
-        else if (!last || run[1] != QLatin1String("running"))
-            return {{},
-                    QStringLiteral("运行%1只记了一半（%2，%3项）")
-                        .arg(run[0].toString(), run[1].toString())
-                        .arg(items)};
-    }
-    return {QStringLiteral("%1 runs").arg(finished), {}};
+    return inspectDatabase(
+        QDir(folder).filePath(QStringLiteral("KVXRunHistory.db")),
+        QStringLiteral(
+            "select count(*) + (select count(*) from run_items where run_id not in (select id "
+            "from runs)) from runs r left join (select run_id, count(*) n, max(position) m from "
+            "run_items group by run_id) i on i.run_id = r.id where coalesce(n, 0) <> "
+            "coalesce(m, 0) or (outcome = 'completed' and n <> 3) or (outcome <> 'completed' and "
+            "(outcome <> 'running' or r.id < (select max(id) from runs)))"),
+        QStringLiteral("select count(*) || ' runs' from runs where outcome = 'completed'"));
 }
 
 bool appendRun(const QString& folder, int round, QString* message) {
@@ -113,13 +85,11 @@ bool appendRun(const QString& folder, int round, QString* message) {
     aboutToWrite();
     RunHistory::Run run;
     run.started = QDateTime::currentDateTime();
-    run.operatorName = QStringLiteral("演示");
     bool ok = history.beginRun(run);
     RunHistory::Item item;
     item.item = QStringLiteral("客户档案");
     item.file = QStringLiteral("customer%1.xml").arg(round);
     item.outcome = QStringLiteral("exchanged");
-    item.report = QStringLiteral("导入、导出成功！");
     for (item.position = 1; ok && item.position <= 3; ++item.position)
         ok = history.addItem(item);
     ok = ok && history.finishRun(QStringLiteral("completed"), {}, QDateTime::currentDateTime());
@@ -127,22 +97,17 @@ bool appendRun(const QString& folder, int round, QString* message) {
     return ok;
 }
 
-// Each document imports kRecordsPerDocument records whose keys name it: all of them are in
-// the store, or none.
+// The records of a document have keys that name it ("T<document>/<record>"): all of them are
+// in the store, or none.
 Inspection inspectStore(const QString& folder) {
-    const Inspector store(QDir(folder).filePath(QStringLiteral("kvx-exchange.sqlite")));
-    if (store.integrity() != QLatin1String("ok"))
-        return {{}, store.integrity()};
-    const QList<QVariantList> documents = store.rows(QStringLiteral(
-        "select substr(record_key, 1, instr(record_key, '/')), count(*) from records "
-        "where record_key like 'T%/%' group by 1"));
-    for (const QVariantList& document : documents) {
-        if (document[1].toInt() != kRecordsPerDocument)
-            return {{},
-                    QStringLiteral("文档%1只存入了%2条记录")
-                        .arg(document[0].toString(), document[1].toString())};
-    }
-    return {QStringLiteral("%1 documents").arg(documents.size()), {}};
+    const QString documents =
+        QStringLiteral("(select count(*) n from records where record_key like 'T%/%' "
+                       "group by substr(record_key, 1, instr(record_key, '/')))");
+    return inspectDatabase(QDir(folder).filePath(QStringLiteral("kvx-exchange.sqlite")),
+                           QStringLiteral("select count(*) from %1 where n <> %2")
+                               .arg(documents)
+                               .arg(kRecordsPerDocument),
+                           QStringLiteral("select count(*) || ' documents' from ") + documents);
 }
 
 bool importDocument(const QString& folder, int round, QString* message) {
@@ -153,37 +118,29 @@ bool importDocument(const QString& folder, int round, QString* message) {
     QByteArray body = "<?xml version='1.0' encoding='gb2312'?><ztinterface sender='001' "
                       "roottag='customer' proc='Add'>";
     const QByteArray key =
-        "T" + QUuid::createUuid().toByteArray(QUuid::Id128) + QByteArray::number(round) + "/";
+        "T" + QByteArray::number(round) + QUuid::createUuid().toByteArray() + "/";
     for (int i = 0; i < kRecordsPerDocument; ++i)
-        body +=
-            "<customer><code>" + key + QByteArray::number(i) + "</code><name>N</name></customer>";
+        body += "<customer><code>" + key + QByteArray::number(i) + "</code></customer>";
     body += "<opinfo operator='demo' pwd='" +
-            PasswordEncryptor().ascPwd(QStringLiteral("demo")).toLatin1() +
-            "' date='2026-12-06'/></ztinterface>";
+            PasswordEncryptor().ascPwd(QStringLiteral("demo")).toLatin1() + "'/></ztinterface>";
     aboutToWrite();
     const ExchangeReply reply = service.exchange(body);
     *message = QString::fromUtf8(reply.body);
     return reply.status == 200 && !reply.body.contains("succeed=\"1\"");
 }
 
-// A mail of one document, "customer.xml", with the version in its sender.
-void prepareMail(const QString& folder, int version) {
+// A mail holding one sample file under the name "customer.xml".
+void prepareMail(const QString& folder, const QString& mail, const QString& sampleFile) {
     Database db;
     QString error;
-    openStore(db, QDir(folder).filePath(QStringLiteral("mail%1.db").arg(version)), &error);
-    QFile file(sample(QStringLiteral("data/customer.xml")));
-    file.open(QIODevice::ReadOnly);
-    const QByteArray document = file.readAll().replace(
-        "sender=\"001\"", "sender=\"00" + QByteArray::number(version) + "\"");
-    const QString path = QDir(folder).filePath(QStringLiteral("customer.xml"));
-    AppFolder::writeAtomically(path, document);
+    openStore(db, QDir(folder).filePath(mail), &error);
+    const QString path = copySample(folder, sampleFile, QStringLiteral("customer.xml"));
     StoreDocument(QStringLiteral("0"), path, db);
     QFile::remove(path);
 }
 
 bool writeFailedRecords(const QString& folder, int round, QString* message) {
-    const QString path = QDir(folder).filePath(QStringLiteral("customer.xml"));
-    QFile file(path);
+    QFile file(QDir(folder).filePath(QStringLiteral("customer.xml")));
     file.open(QIODevice::ReadOnly);
     const QByteArray bytes = file.readAll();
     const int records = XmlOutline::scan(bytes).rootChildCounts.value(QStringLiteral("customer"));
@@ -191,11 +148,11 @@ bool writeFailedRecords(const QString& folder, int round, QString* message) {
     for (int i = 0; i < records; ++i)
         result.root()
             .appendChild(QStringLiteral("item"))
-            .setAttribute(QStringLiteral("succeed"),
-                          i % 2 == round % 2 ? QStringLiteral("1") : QStringLiteral("0"));
+            .setAttribute(QStringLiteral("succeed"), version(round + i));
     aboutToWrite();
     const FailedRecords failed = FailedRecords::write(
-        {path, bytes, QStringLiteral("customer"), records, QStringLiteral("code")}, result);
+        {file.fileName(), bytes, QStringLiteral("customer"), records, QStringLiteral("code")},
+        result);
     *message = failed.reason;
     return failed.outcome == FailedRecords::Outcome::Written;
 }
@@ -209,37 +166,36 @@ void setDiskFullOnWrite() {
 void aboutToWrite() {
     if (!g_diskFull)
         return;
-    // The write fails with EFBIG instead of the signal ending the process.
+    // A write then fails with EFBIG instead of the signal ending the process.
     std::signal(SIGXFSZ, SIG_IGN);
     const rlimit limit{16, 16};
     setrlimit(RLIMIT_FSIZE, &limit);
 }
 
 QList<SaveKind> saveKinds() {
-    const auto condition = QStringLiteral("Xml/Operation/Condition.xml");
-    const auto schedule = QStringLiteral("xml/operation/schedule.xml");
+    const QString schedule = QStringLiteral("xml/operation/schedule.xml");
     return {
         {QStringLiteral("condition"),
-         condition,
-         [=](const QString& folder) {
-             copySample(folder, QStringLiteral("xml/operation/Condition.xml"), condition);
+         QStringLiteral("Xml/Operation/Condition.xml"),
+         [](const QString& folder) {
+             copySample(folder, QStringLiteral("xml/operation/Condition.xml"),
+                        QStringLiteral("Xml/Operation/Condition.xml"));
          },
          [](const QString& folder, int round, QString* message) {
              ConditionDocument document{AppFolder(folder)};
              document.OpenConditionDocument(false, message);
-             document.StoreConditionItem(QStringLiteral("customer"), QStringLiteral("客户档案"),
-                                         QStringLiteral("001"),
-                                         QStringLiteral("D:\\收\\%1.xml").arg(round % 2), {},
-                                         {{QStringLiteral("信用额度"), QStringLiteral(">"),
-                                           version(round), QString(), QStringLiteral("小数")}},
-                                         ItemStructure());
+             document.StoreConditionItem(
+                 QStringLiteral("customer"), QStringLiteral("客户档案"), QStringLiteral("001"),
+                 QStringLiteral("D:\\收\\c.xml"), {},
+                 {{QStringLiteral("信用额度"), QStringLiteral(">"), version(round), {}, {}}},
+                 ItemStructure());
              aboutToWrite();
              return document.WriteConditionFile(message);
          },
          {}},
         {QStringLiteral("schedule"),
          schedule,
-         [=](const QString& folder) {
+         [](const QString& folder) {
              copySample(folder, QStringLiteral("xml/operation/schedule.xml"));
              copySample(folder, QStringLiteral("xml/operation/Dir.xml"));
          },
@@ -257,17 +213,13 @@ QList<SaveKind> saveKinds() {
         {QStringLiteral("schedule-merge"),
          schedule,
          [=](const QString& folder) {
-             // An old-format file (its item lists beside the schedules) and the new shell.
-             QDir(folder).mkpath(QStringLiteral("xml/operation"));
-             XmlDocument old =
-                 XmlDocument::fromFile(sample(QStringLiteral("xml/operation/schedule.xml")));
+             // An old-format file (the item lists beside the schedules) and the new shell.
+             XmlDocument old = XmlDocument::fromFile(copySample(folder, schedule));
              for (XmlElement element : old.root().childElements()) {
                  for (const QString& list : {QStringLiteral("import"), QStringLiteral("export")}) {
                      XmlElement items = element.firstChildElement(list);
-                     XmlElement moved = old.root().appendCopy(items);
-                     moved.setAttribute(QStringLiteral("code"),
-                                        element.attribute(QStringLiteral("code")));
-                     moved.setAttribute(QStringLiteral("needexchanged"), QStringLiteral("y"));
+                     old.root().appendCopy(items).setAttribute(
+                         QStringLiteral("code"), element.attribute(QStringLiteral("code")));
                      items.remove();
                  }
              }
@@ -292,8 +244,7 @@ QList<SaveKind> saveKinds() {
              document.load(AppFolder(folder), message);
              document.entry(QStringLiteral("voucher"))
                  .firstChildElement(QStringLiteral("Item"))
-                 .setAttribute(QStringLiteral("EnReplace"),
-                               round % 2 ? QStringLiteral("Y") : QStringLiteral("N"));
+                 .setAttribute(QStringLiteral("EnReplace"), version(round));
              aboutToWrite();
              return document.save(message);
          },
@@ -319,8 +270,8 @@ QList<SaveKind> saveKinds() {
          },
          [](const QString& folder, int round, QString* message) {
              aboutToWrite();
-             return PathSettings{QStringLiteral("D:\\接收%1\\").arg(round % 2),
-                                 QStringLiteral("D:\\发送\\"), QStringLiteral("true")}
+             return PathSettings{QStringLiteral("D:\\接收") + version(round),
+                                 QStringLiteral("D:\\发送"), QStringLiteral("true")}
                  .save(AppFolder(folder), message);
          },
          {}},
@@ -329,12 +280,13 @@ QList<SaveKind> saveKinds() {
          [](const QString& folder) {
              copySample(folder, QStringLiteral("data/customer.xml"),
                         QStringLiteral("import/customer.xml"));
-             prepareMail(folder, 0);
-             prepareMail(folder, 1);
+             prepareMail(folder, QStringLiteral("mail0.db"),
+                         QStringLiteral("data/customer_gbk.xml"));
+             prepareMail(folder, QStringLiteral("mail1.db"), QStringLiteral("data/vendor.xml"));
          },
          [](const QString& folder, int round, QString* message) {
              Database db;
-             db.open(QDir(folder).filePath(QStringLiteral("mail%1.db").arg(round % 2)));
+             db.open(QDir(folder).filePath(QStringLiteral("mail%1.db").arg(version(round))));
              aboutToWrite();
              const ExtractOutcome outcome =
                  ExtractDocuments(db, QDir(folder).filePath(QStringLiteral("import")));
@@ -347,7 +299,7 @@ QList<SaveKind> saveKinds() {
          [](const QString& folder) {
              copySample(folder, QStringLiteral("data/customer.xml"),
                         QStringLiteral("customer.xml"));
-             copySample(folder, QStringLiteral("data/department.xml"),
+             copySample(folder, QStringLiteral("data/vendor.xml"),
                         QStringLiteral("customer.failed.xml"));
          },
          writeFailedRecords,
