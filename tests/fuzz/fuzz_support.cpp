@@ -89,6 +89,7 @@ QList<QByteArray> parts(const QByteArray& input, int count) {
 
 void fail(const char* promise, const QString& detail) {
     std::fprintf(stderr, "FINDING: broken promise: %s\n%s\n", promise, qPrintable(detail));
+    QDir(scratch()).removeRecursively(); // abort() leaves it behind otherwise
     std::abort();
 }
 
