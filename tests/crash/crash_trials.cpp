@@ -145,11 +145,7 @@ private:
                             .arg(trial)
                             .arg(delayUs));
         ++m_counts[found == m_oldState ? QStringLiteral("old") : QStringLiteral("new")];
-        // A save that consumes its input finishes when it is run again (the layout of the file
-        // may differ).
-        QString message;
-        if (m_kind.once && (!m_kind.save(folder, 0, &message) ||
-                            withoutLayout(state(folder)) != withoutLayout(m_final)))
+        if (!finishesWhenRunAgain(folder))
             fail(
                 QStringLiteral("trial %1: the save run again does not finish the work").arg(trial));
         QDir(folder).removeRecursively();
@@ -166,8 +162,18 @@ private:
         if (m_kind.reports && !message.contains(QFileInfo(m_kind.file).fileName()))
             return fail(QStringLiteral("full disk: the message does not name the file: ") +
                         message);
+        if (!finishesWhenRunAgain(folder))
+            return fail(QStringLiteral("full disk: the save run again does not finish the work"));
         m_diskFull =
             m_kind.reports ? QStringLiteral("refused, old kept") : QStringLiteral("old kept");
+    }
+
+    // A save that consumes its input (the backup merge) finishes when it is run again, though
+    // the layout of the file may differ.
+    bool finishesWhenRunAgain(const QString& folder) {
+        QString message;
+        return !m_kind.once || (m_kind.save(folder, 0, &message) &&
+                                withoutLayout(state(folder)) == withoutLayout(m_final));
     }
 
     void fail(const QString& what) {

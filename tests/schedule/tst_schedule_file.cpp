@@ -6,9 +6,7 @@
 #include "test_main.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QStringEncoder>
-#include <unistd.h>
 
 using namespace kvx;
 using test::outline;
@@ -54,13 +52,6 @@ struct Editor {
     }
     QStringList saved() const { return schedulesOf(XmlDocument::fromFile(folder.filePath(kFile))); }
 };
-
-// Makes a file unchangeable even for root; false when this system cannot.
-bool setImmutable(const QString& path, bool on) {
-    if (geteuid() != 0)
-        return false;
-    return QProcess::execute("chattr", {on ? "+i" : "-i", path}) == 0;
-}
 
 } // namespace
 
@@ -221,24 +212,6 @@ private Q_SLOTS:
         if (exists)
             QCOMPARE(schedulesOf(XmlDocument::fromFile(folder.filePath(kFolder + "/" + fileName))),
                      schedules);
-    }
-
-    // The merged file replaces the old one only when it is written; until then the backup
-    // stays for the next try.
-    void mergeThatCannotBeWrittenKeepsTheBackup() {
-        test::TestFolder folder(test::TestFolder::Content::Empty);
-        const QString old = "<uinterface><schedule code='1'/></uinterface>";
-        folder.write(kFile, gb2312Document(old));
-        folder.write(kFolder + "/scheduleBak.xml", gb2312Document("<uinterface/>"));
-        const QString path = folder.filePath(kFile);
-        if (!setImmutable(path, true))
-            QSKIP("this system cannot make a file unchangeable for this user");
-        CheckScheduleFile(path);
-        setImmutable(path, false);
-        QVERIFY(QFile::exists(folder.filePath(kFolder + "/scheduleBak.xml")));
-        QCOMPARE(schedulesOf(XmlDocument::fromFile(path)), QStringList{"schedule(code=1)"});
-        QVERIFY(CheckScheduleFile(path)); // the next check merges
-        QVERIFY(!QFile::exists(folder.filePath(kFolder + "/scheduleBak.xml")));
     }
 
     void readOnlyFileIsReplaced() {
