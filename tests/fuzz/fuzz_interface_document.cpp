@@ -8,17 +8,24 @@
 #include "platform/xml/xml_child_stream.h"
 #include "platform/xml/xml_outline.h"
 
+#include <QHash>
+
 using namespace kvx;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes = fuzz::input(data, size);
     QString error;
     bool refused = false;
-    const bool parsed = !XmlDocument::fromBytes(bytes, &error, &refused).isNull();
+    const XmlDocument whole = XmlDocument::fromBytes(bytes, &error, &refused);
+    QHash<QString, int> children;
+    for (const XmlElement& child : whole.root().childElements())
+        ++children[child.name()];
     const XmlOutline outline = XmlOutline::scan(bytes);
-    fuzz::check(outline.wellFormed == parsed && outline.refused == refused,
+    fuzz::check(outline.wellFormed == !whole.isNull() && outline.refused == refused &&
+                    outline.error == error && outline.rootName == whole.root().name() &&
+                    outline.rootChildCounts == children,
                 "the outline reads as the parser reads", error + QLatin1Char('|') + outline.error);
-    if (!parsed)
+    if (whole.isNull())
         return 0;
     const QString roottag = outline.head.root().attribute(QStringLiteral("roottag"));
     const int records = outline.rootChildCounts.value(roottag);
@@ -62,5 +69,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 }
 
 QList<QByteArray> fuzz::seeds(const QList<QByteArray>& files) {
-    return files;
+    // Besides the sample's files, documents that the outline and the parser must read alike.
+    return QList<QByteArray>(files)
+           << "<r><a><b/></a>text<c/><a/></r>"
+           << "<r><a></r>"
+           << "<r/><s/>"
+           << "<r>&nothing;</r>"
+           << "<!DOCTYPE r><r><y/></r>"
+           << "<!DOCTYPE r [<!ENTITY e \"<x/>\">]><r>&e;<y/></r>"
+           << "<!DOCTYPE r SYSTEM \"/etc/passwd\"><r><y/></r>"
+           << "<!DOCTYPE r [<!ENTITY e SYSTEM \"/etc/passwd\">]><r>&e;</r>"
+           << "<p:r><p:a/></p:r>"
+           << "<p:r xmlns:p='urn:p'><p:a/></p:r>"
+           << "<?xml version=\"1.0\" encoding=\"gb2312\"?><r><n>\x88\xD2</n></r>"
+           << "<?xml version=\"1.0\" encoding=\"nonsense-8\"?><r/>";
 }

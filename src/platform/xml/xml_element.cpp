@@ -1,5 +1,6 @@
 #include "platform/xml/xml_element.h"
 
+#include "platform/xml/xml_parse_rules.h"
 #include "platform/xml/xpath_query.h"
 
 #include <libxml/parserInternals.h>
@@ -21,10 +22,6 @@ QString takeXml(xmlChar* text) {
     const QString result = fromXml(text);
     xmlFree(text);
     return result;
-}
-
-bool isValidName(const QByteArray& name) {
-    return !name.isEmpty() && xmlValidateName(utf8(name), 0) == 0;
 }
 
 // libxml2's serializer goes through its output buffer a few bytes at a time, which shows when
@@ -150,7 +147,7 @@ QString XmlElement::attribute(const QString& name) const {
 
 bool XmlElement::setAttribute(const QString& name, const QString& value) {
     const QByteArray n = name.toUtf8();
-    if (!m_node || !isValidName(n))
+    if (!m_node || !detail::isXmlName(n))
         return false;
     xmlSetProp(m_node, utf8(n), utf8(value.toUtf8()));
     return true;
@@ -277,7 +274,7 @@ XmlElement XmlElement::parentElement() const {
 
 XmlElement XmlElement::appendChild(const QString& name) {
     const QByteArray n = name.toUtf8();
-    if (!m_node || !isValidName(n))
+    if (!m_node || !detail::isXmlName(n))
         return {};
     return XmlElement(xmlNewChild(m_node, nullptr, utf8(n), nullptr));
 }
