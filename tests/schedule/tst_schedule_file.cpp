@@ -6,9 +6,7 @@
 #include "test_main.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QStringEncoder>
-#include <unistd.h>
 
 using namespace kvx;
 using test::outline;
@@ -54,13 +52,6 @@ struct Editor {
     }
     QStringList saved() const { return schedulesOf(XmlDocument::fromFile(folder.filePath(kFile))); }
 };
-
-// Makes a file unchangeable even for root; false when this system cannot.
-bool setImmutable(const QString& path, bool on) {
-    if (geteuid() != 0)
-        return false;
-    return QProcess::execute("chattr", {on ? "+i" : "-i", path}) == 0;
-}
 
 } // namespace
 

@@ -176,7 +176,7 @@ XmlElement XmlDocument::root() const {
 
 XmlElement XmlDocument::setRoot(const QString& name) {
     const QByteArray n = name.toUtf8();
-    if (!m_doc || n.isEmpty() || xmlValidateName(utf8(n), 0) != 0)
+    if (!m_doc || !detail::isXmlName(n))
         return {};
     xmlNode* root = xmlNewDocNode(m_doc, nullptr, utf8(n), nullptr);
     if (xmlNode* old = xmlDocSetRootElement(m_doc, root))

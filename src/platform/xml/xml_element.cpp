@@ -1,5 +1,6 @@
 #include "platform/xml/xml_element.h"
 
+#include "platform/xml/xml_parse_rules.h"
 #include "platform/xml/xpath_query.h"
 
 #include <QVarLengthArray>
@@ -54,8 +55,10 @@ private:
     const char* m_data = nullptr;
 };
 
+// A name is written only when the parser would read it back as it stands.
 bool isValidName(const xmlChar* name) {
-    return *name && xmlValidateName(name, 0) == 0;
+    const auto* text = reinterpret_cast<const char*>(name);
+    return detail::isXmlName(QByteArray::fromRawData(text, int(qstrlen(text))));
 }
 
 // libxml2's serializer goes through its output buffer a few bytes at a time, which shows when

@@ -1,5 +1,8 @@
 #include "platform/xml/xml_parse_rules.h"
 
+#include <algorithm>
+#include <libxml/tree.h>
+
 namespace kvx::detail {
 
 namespace {
@@ -30,6 +33,22 @@ QString describeParseError(xmlParserCtxtPtr context) {
     return QStringLiteral("第 %1 行：%2")
         .arg(error->line)
         .arg(QString::fromUtf8(error->message).trimmed());
+}
+
+bool isXmlName(const QByteArray& name) {
+    if (name.isEmpty())
+        return false;
+    const auto* text = reinterpret_cast<const xmlChar*>(name.constData());
+    // The two rules agree on ASCII names, the common case, which is checked quickly.
+    if (std::all_of(name.begin(), name.end(), [](char c) { return uchar(c) < 0x80; }))
+        return xmlValidateName(text, 0) == 0;
+    const QByteArray element = "<" + name + "/>";
+    xmlDoc* doc = xmlReadMemory(element.constData(), int(element.size()), nullptr, "UTF-8",
+                                xmlParseOptions());
+    const xmlNode* root = doc ? xmlDocGetRootElement(doc) : nullptr;
+    const bool read = root && !root->children && xmlStrEqual(root->name, text);
+    xmlFreeDoc(doc);
+    return read;
 }
 
 DoctypeGuard::DoctypeGuard(xmlParserCtxtPtr context)
