@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The Debian packages of build/packages (`./run package`) on this machine as an operator gets
 # them: installed with apt-get, the installed reference server started, the installed plan
-# agent's --run-now against it and the installed console opened offscreen to its login window,
-# both in a fresh home folder; then the packages are removed again.
+# agent's --run-now against it and the installed console opened on a virtual screen (Xvfb) to
+# its login window, all in a fresh home folder; then the packages are removed again, also when a
+# step fails.
 #
 #   scripts/package_check.sh
 #
@@ -28,11 +29,13 @@ work=$(mktemp -d /tmp/kvx-package-check.XXXXXX)
 chmod 755 "$work" # apt's unprivileged download user reads the packages here
 server_pid=""
 console_pid=""
+xvfb_pid=""
 installed=no
 finish() {
   local status=$?
   [ -n "$console_pid" ] && kill "$console_pid" 2>/dev/null || true
   [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
   wait 2>/dev/null || true
   if [ "$installed" = yes ]; then
     echo "== removing the packages"
@@ -46,6 +49,7 @@ finish() {
   exit $status
 }
 trap finish EXIT
+trap 'exit 1' INT TERM HUP
 fail() {
   echo "FAILED: $*" >&2
   for log in "$work"/*.log "$work"/*.out; do
@@ -56,7 +60,7 @@ fail() {
 
 echo "== installing ${debs[*]##*/}"
 cp "${debs[@]}" "$work/"
-(cd "$work" && DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+(cd "$work" && DEBIAN_FRONTEND=noninteractive timeout 600 $sudo apt-get install -y -qq --no-install-recommends \
   ./*.deb >"$work/apt.log" 2>&1) || fail "apt-get install"
 installed=yes
 for program in kvx-console KVXTimer kvx-exchange-server; do
@@ -70,7 +74,7 @@ done
 home="$work/home"
 mkdir -p "$home"
 # A command, not a function: started in the background, its process is the program's own.
-as_operator=(env -i HOME="$home" PATH=/usr/bin:/bin LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen)
+as_operator=(env -i HOME="$home" PATH=/usr/bin:/bin LANG=C.UTF-8)
 
 echo "== the installed reference server"
 "${as_operator[@]}" kvx-exchange-server --listen 127.0.0.1:0 --data "$work/store.sqlite" --demo \
@@ -86,24 +90,35 @@ done
 [ -n "$url" ] || fail "the server did not start"
 echo "listening on $url"
 
-# The console's first start makes the user's folder from the installed sample (and says so in a
-# message box, which nobody answers offscreen).
-folder="$home/.local/share/kvx"
-open_console() { # seconds it must keep running
-  "${as_operator[@]}" kvx-console >"$work/console.log" 2>&1 &
+# The console on a virtual screen of its own, so that its windows can be found by their titles.
+Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 1 100); do
+  [ -s "$work/display" ] && break
+  sleep 0.1
+done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+display=":$(head -n 1 "$work/display")"
+
+open_console() { # title of the window it must show within 60 s
+  "${as_operator[@]}" DISPLAY="$display" kvx-console >"$work/console.log" 2>&1 &
   console_pid=$!
   local waited=0
-  while [ $waited -lt "$1" ]; do
-    kill -0 "$console_pid" 2>/dev/null || fail "the console ended on its own"
-    sleep 1
+  until DISPLAY="$display" xwininfo -root -tree | grep -qF "\"$1\": (\"kvx-console\""; do
+    kill -0 "$console_pid" 2>/dev/null || fail "the console ended before it showed \"$1\""
+    [ $waited -lt 600 ] || fail "the console showed no window \"$1\" within 60 s"
+    sleep 0.1
     waited=$((waited + 1))
   done
   kill "$console_pid"
   wait "$console_pid" 2>/dev/null || true
   console_pid=""
 }
+# The first start makes the user's folder from the installed sample and says so in a message
+# box; the next start opens the login window.
+folder="$home/.local/share/kvx"
 echo "== the installed console, first start"
-open_console 5
+open_console "KVX管理系统"
 [ -d "$folder" ] || fail "the console did not make $folder"
 diff -r /usr/share/kvx/sample "$folder" >"$work/diff.out" || fail "$folder differs from the sample"
 
@@ -111,7 +126,8 @@ echo "== the installed plan agent, --run-now 001 on the user's folder"
 "$top/scripts/demo_folder.sh" "$folder"
 password=$(python3 -c "import hashlib; print(hashlib.pbkdf2_hmac('sha256', b'demo', b'KVXEncrypt', 10000).hex())")
 printf '"%s"\r\n"%s"\r\n"%s"\r\n"%s"\r\n' "$url" demo "$password" "$(date +%Y-%m-%d)" >"$folder/LoginWan.ini"
-"${as_operator[@]}" KVXTimer --run-now 001 >"$work/agent.out" 2>"$work/agent.log" || fail "KVXTimer --run-now 001"
+"${as_operator[@]}" timeout 300 KVXTimer --run-now 001 >"$work/agent.out" 2>"$work/agent.log" ||
+  fail "KVXTimer --run-now 001 (exit status $?)"
 cat "$work/agent.out"
 [ -s "$folder/export/saleinvoice_001.xml" ] || fail "the agent's export wrote no file"
 runs=$(sqlite3 "$folder/KVXRunHistory.db" \
@@ -121,4 +137,4 @@ grep -q "operator=demo sender=001 roottag=customer .* outcome=200 ok" "$work/ser
   fail "the server took no customers from the agent"
 
 echo "== the installed console, to its login window"
-open_console 5
+open_console "远程登录"
