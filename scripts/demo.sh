@@ -24,7 +24,7 @@ case "${1:-}" in
   --screenshots) mode=screenshots ;;
   --under-xvfb-screenshots) mode=under-xvfb-screenshots ;;
   "") ;;
-  *) echo "usage: ./run demo [--xvfb]" >&2; exit 2 ;;
+  *) echo "usage: ./run demo [--xvfb], ./run screenshots" >&2; exit 2 ;;
 esac
 
 # The pictures show the folder's paths: the same wherever the checkout lies.
