@@ -132,6 +132,7 @@ void FrmMail::onTransferFinished(const MailTransferResult& result) {
         return;
     }
     if (result.passwordMissing) {
+        m_status->showMessage(QStringLiteral("系统密钥环中没有邮件密码，请输入"));
         openPathDialog(true);
         return;
     }
@@ -140,20 +141,21 @@ void FrmMail::onTransferFinished(const MailTransferResult& result) {
 }
 
 void FrmMail::closeEvent(QCloseEvent* event) {
-    if (!m_busy) {
-        QWidget::closeEvent(event);
-        return;
-    }
     // The transfer answers its events through this window: it ends first.
-    event->ignore();
-    if (m_closeWhenIdle ||
+    if (m_busy && !m_closeWhenIdle &&
         m_services.prompter.question(QStringLiteral("邮件传输正在进行，确实想要结束？"),
                                      windowTitle(), Prompter::Buttons::OkCancel,
-                                     Prompter::Icon::Question) != Prompter::Answer::Ok)
-        return;
-    m_closeWhenIdle = true;
-    m_transport.cancel();
-    m_status->showMessage(QStringLiteral("正在结束邮件传输，结束后关闭窗口……"));
+                                     Prompter::Icon::Question) == Prompter::Answer::Ok &&
+        m_busy) {
+        m_closeWhenIdle = true;
+        m_transport.cancel();
+        m_status->showMessage(QStringLiteral("正在结束邮件传输，结束后关闭窗口……"));
+    }
+    // The transfer may have ended while the question was open.
+    if (m_busy)
+        event->ignore();
+    else
+        QWidget::closeEvent(event);
 }
 
 void FrmMail::showResult(const MailTransferResult& result) {
@@ -171,8 +173,13 @@ void FrmMail::showResult(const MailTransferResult& result) {
     m_status->showMessage(summary);
     for (const QString& notice : result.notices)
         inform(notice, Prompter::Icon::Warning);
-    if (!result.ok())
-        inform(result.errors.join(QLatin1Char('\n')));
+    if (result.ok())
+        return;
+    QString errors = result.errors.join(QLatin1Char('\n'));
+    if (m_transport.config().usesKeyring())
+        errors +=
+            QStringLiteral("\n邮件密码保存在系统密钥环中；密码不对时，请在“路径设置”中重新输入。");
+    inform(errors);
 }
 
 void FrmMail::openPathDialog(bool passwordWanted) {

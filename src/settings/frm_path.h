@@ -23,8 +23,8 @@ public:
     FrmPath(PathSettings& settings, const AppFolder& folder, Prompter& prompter,
             QWidget* parent = nullptr);
 
-    // Shows the mail password box, with the focus. `required`: the keyring holds no password
-    // yet, so OK wants one; otherwise an empty box keeps the password kept before.
+    // Shows the mail password box. `required`: the keyring holds no password yet, so the box
+    // takes the focus and OK wants one; otherwise an empty box keeps the password kept before.
     void showMailPassword(bool required);
     // The password typed, empty when none was.
     QString mailPassword() const;

@@ -1,5 +1,6 @@
 #include "platform/mail/curl_session.h"
 
+#include <QHash>
 #include <cstring>
 #include <curl/curl.h>
 
@@ -65,10 +66,22 @@ void CurlSession::setUpload(const QByteArray& bytes) {
 }
 
 QString CurlSession::errorText(int code) const {
+    // What an operator can act on, in Chinese, with libcurl's own words for whoever helps.
+    static const QHash<int, QString> plain = {
+        {CURLE_COULDNT_RESOLVE_HOST, QStringLiteral("找不到邮件服务器")},
+        {CURLE_COULDNT_CONNECT, QStringLiteral("无法连接邮件服务器")},
+        {CURLE_OPERATION_TIMEDOUT, QStringLiteral("邮件服务器没有回答")},
+        {CURLE_LOGIN_DENIED, QStringLiteral("邮件服务器拒绝登录，用户名或密码不对")},
+        {CURLE_PEER_FAILED_VERIFICATION, QStringLiteral("邮件服务器的证书不受信任")},
+        {CURLE_SSL_CONNECT_ERROR, QStringLiteral("无法与邮件服务器建立加密连接")},
+        {CURLE_USE_SSL_FAILED, QStringLiteral("邮件服务器不提供加密连接")}};
     if (code == CURLE_ABORTED_BY_CALLBACK)
         return QStringLiteral("已取消");
-    return QString::fromUtf8(m_errorText[0] ? m_errorText
-                                            : curl_easy_strerror(static_cast<CURLcode>(code)));
+    const QString detail = QString::fromUtf8(
+        m_errorText[0] ? m_errorText : curl_easy_strerror(static_cast<CURLcode>(code)));
+    const auto known = plain.find(code);
+    return known == plain.end() ? detail
+                                : *known + QStringLiteral("（") + detail + QStringLiteral("）");
 }
 
 bool CurlSession::perform(QString* error) {
