@@ -278,6 +278,18 @@ bool RunHistory::finishRun(const QString& outcome, const QString& note, const QD
                  });
 }
 
+QDateTime RunHistory::lastStarted(Origin origin, const QString& senderCode) const {
+    if (!m_open)
+        return {};
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.prepare(QStringLiteral("select max(started) from runs where origin = ? and sender = ?"));
+    query.addBindValue(originText(origin));
+    query.addBindValue(senderCode);
+    if (!query.exec() || !query.next())
+        return {};
+    return QDateTime::fromString(query.value(0).toString(), Qt::ISODate);
+}
+
 QList<RunHistory::Run> RunHistory::runs(int limit) const {
     QList<Run> result;
     if (!m_open)
