@@ -7,6 +7,7 @@
 #include "mail/mail_contents.h"
 #include "mail/received_data_store.h"
 #include "mail_servers.h"
+#include "operator_input.h"
 #include "platform/database.h"
 #include "platform/mail/mime_message.h"
 #include "runs/attachment_queue.h"
@@ -114,23 +115,6 @@ struct MailSite {
     MailTransport transport;
     std::unique_ptr<FrmMail> window;
 };
-
-// Opens the groups above the label's catalogue node in the exchange window, clicks the node
-// and moves it in.
-void moveIn(FrmImport& window, const QString& label) {
-    auto* tree = findControl<CatalogueTree>(&window, "Dir");
-    QTreeWidgetItem* node = tree->findNode(label);
-    QList<QTreeWidgetItem*> closed;
-    for (QTreeWidgetItem* group = node->parent(); group; group = group->parent())
-        if (!group->isExpanded())
-            closed.prepend(group);
-    for (QTreeWidgetItem* group : closed)
-        QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {},
-                           tree->visualItemRect(group).center());
-    tree->scrollToItem(node); // as the operator scrolls to it
-    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(node).center());
-    QTest::mouseClick(findControl<QPushButton>(&window, "cmdMoveIn"), Qt::LeftButton);
-}
 
 } // namespace
 
@@ -273,8 +257,11 @@ private Q_SLOTS:
         FrmImport window(siteA.services.services, login, queue);
         window.setMailTransport(&exchangeMail);
         window.show();
-        for (const QString& label : labels)
-            moveIn(window, label);
+        auto* tree = findControl<CatalogueTree>(&window, "Dir");
+        for (const QString& label : labels) {
+            QVERIFY(clickNode(tree, tree->findNode(label)));
+            QTest::mouseClick(findControl<QPushButton>(&window, "cmdMoveIn"), Qt::LeftButton);
+        }
         auto* mail = findControl<QCheckBox>(&window, "chkMail");
         // On its box, at the left: the layout stretches the control beyond its caption.
         QTest::mouseClick(mail, Qt::LeftButton, {}, QPoint(mail->height() / 2, mail->height() / 2));
