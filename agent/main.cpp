@@ -62,8 +62,11 @@ int main(int argc, char** argv) {
                          qPrintable(QStringLiteral("没有注册编码为“%1”的计划。").arg(code)));
             return 1;
         }
+        QObject::connect(
+            &agent, &kvx::PlanAgent::scheduleFinished, &app, [] { QCoreApplication::exit(0); },
+            Qt::QueuedConnection);
         agent.runSchedule(*schedule);
-        return 0;
+        return app.exec();
     }
 
     kvx::ProcessLock lock(folder.resolve(kvx::PlanAgentFiles::lockRelativePath()));

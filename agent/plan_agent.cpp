@@ -1,17 +1,12 @@
 #include "plan_agent.h"
 
 #include "agent_prompter.h"
-#include "catalogue/catalogue.h"
-#include "catalogue/operations_file.h"
 #include "due_time.h"
-#include "history/run_history.h"
 #include "platform/clock.h"
 #include "platform/services.h"
 #include "platform/shared_texts.h"
-#include "runs/export_run.h"
-#include "runs/import_run.h"
 #include "schedule/schedule_file.h"
-#include "settings/login_settings.h"
+#include "schedule_run.h"
 
 #include <QFileInfo>
 
@@ -80,8 +75,8 @@ void PlanAgent::logSchedules() {
 }
 
 void PlanAgent::checkDue() {
-    if (m_running)
-        return; // a run's requests let the event loop run; the next look comes after it
+    if (isRunning())
+        return; // the next look after the run takes in the time it took
     refreshSchedules();
     const QDateTime now = m_services.clock.now();
     const QDateTime since = m_lastLook;
@@ -115,65 +110,28 @@ std::optional<PlanSchedule> PlanAgent::findSchedule(const QString& code) {
     return std::nullopt;
 }
 
-QString PlanAgent::runSchedule(const PlanSchedule& schedule) {
-    m_running = true;
-    const QDateTime now = m_services.clock.now();
-    std::optional<LoginSettings> login = LoginSettings::load(m_services.folder);
-    // The run's own day is its business date.
-    if (login)
-        login->businessDate = LoginSettings::formatDate(now.date());
-    QStringList report{
-        QStringLiteral("计划 %1 执行于 %2").arg(schedule.code, now.toString(kTimeFormat))};
-    report << runItems(schedule, login, RunHistory::Direction::Import)
-           << runItems(schedule, login, RunHistory::Direction::Export);
-    const QString text = report.join(QLatin1Char('\n'));
-    m_log(text);
-    m_running = false;
-    return text;
+bool PlanAgent::isRunning() const {
+    return m_current || !m_waiting.isEmpty();
 }
 
-QStringList PlanAgent::runItems(const PlanSchedule& schedule,
-                                const std::optional<LoginSettings>& login,
-                                RunHistory::Direction direction) {
-    const bool imports = direction == RunHistory::Direction::Import;
-    const QList<PlanItem>& items = imports ? schedule.imports : schedule.exports;
-    if (items.isEmpty())
-        return {};
-    if (!login) {
-        // Without a login there is no server to ask: the run is refused, and kept so.
-        const QString refusal =
-            SharedText::fileMissing(m_services.folder.resolve(LoginSettings::relativePath()));
-        const QDateTime now = m_services.clock.now();
-        RunHistory history(m_services.folder);
-        history.beginRun(
-            {0, now, {}, RunHistory::Origin::Agent, direction, {}, schedule.code, {}, {}});
-        history.finishRun(QStringLiteral("refused"), refusal, now);
-        return {refusal};
-    }
-    Catalogue catalogue;
-    catalogue.load(m_services.folder);
-    OperationsFile operations;
-    operations.load(m_services.folder);
-    SilentRunHost host;
-    ExchangeRunInput input;
-    input.senderCode = schedule.code;
-    input.login = *login;
-    input.catalogue = &catalogue;
-    input.operations = &operations;
-    input.planConditions = true;
-    input.origin = RunHistory::Origin::Agent;
-    for (const PlanItem& item : items)
-        input.items.append({item.label, item.operation, item.conversion});
-    const RunSummary summary =
-        imports ? RunImport(m_services, input, host) : RunExport(m_services, input, host);
-    QStringList lines{QStringLiteral("%1 %2 项，成功 %3 项")
-                          .arg(imports ? QStringLiteral("导入") : QStringLiteral("导出"))
-                          .arg(summary.count)
-                          .arg(summary.exchanged)};
-    lines << m_prompter.takeLines();
-    for (const QString& file : summary.files)
-        lines << QStringLiteral("导出文件：") + AppFolder::toNative(file);
-    return lines;
+void PlanAgent::runSchedule(const PlanSchedule& schedule) {
+    m_waiting.append(schedule);
+    if (!m_current)
+        runNextSchedule();
+}
+
+void PlanAgent::runNextSchedule() {
+    if (m_waiting.isEmpty())
+        return;
+    m_current = new ScheduleRun(m_services, m_prompter, m_waiting.takeFirst(), this);
+    connect(m_current, &ScheduleRun::finished, this, [this](const QString& report) {
+        m_log(report);
+        m_current->deleteLater();
+        m_current = nullptr;
+        Q_EMIT scheduleFinished(report);
+        runNextSchedule();
+    });
+    m_current->start();
 }
 
 } // namespace kvx

@@ -1,11 +1,10 @@
 #pragma once
 
-#include "history/run_history.h"
 #include "plan_schedule.h"
-#include "settings/login_settings.h"
 
 #include <QDateTime>
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 #include <functional>
 #include <optional>
@@ -13,6 +12,7 @@
 namespace kvx {
 
 class AgentPrompter;
+class ScheduleRun;
 struct Services;
 
 // The plan agent's work: keeps the schedule file in view (read again whenever it changes)
@@ -38,16 +38,20 @@ public:
     // Looks once a minute, a second into each minute, until the program ends.
     void start();
 
-    // Runs the schedule's imports, then its exports, now; returns its report, also logged.
-    QString runSchedule(const PlanSchedule& schedule);
+    // Runs the schedule's imports, then its exports: now, or after the schedules already
+    // under way. Its report, also logged, comes with scheduleFinished.
+    void runSchedule(const PlanSchedule& schedule);
+    // True while a schedule runs or waits for its turn.
+    bool isRunning() const;
     // The schedule of exactly this code, read afresh; none when the file or the code is not
     // there.
     std::optional<PlanSchedule> findSchedule(const QString& code);
 
+Q_SIGNALS:
+    void scheduleFinished(const QString& report);
+
 private:
-    // The schedule's imports or exports, through the console's run; the report's lines.
-    QStringList runItems(const PlanSchedule& schedule, const std::optional<LoginSettings>& login,
-                         RunHistory::Direction direction);
+    void runNextSchedule();
     void scheduleNextLook();
     void logSchedules();
 
@@ -59,7 +63,8 @@ private:
     qint64 m_fileSize = -1;
     bool m_fileMissingLogged = false;
     QDateTime m_lastLook;
-    bool m_running = false;
+    QPointer<ScheduleRun> m_current;
+    QList<PlanSchedule> m_waiting;
     QTimer m_timer;
 };
 

@@ -228,6 +228,7 @@ private Q_SLOTS:
         }
         window.findChild<QCheckBox*>("chkMail")->setChecked(true);
         window.findChild<QPushButton*>("cmdExcute")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!window.run(), 30000);
 
         const QString refused = "请从“系统菜单-〉数据交换-〉邮件传输”中接收数据！";
         QCOMPARE(mailsForA(), waitingForA + 1);

@@ -3,8 +3,6 @@
 #include "platform/http_client.h"
 #include "run_fixture.h"
 #include "runs/attachment_queue.h"
-#include "runs/export_run.h"
-#include "runs/import_run.h"
 #include "runs/mail_hand_over.h"
 #include "test_main.h"
 
@@ -40,8 +38,7 @@ struct Scenario {
         : run(serverUrl.isEmpty() ? http.baseUrl() : serverUrl) {}
 
     RunSummary exchange(bool import, const ExchangeRunInput& input) {
-        return import ? RunImport(run.services.services, input, host)
-                      : RunExport(run.services.services, input, host);
+        return runToEnd(run.services.services, import, input, host);
     }
     XmlDocument posted(int index) const {
         return XmlDocument::fromBytes(http.requests().at(index).body);
@@ -66,7 +63,7 @@ struct Scenario {
                                                       : resultDocumentFor(request.body)};
     }};
     RunFixture run;
-    RecordingRunHost host;
+    RunWatcher host;
 };
 
 using Setup = std::function<void(Scenario&)>;
@@ -432,7 +429,8 @@ private Q_SLOTS:
                 response.drop = s.http.requests().size() == 1 && first == "drop";
                 return response;
             };
-            s.host.cancelAt(first);
+            // Before sending: while the document is read and completed.
+            s.host.cancelAt(first == "before sending" ? "正在导入客户档案....." : first);
         }
         const RunSummary summary = s.exchange(import, s.run.input(items));
 
