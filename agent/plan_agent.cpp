@@ -1,20 +1,26 @@
 #include "plan_agent.h"
 
-#include "agent_prompter.h"
 #include "due_time.h"
+#include "history/run_history.h"
 #include "platform/clock.h"
+#include "platform/process_lock.h"
 #include "platform/services.h"
-#include "platform/shared_texts.h"
+#include "schedule/plan_agent_files.h"
 #include "schedule/schedule_file.h"
 #include "schedule_run.h"
 
 #include <QFileInfo>
+#include <algorithm>
 
 namespace kvx {
 
 namespace {
 
 const QString kTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm");
+
+QString runningElsewhere(const QString& code) {
+    return QStringLiteral("计划 %1 正由另一进程执行，此次不执行。").arg(code);
+}
 
 } // namespace
 
@@ -30,42 +36,43 @@ PlanAgent::PlanAgent(Services& services, AgentPrompter& prompter, Log log)
     });
 }
 
+PlanAgent::~PlanAgent() = default;
+
 bool PlanAgent::refreshSchedules() {
     const QString path = m_services.folder.resolve(ScheduleFile::relativePath());
     const QFileInfo info(path);
-    if (!info.exists()) {
-        if (!m_fileMissingLogged)
-            m_log(SharedText::fileMissing(path));
-        m_fileMissingLogged = true;
+    const FileSeen seen{info.exists() ? info.lastModified() : QDateTime(),
+                        info.exists() ? info.size() : -1};
+    if (m_fileSeen == seen)
+        return m_fileRead;
+    m_fileSeen = seen;
+    ScheduleFile::Loaded loaded = ScheduleFile::load(path);
+    m_fileRead = loaded.state == ScheduleFile::Loaded::State::Read;
+    switch (loaded.state) {
+    case ScheduleFile::Loaded::State::Missing:
         m_schedules.clear();
-        m_fileSize = -1;
-        return false;
+        m_log(loaded.message);
+        break;
+    case ScheduleFile::Loaded::State::Damaged:
+        m_log(loaded.message + QStringLiteral("（沿用此前读到的计划）"));
+        break;
+    case ScheduleFile::Loaded::State::Read:
+        m_schedules = Schedule::readAll(loaded.document);
+        logSchedules();
+        break;
     }
-    m_fileMissingLogged = false;
-    if (info.lastModified() == m_fileTime && info.size() == m_fileSize)
-        return true;
-    QString error;
-    const XmlDocument document = XmlDocument::fromFile(path, &error);
-    if (document.isNull()) {
-        m_log(AppFolder::toNative(path) + QStringLiteral("无法读取：") + error);
-        return false;
-    }
-    m_fileTime = info.lastModified();
-    m_fileSize = info.size();
-    m_schedules.clear();
-    for (const XmlElement& element : document.root().select(QStringLiteral("schedule[@code]")))
-        m_schedules.append(PlanSchedule::read(element));
-    logSchedules();
-    return true;
+    return m_fileRead;
 }
 
 // The next run after the last look: one falling due at this look is named too.
 void PlanAgent::logSchedules() {
-    for (const PlanSchedule& schedule : m_schedules) {
+    for (const Schedule& schedule : m_schedules) {
         QString line = QStringLiteral("计划 %1：").arg(schedule.code);
-        if (!schedule.problem.isEmpty()) {
-            line += QStringLiteral("不执行，") + schedule.problem;
-        } else if (const auto next = DueTime::nextRunAfter(schedule, m_lastLook)) {
+        QString problem;
+        const std::optional<ScheduleTiming> timing = schedule.timing(&problem);
+        if (!timing) {
+            line += QStringLiteral("不执行，") + problem;
+        } else if (const auto next = DueTime::nextRunAfter(*timing, m_lastLook)) {
             line += QStringLiteral("下次执行 ") + next->toString(kTimeFormat);
         } else {
             line += QStringLiteral("执行期间已过");
@@ -81,10 +88,47 @@ void PlanAgent::checkDue() {
     const QDateTime now = m_services.clock.now();
     const QDateTime since = m_lastLook;
     m_lastLook = now;
-    for (const PlanSchedule& schedule : QList<PlanSchedule>(m_schedules)) {
-        if (schedule.problem.isEmpty() && DueTime::isDue(schedule, since, now))
-            runSchedule(schedule);
+    for (const Schedule& schedule : QList<Schedule>(m_schedules)) {
+        const std::optional<ScheduleTiming> timing = schedule.timing();
+        if (!timing)
+            continue;
+        if (const auto runTime =
+                DueTime::dueRun(*timing, since, now, m_lastRuns.value(schedule.code)))
+            runDue(schedule, *runTime);
     }
+}
+
+void PlanAgent::runDue(const Schedule& schedule, const QDateTime& runTime) {
+    const QDateTime last = lastRun(schedule.code);
+    if (last.isValid() && runTime <= last) {
+        m_lastRuns.insert(schedule.code, last);
+        m_log(QStringLiteral("计划 %1：%2 的执行已于 %3 开始，不再执行")
+                  .arg(schedule.code, runTime.toString(kTimeFormat), last.toString(kTimeFormat)));
+        return;
+    }
+    auto lock = std::make_unique<ProcessLock>(
+        m_services.folder.resolve(PlanAgentFiles::runLockRelativePath(schedule.code)));
+    QString error;
+    switch (lock->tryLock(&error)) {
+    case ProcessLock::State::Free:
+        runSchedule(schedule, std::move(lock));
+        return;
+    case ProcessLock::State::Held:
+        m_log(runningElsewhere(schedule.code));
+        break;
+    case ProcessLock::State::Unusable:
+        m_log(QStringLiteral("计划 %1 不执行：").arg(schedule.code) + error);
+        break;
+    }
+    // This run time is passed by; the next one is tried again.
+    m_lastRuns.insert(schedule.code, runTime);
+}
+
+QDateTime PlanAgent::lastRun(const QString& code) {
+    const QDateTime here = m_lastRuns.value(code);
+    const QDateTime recorded =
+        RunHistory(m_services.folder).lastStarted(RunHistory::Origin::Agent, code);
+    return !recorded.isValid() || (here.isValid() && here > recorded) ? here : recorded;
 }
 
 void PlanAgent::start() {
@@ -99,31 +143,49 @@ void PlanAgent::scheduleNextLook() {
     m_timer.start(int(std::clamp<qint64>(now.msecsTo(nextMinute), 1000, 61000)));
 }
 
-std::optional<PlanSchedule> PlanAgent::findSchedule(const QString& code) {
-    m_fileSize = -1; // read afresh
-    if (!refreshSchedules())
-        return std::nullopt;
-    for (const PlanSchedule& schedule : m_schedules) {
-        if (schedule.code == code)
-            return schedule;
+bool PlanAgent::runNow(const QString& code, QString* error) {
+    m_fileSeen.reset(); // read afresh
+    refreshSchedules();
+    const auto found =
+        std::find_if(m_schedules.cbegin(), m_schedules.cend(),
+                     [&](const Schedule& schedule) { return schedule.code == code; });
+    if (found == m_schedules.cend()) {
+        *error = QStringLiteral("没有注册编码为“%1”的计划。").arg(code);
+        return false;
     }
-    return std::nullopt;
+    auto lock = std::make_unique<ProcessLock>(
+        m_services.folder.resolve(PlanAgentFiles::runLockRelativePath(code)));
+    switch (lock->tryLock(error)) {
+    case ProcessLock::State::Free:
+        runSchedule(*found, std::move(lock));
+        return true;
+    case ProcessLock::State::Held:
+        *error = runningElsewhere(code);
+        return false;
+    case ProcessLock::State::Unusable:
+        return false;
+    }
+    return false;
 }
 
 bool PlanAgent::isRunning() const {
-    return m_current || !m_waiting.isEmpty();
+    return m_current || !m_waiting.empty();
 }
 
-void PlanAgent::runSchedule(const PlanSchedule& schedule) {
-    m_waiting.append(schedule);
+void PlanAgent::runSchedule(const Schedule& schedule, std::unique_ptr<ProcessLock> lock) {
+    m_waiting.push_back({schedule, std::move(lock)});
     if (!m_current)
         runNextSchedule();
 }
 
 void PlanAgent::runNextSchedule() {
-    if (m_waiting.isEmpty())
+    if (m_waiting.empty())
         return;
-    m_current = new ScheduleRun(m_services, m_prompter, m_waiting.takeFirst(), this);
+    Waiting next = std::move(m_waiting.front());
+    m_waiting.erase(m_waiting.begin());
+    m_lastRuns.insert(next.schedule.code, m_services.clock.now());
+    m_current =
+        new ScheduleRun(m_services, m_prompter, std::move(next.schedule), std::move(next.lock), this);
     connect(m_current, &ScheduleRun::finished, this, [this](const QString& report) {
         m_log(report);
         m_current->deleteLater();

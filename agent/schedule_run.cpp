@@ -2,6 +2,7 @@
 
 #include "agent_prompter.h"
 #include "platform/clock.h"
+#include "platform/process_lock.h"
 #include "platform/services.h"
 #include "platform/shared_texts.h"
 #include "runs/export_run.h"
@@ -9,12 +10,15 @@
 
 namespace kvx {
 
-ScheduleRun::ScheduleRun(Services& services, AgentPrompter& prompter, PlanSchedule schedule,
-                         QObject* parent)
+ScheduleRun::ScheduleRun(Services& services, AgentPrompter& prompter, Schedule schedule,
+                         std::unique_ptr<ProcessLock> lock, QObject* parent)
     : QObject(parent)
     , m_services(services)
     , m_prompter(prompter)
-    , m_schedule(std::move(schedule)) {}
+    , m_schedule(std::move(schedule))
+    , m_lock(std::move(lock)) {}
+
+ScheduleRun::~ScheduleRun() = default;
 
 void ScheduleRun::start() {
     const QDateTime now = m_services.clock.now();
@@ -32,7 +36,7 @@ void ScheduleRun::start() {
 
 void ScheduleRun::runItems(RunHistory::Direction direction) {
     const bool imports = direction == RunHistory::Direction::Import;
-    const QList<PlanItem>& items = imports ? m_schedule.imports : m_schedule.exports;
+    const QList<ScheduledItem>& items = imports ? m_schedule.imports : m_schedule.exports;
     if (items.isEmpty()) {
         next(direction);
         return;
@@ -57,8 +61,8 @@ void ScheduleRun::runItems(RunHistory::Direction direction) {
     input.operations = &m_operations;
     input.planConditions = true;
     input.origin = RunHistory::Origin::Agent;
-    for (const PlanItem& item : items)
-        input.items.append({item.label, item.operation, item.conversion});
+    for (const ScheduledItem& item : items)
+        input.items.append({item.label, item.operation, item.converts()});
     if (imports)
         m_run = new ImportRun(m_services, std::move(input), this);
     else

@@ -3,18 +3,20 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/operations_file.h"
 #include "history/run_history.h"
-#include "plan_schedule.h"
+#include "schedule/schedule.h"
 #include "settings/login_settings.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
+#include <memory>
 #include <optional>
 
 namespace kvx {
 
 class AgentPrompter;
 class ExchangeRun;
+class ProcessLock;
 struct RunSummary;
 struct Services;
 
@@ -24,9 +26,10 @@ struct Services;
 class ScheduleRun : public QObject {
     Q_OBJECT
 public:
-    // `prompter` is the one of the services.
-    ScheduleRun(Services& services, AgentPrompter& prompter, PlanSchedule schedule,
-                QObject* parent = nullptr);
+    // `prompter` is the one of the services; the schedule's run lock is held until the end.
+    ScheduleRun(Services& services, AgentPrompter& prompter, Schedule schedule,
+                std::unique_ptr<ProcessLock> lock, QObject* parent = nullptr);
+    ~ScheduleRun() override;
 
     void start();
 
@@ -41,7 +44,8 @@ private:
 
     Services& m_services;
     AgentPrompter& m_prompter;
-    PlanSchedule m_schedule;
+    Schedule m_schedule;
+    std::unique_ptr<ProcessLock> m_lock;
     std::optional<LoginSettings> m_login;
     Catalogue m_catalogue;
     OperationsFile m_operations;

@@ -186,9 +186,7 @@ void FrmHttpLogin::acceptLogin(const LoginVerdict& verdict) {
                               LoginSettings::formatDate(m_date->date())};
     QString error;
     if (!saved.save(m_services.folder, &error)) {
-        showFailure(m_services.folder.displayPath(LoginSettings::relativePath()) +
-                        QStringLiteral("文件无法保存：") + error,
-                    Prompter::Icon::Warning);
+        showFailure(error, Prompter::Icon::Warning);
     }
     m_context.acceptLogin(saved, m_sentSender, verdict.canConfigure, verdict.canExecute);
     m_context.canEditSchedules = verdict.canEditSchedules;

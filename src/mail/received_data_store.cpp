@@ -161,7 +161,9 @@ ExtractOutcome ExtractDocuments(Database& db, const QString& importPath) {
                 {rows.field(QStringLiteral("id")), rows.field(QStringLiteral("name"))});
     }
     QSet<QString> used;
-    for (const auto& [id, name] : std::as_const(documents)) {
+    static const QRegularExpression number(QStringLiteral("^[0-9]+$"));
+    for (qsizetype position = 0; position < documents.size(); ++position) {
+        const auto& [id, name] = documents.at(position);
         const QString text = assemble(db, id, name, &outcome.error);
         if (!outcome.ok())
             return outcome;
@@ -177,8 +179,12 @@ ExtractOutcome ExtractDocuments(Database& db, const QString& importPath) {
                 QStringLiteral("接收的文件名“%1”不合法，该文件未写入！").arg(name.trimmed()));
             continue;
         }
+        // The id tells equal names apart; one that is no number (a peer's mistake or worse)
+        // never becomes part of the path.
+        const QString suffix =
+            number.match(id.trimmed()).hasMatch() ? id.trimmed() : QString::number(position);
         const QString path = QDir::toNativeSeparators(
-            QDir(importPath).filePath(distinctName(fileName, id.trimmed(), used)));
+            QDir(importPath).filePath(distinctName(fileName, suffix, used)));
         QString error;
         if (!document.save(path, &error)) {
             outcome.error = path + QStringLiteral("：") + error;

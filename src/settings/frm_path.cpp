@@ -127,9 +127,7 @@ void FrmPath::onOkClicked() {
     QString error;
     if (!m_settings.save(m_folder, &error)) {
         // The folders stay in force for this session; the operator learns they were not kept.
-        m_prompter.message(m_folder.displayPath(PathSettings::relativePath()) +
-                               QStringLiteral("文件无法保存：") + error,
-                           QStringLiteral("KVX工具"), Prompter::Icon::Information);
+        m_prompter.message(error, QStringLiteral("KVX工具"), Prompter::Icon::Information);
     }
     accept();
 }

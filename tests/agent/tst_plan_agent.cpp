@@ -114,6 +114,14 @@ private Q_SLOTS:
             << at("02:29:00") << QList{at("02:31:30")} << both;
         QTest::newRow("missed before the agent started is not made up")
             << at("02:30:30") << QList{at("02:31:00"), at("02:32:00")} << QStringList();
+        QTest::newRow("the clock set back: not again")
+            << at("02:29:00") << QList{at("02:30:01"), at("02:10:00"), at("02:30:01")} << both;
+        // An invalid look: the agent ends; the next look is the start of a new one.
+        QTest::newRow("a new agent after the clock was set back")
+            << at("02:29:00") << QList{at("02:30:01"), QDateTime(), at("02:29:00"), at("02:30:05")}
+            << both;
+        QTest::newRow("after a sleep only the latest missed run")
+            << at("01:00:00") << QList{at("05:00:00", QDate(2026, 3, 18))} << both;
         QTest::newRow("after the period")
             << at("02:29:00", QDate(2028, 1, 1)) << QList{at("02:30:30", QDate(2028, 1, 1))}
             << QStringList();
@@ -124,9 +132,16 @@ private Q_SLOTS:
         QFETCH(QStringList, runs);
         ServerFixture server({}, ServerFixture::Content::DemoData);
         AgentFolder f(server.baseUrl());
-        Agent a(f, started);
-        for (const QDateTime& look : looks)
-            a.lookAt(look);
+        std::optional<Agent> a(std::in_place, f, started);
+        for (const QDateTime& look : looks) {
+            if (!look.isValid()) {
+                a.reset();
+            } else if (!a) {
+                a.emplace(f, look);
+            } else {
+                a->lookAt(look);
+            }
+        }
         QCOMPARE(f.runs(), runs);
     }
 
@@ -185,6 +200,44 @@ private Q_SLOTS:
         file.close();
         a.lookAt(at("10:02:05"));
         QCOMPARE(f.runs(), once + once);
+    }
+
+    // A schedule file that does not load keeps the schedules read before; the damage is
+    // logged once for each change of the file.
+    void keepsTheSchedulesOfADamagedFile() {
+        AgentFolder f("http://127.0.0.1:9");
+        Agent a(f, at("01:00:00"));
+        QVERIFY(a.agent.refreshSchedules());
+        const QString path = QDir::toNativeSeparators(f.folder.filePath(kSchedules));
+        for (const QByteArray& damage : {QByteArray("<uinterface>"), QByteArray("<uinterface")}) {
+            f.folder.write(kSchedules, damage);
+            for (const char* look : {"01:01:00", "01:02:00"}) {
+                a.clock.set(at(look));
+                a.agent.checkDue();
+            }
+        }
+        QCOMPARE(a.agent.schedules().size(), 3);
+        const QStringList logged = a.log.filter(path);
+        QCOMPARE(logged.size(), 2);
+        QVERIFY2(logged.first().startsWith(path + "文件已损坏"), qPrintable(logged.first()));
+    }
+
+    // A schedule runs in one process at a time: while another holds its lock, the agent
+    // passes its run by and --run-now refuses.
+    void oneProcessRunsASchedule() {
+        AgentFolder f("http://127.0.0.1:9");
+        ProcessLock held(f.app.resolve(PlanAgentFiles::runLockRelativePath("001")));
+        QVERIFY(held.tryLock() == ProcessLock::State::Free);
+        Agent a(f, at("02:29:00"));
+        a.clock.set(at("02:30:01"));
+        a.agent.checkDue();
+        QVERIFY2(a.log.last().contains("另一进程"), qPrintable(a.log.join('\n')));
+        QProcess agent;
+        agent.start(kAgent, {"--app-dir", f.folder.path(), "--run-now", "001"});
+        QVERIFY(agent.waitForFinished(60000));
+        QCOMPARE(agent.exitCode(), 1);
+        QVERIFY(QString::fromLocal8Bit(agent.readAllStandardError()).contains("另一进程"));
+        QCOMPARE(f.runs(), QStringList());
     }
 
     // KVXTimer --run-now against the reference server: the report and the export files.
@@ -266,7 +319,7 @@ private Q_SLOTS:
         QByteArray started;
         QTRY_VERIFY_WITH_TIMEOUT((started += first.readAllStandardOutput()).contains("已启动"),
                                  20000);
-        QVERIFY(ProcessLock::isHeld(lock));
+        QVERIFY(ProcessLock::probe(lock) == ProcessLock::State::Held);
         QProcess second;
         second.start(kAgent, {"--app-dir", folder.path()});
         QVERIFY(second.waitForFinished(20000));
@@ -275,7 +328,15 @@ private Q_SLOTS:
                     .contains(PlanAgentFiles::alreadyRunningMessage()));
         first.kill();
         QVERIFY(first.waitForFinished(20000));
-        QVERIFY(!ProcessLock::isHeld(lock));
+        QVERIFY(ProcessLock::probe(lock) == ProcessLock::State::Free);
+        // A folder that cannot hold the lock is said so, not taken for a running agent.
+        second.start(kAgent, {"--app-dir", folder.filePath("missing")});
+        QVERIFY(second.waitForFinished(20000));
+        QVERIFY(second.exitCode() != 0);
+        const QString refusal = QString::fromLocal8Bit(second.readAllStandardError());
+        QVERIFY2(refusal.contains("锁文件") &&
+                     !refusal.contains(PlanAgentFiles::alreadyRunningMessage()),
+                 qPrintable(refusal));
     }
 };
 

@@ -172,6 +172,9 @@ private Q_SLOTS:
                                                  bad.arg("a:b.xml")};
         QTest::newRow("equal names") << QStringList{"a.xml", "A.xml", "a.xml"}
                                      << QStringList{"a.xml", "A.1.xml", "a.2.xml"} << QStringList{};
+        // "id<tab>name": an id that is no number never becomes part of a path.
+        QTest::newRow("equal names, odd id") << QStringList{"a.xml", "/../../b\ta.xml"}
+                                             << QStringList{"a.xml", "a.1.xml"} << QStringList{};
         QTest::newRow("one broken")
             << QStringList{"good.xml", "broken", "last.xml"} << QStringList{"good.xml", "last.xml"}
             << QStringList{"接收数据不正确！"};
@@ -186,8 +189,9 @@ private Q_SLOTS:
             QVERIFY(openStore(db, f.database, nullptr));
             for (int id = 0; id < names.size(); ++id) {
                 const QString text = names.at(id) == "broken" ? "<ztinterface>" : "<ztinterface/>";
+                const QStringList row = (QString::number(id) + '\t' + names.at(id)).split('\t');
                 QVERIFY(db.execute("insert into KVXXml values (?,?,'all',?)",
-                                   {QString::number(id), names.at(id), text}));
+                                   {row.at(row.size() - 2), row.last(), text}));
             }
         }
         const ExtractOutcome received = receiveMail(f.database, f.importPath);
