@@ -157,15 +157,14 @@ private:
         const QString message = QString::fromUtf8(child->readAllStandardOutput());
         if (state(folder) != m_oldState)
             return fail(QStringLiteral("full disk: the old version is lost"));
-        if (m_kind.reports && child->exitCode() != 0)
+        if (child->exitCode() != 0)
             return fail(QStringLiteral("full disk: the save did not report its failure"));
-        if (m_kind.reports && !message.contains(QFileInfo(m_kind.file).fileName()))
+        if (!message.contains(QFileInfo(m_kind.file).fileName()))
             return fail(QStringLiteral("full disk: the message does not name the file: ") +
                         message);
         if (!finishesWhenRunAgain(folder))
             return fail(QStringLiteral("full disk: the save run again does not finish the work"));
-        m_diskFull =
-            m_kind.reports ? QStringLiteral("refused, old kept") : QStringLiteral("old kept");
+        m_diskFull = QStringLiteral("refused, old kept");
     }
 
     // A save that consumes its input (the backup merge) finishes when it is run again, though

@@ -227,13 +227,12 @@ QList<SaveKind> saveKinds() {
              XmlDocument::fromString(ScheduleFile::newFileTemplate())
                  .save(QDir(folder).filePath(QStringLiteral("xml/operation/scheduleBak.xml")));
          },
-         [=](const QString& folder, int, QString*) {
+         [=](const QString& folder, int, QString* message) {
              aboutToWrite();
-             return CheckScheduleFile(QDir(folder).filePath(schedule));
+             return CheckScheduleFile(QDir(folder).filePath(schedule), message);
          },
          {},
-         true,
-         false},
+         true},
         {QStringLiteral("replace"),
          QStringLiteral("xml/operation/replace.xml"),
          [](const QString& folder) {

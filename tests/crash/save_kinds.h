@@ -29,9 +29,6 @@ struct SaveKind {
     // The save consumes what it reads (the backup merge): one per child, and a save run again
     // after a kill must finish the work.
     bool once = false;
-    // False where a failure is left unreported by design (the backup merge is tried again at
-    // the next check).
-    bool reports = true;
 };
 
 QList<SaveKind> saveKinds();

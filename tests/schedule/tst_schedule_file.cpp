@@ -257,27 +257,6 @@ private Q_SLOTS:
                      schedules);
     }
 
-    // The merged file replaces the old one only when it is written; until then the backup
-    // stays for the next try.
-    void mergeThatCannotBeWrittenKeepsTheBackup() {
-        test::TestFolder folder(test::TestFolder::Content::Empty);
-        const QString old = "<uinterface><schedule code='1'/></uinterface>";
-        folder.write(kFile, gb2312Document(old));
-        folder.write(kFolder + "/scheduleBak.xml", gb2312Document("<uinterface/>"));
-        const QString path = folder.filePath(kFile);
-        if (!setImmutable(path, true))
-            QSKIP("this system cannot make a file unchangeable for this user");
-        QString error;
-        CheckScheduleFile(path, &error);
-        setImmutable(path, false);
-        QVERIFY2(error.startsWith(QDir::toNativeSeparators(path) + "保存失败！"),
-                 qPrintable(error));
-        QVERIFY(QFile::exists(folder.filePath(kFolder + "/scheduleBak.xml")));
-        QCOMPARE(schedulesOf(XmlDocument::fromFile(path)), QStringList{"schedule(code=1)"});
-        QVERIFY(CheckScheduleFile(path)); // the next check merges
-        QVERIFY(!QFile::exists(folder.filePath(kFolder + "/scheduleBak.xml")));
-    }
-
     void readOnlyFileIsReplaced() {
         Editor e;
         QFile(e.folder.filePath(kFile)).setPermissions(QFile::ReadOwner);
