@@ -204,7 +204,7 @@ QList<SaveKind> saveKinds() {
              document.OpenScheduleDocument(ScheduleDocument::Mode::View);
              Catalogue catalogue;
              catalogue.load(AppFolder(folder));
-             ScheduleContent content = *document.readSchedule(QStringLiteral("001"));
+             Schedule content = *document.readSchedule(QStringLiteral("001"));
              content.hour = version(round);
              aboutToWrite();
              return document.SaveSchedule(QStringLiteral("001"), content, catalogue, message);

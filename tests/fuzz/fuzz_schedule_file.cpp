@@ -4,7 +4,7 @@
 #include "catalogue/catalogue.h"
 #include "due_time.h"
 #include "fuzz_support.h"
-#include "plan_schedule.h"
+#include "schedule/schedule.h"
 #include "schedule/schedule_document.h"
 
 #include <QDir>
@@ -18,10 +18,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!files[1].isEmpty())
         fuzz::put(QStringLiteral("xml/operation/scheduleBak.xml"), files[1]);
 
-    const XmlDocument agentView = XmlDocument::fromBytes(files[0]);
-    for (const XmlElement& element : agentView.root().select(QStringLiteral("schedule[@code]")))
-        DueTime::nextRunAfter(PlanSchedule::read(element),
-                              QDateTime(QDate(2026, 12, 6), QTime(10, 0)));
+    const QDateTime now(QDate(2026, 12, 6), QTime(10, 0));
+    for (const Schedule& schedule : Schedule::readAll(XmlDocument::fromBytes(files[0]))) {
+        if (const std::optional<ScheduleTiming> timing = schedule.timing()) {
+            DueTime::nextRunAfter(*timing, now);
+            DueTime::dueRun(*timing, now.addDays(-40), now, now.addDays(-3));
+        }
+    }
 
     ScheduleDocument editor{AppFolder(fuzz::scratch())};
     if (!editor.OpenScheduleDocument(ScheduleDocument::Mode::View))
@@ -30,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const QString& code : codes)
         editor.readSchedule(code);
     const QString code = codes.value(0, QStringLiteral("003")).trimmed();
-    ScheduleContent content = editor.readSchedule(code).value_or(ScheduleContent{});
+    Schedule content = editor.readSchedule(code).value_or(Schedule{});
     content.imports.append(
         {QStringLiteral("客户"), QStringLiteral("添加|覆盖"), QStringLiteral("y")});
     QString error;
@@ -39,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ScheduleDocument again{AppFolder(fuzz::scratch())};
     fuzz::check(again.OpenScheduleDocument(ScheduleDocument::Mode::View),
                 "a saved schedule file loads again");
-    const std::optional<ScheduleContent> saved = again.readSchedule(code);
+    const std::optional<Schedule> saved = again.readSchedule(code);
     fuzz::check(saved && saved->imports == content.imports && saved->exports == content.exports &&
                     saved->hour == content.hour,
                 "the saved schedule reads back");
