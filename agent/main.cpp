@@ -66,10 +66,15 @@ int main(int argc, char** argv) {
 
     QString error;
     if (parser.isSet(runNow)) {
-        if (agent.runNow(parser.value(runNow).trimmed(), &error))
-            return 0;
-        std::fprintf(stderr, "%s\n", qPrintable(error));
-        return 1;
+        // The run may end before runNow returns (nothing to send): the exit waits in the queue.
+        QObject::connect(
+            &agent, &kvx::PlanAgent::scheduleFinished, &app, [] { QCoreApplication::exit(0); },
+            Qt::QueuedConnection);
+        if (!agent.runNow(parser.value(runNow).trimmed(), &error)) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 1;
+        }
+        return app.exec();
     }
 
     kvx::ProcessLock lock(folder.resolve(kvx::PlanAgentFiles::lockRelativePath()));

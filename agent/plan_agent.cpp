@@ -1,19 +1,13 @@
 #include "plan_agent.h"
 
-#include "agent_prompter.h"
-#include "catalogue/catalogue.h"
-#include "catalogue/operations_file.h"
 #include "due_time.h"
 #include "history/run_history.h"
 #include "platform/clock.h"
 #include "platform/process_lock.h"
 #include "platform/services.h"
-#include "platform/shared_texts.h"
-#include "runs/export_run.h"
-#include "runs/import_run.h"
 #include "schedule/plan_agent_files.h"
 #include "schedule/schedule_file.h"
-#include "settings/login_settings.h"
+#include "schedule_run.h"
 
 #include <QFileInfo>
 #include <algorithm>
@@ -41,6 +35,8 @@ PlanAgent::PlanAgent(Services& services, AgentPrompter& prompter, Log log)
         scheduleNextLook();
     });
 }
+
+PlanAgent::~PlanAgent() = default;
 
 bool PlanAgent::refreshSchedules() {
     const QString path = m_services.folder.resolve(ScheduleFile::relativePath());
@@ -86,8 +82,8 @@ void PlanAgent::logSchedules() {
 }
 
 void PlanAgent::checkDue() {
-    if (m_running)
-        return; // a run's requests let the event loop run; the next look comes after it
+    if (isRunning())
+        return; // the next look after the run takes in the time it took
     refreshSchedules();
     const QDateTime now = m_services.clock.now();
     const QDateTime since = m_lastLook;
@@ -110,11 +106,12 @@ void PlanAgent::runDue(const Schedule& schedule, const QDateTime& runTime) {
                   .arg(schedule.code, runTime.toString(kTimeFormat), last.toString(kTimeFormat)));
         return;
     }
-    ProcessLock lock(m_services.folder.resolve(PlanAgentFiles::runLockRelativePath(schedule.code)));
+    auto lock = std::make_unique<ProcessLock>(
+        m_services.folder.resolve(PlanAgentFiles::runLockRelativePath(schedule.code)));
     QString error;
-    switch (lock.tryLock(&error)) {
+    switch (lock->tryLock(&error)) {
     case ProcessLock::State::Free:
-        runSchedule(schedule);
+        runSchedule(schedule, std::move(lock));
         return;
     case ProcessLock::State::Held:
         m_log(runningElsewhere(schedule.code));
@@ -156,10 +153,11 @@ bool PlanAgent::runNow(const QString& code, QString* error) {
         *error = QStringLiteral("没有注册编码为“%1”的计划。").arg(code);
         return false;
     }
-    ProcessLock lock(m_services.folder.resolve(PlanAgentFiles::runLockRelativePath(code)));
-    switch (lock.tryLock(error)) {
+    auto lock = std::make_unique<ProcessLock>(
+        m_services.folder.resolve(PlanAgentFiles::runLockRelativePath(code)));
+    switch (lock->tryLock(error)) {
     case ProcessLock::State::Free:
-        runSchedule(*found);
+        runSchedule(*found, std::move(lock));
         return true;
     case ProcessLock::State::Held:
         *error = runningElsewhere(code);
@@ -170,65 +168,32 @@ bool PlanAgent::runNow(const QString& code, QString* error) {
     return false;
 }
 
-QString PlanAgent::runSchedule(const Schedule& schedule) {
-    m_running = true;
-    const QDateTime now = m_services.clock.now();
-    m_lastRuns.insert(schedule.code, now);
-    std::optional<LoginSettings> login = LoginSettings::load(m_services.folder);
-    // The run's own day is its business date.
-    if (login)
-        login->businessDate = LoginSettings::formatDate(now.date());
-    QStringList report{
-        QStringLiteral("计划 %1 执行于 %2").arg(schedule.code, now.toString(kTimeFormat))};
-    report << runItems(schedule, login, RunHistory::Direction::Import)
-           << runItems(schedule, login, RunHistory::Direction::Export);
-    const QString text = report.join(QLatin1Char('\n'));
-    m_log(text);
-    m_running = false;
-    return text;
+bool PlanAgent::isRunning() const {
+    return m_current || !m_waiting.empty();
 }
 
-QStringList PlanAgent::runItems(const Schedule& schedule, const std::optional<LoginSettings>& login,
-                                RunHistory::Direction direction) {
-    const bool imports = direction == RunHistory::Direction::Import;
-    const QList<ScheduledItem>& items = imports ? schedule.imports : schedule.exports;
-    if (items.isEmpty())
-        return {};
-    if (!login) {
-        // Without a login there is no server to ask: the run is refused, and kept so.
-        const QString refusal =
-            SharedText::fileMissing(m_services.folder.resolve(LoginSettings::relativePath()));
-        const QDateTime now = m_services.clock.now();
-        RunHistory history(m_services.folder);
-        history.beginRun(
-            {0, now, {}, RunHistory::Origin::Agent, direction, {}, schedule.code, {}, {}});
-        history.finishRun(QStringLiteral("refused"), refusal, now);
-        return {refusal};
-    }
-    Catalogue catalogue;
-    catalogue.load(m_services.folder);
-    OperationsFile operations;
-    operations.load(m_services.folder);
-    SilentRunHost host;
-    ExchangeRunInput input;
-    input.senderCode = schedule.code;
-    input.login = *login;
-    input.catalogue = &catalogue;
-    input.operations = &operations;
-    input.planConditions = true;
-    input.origin = RunHistory::Origin::Agent;
-    for (const ScheduledItem& item : items)
-        input.items.append({item.label, item.operation, item.converts()});
-    const RunSummary summary =
-        imports ? RunImport(m_services, input, host) : RunExport(m_services, input, host);
-    QStringList lines{QStringLiteral("%1 %2 项，成功 %3 项")
-                          .arg(imports ? QStringLiteral("导入") : QStringLiteral("导出"))
-                          .arg(summary.count)
-                          .arg(summary.exchanged)};
-    lines << m_prompter.takeLines();
-    for (const QString& file : summary.files)
-        lines << QStringLiteral("导出文件：") + AppFolder::toNative(file);
-    return lines;
+void PlanAgent::runSchedule(const Schedule& schedule, std::unique_ptr<ProcessLock> lock) {
+    m_waiting.push_back({schedule, std::move(lock)});
+    if (!m_current)
+        runNextSchedule();
+}
+
+void PlanAgent::runNextSchedule() {
+    if (m_waiting.empty())
+        return;
+    Waiting next = std::move(m_waiting.front());
+    m_waiting.erase(m_waiting.begin());
+    m_lastRuns.insert(next.schedule.code, m_services.clock.now());
+    m_current =
+        new ScheduleRun(m_services, m_prompter, std::move(next.schedule), std::move(next.lock), this);
+    connect(m_current, &ScheduleRun::finished, this, [this](const QString& report) {
+        m_log(report);
+        m_current->deleteLater();
+        m_current = nullptr;
+        Q_EMIT scheduleFinished(report);
+        runNextSchedule();
+    });
+    m_current->start();
 }
 
 } // namespace kvx

@@ -1,19 +1,20 @@
 #pragma once
 
-#include "history/run_history.h"
 #include "schedule/schedule.h"
-#include "settings/login_settings.h"
 
 #include <QDateTime>
 #include <QHash>
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 #include <functional>
-#include <optional>
+#include <memory>
 
 namespace kvx {
 
 class AgentPrompter;
+class ProcessLock;
+class ScheduleRun;
 struct Services;
 
 // The plan agent's work: keeps the schedule file in view (read again whenever it changes)
@@ -21,7 +22,8 @@ struct Services;
 // runs with nobody to answer. A schedule's run time runs once at most: not again when the
 // clock is set back (the run history keeps when each schedule last ran), and after a sleep
 // only the latest time missed. A run that fell due before the agent started is not made up.
-// A schedule runs in one process at a time: each run holds the schedule's run lock.
+// A schedule runs in one process at a time: each run holds the schedule's run lock from the
+// moment it is due until it ends.
 class PlanAgent : public QObject {
     Q_OBJECT
 public:
@@ -29,6 +31,7 @@ public:
 
     // `prompter` is the one of the services.
     PlanAgent(Services& services, AgentPrompter& prompter, Log log);
+    ~PlanAgent() override;
 
     // Reads the schedule file when it is not the one read last; false when it cannot be
     // read. A damaged file keeps the schedules read before; a missing one has none. Either is
@@ -36,19 +39,24 @@ public:
     bool refreshSchedules();
     const QList<Schedule>& schedules() const { return m_schedules; }
 
-    // Runs the schedules whose time came since the last look (the first look: since the
-    // agent was made), after reading the schedule file again if it changed.
+    // Starts the schedules whose time came since the last look (the first look: since the
+    // agent was made), after reading the schedule file again if it changed. Each one's report
+    // comes with scheduleFinished.
     void checkDue();
     // Looks once a minute, a second into each minute, until the program ends.
     void start();
 
-    // `--run-now CODE`: the schedule of exactly this code, read afresh, run at once under its
-    // run lock; its report is logged. False, with *error, when there is no such schedule or
-    // another process runs it now.
+    // `--run-now CODE`: starts the schedule of exactly this code, read afresh, under its run
+    // lock; its report comes with scheduleFinished. False, with *error, when there is no such
+    // schedule or another process runs it now.
     bool runNow(const QString& code, QString* error);
 
-    // Runs the schedule's imports, then its exports, now; returns its report, also logged.
-    QString runSchedule(const Schedule& schedule);
+    // True while a schedule runs or waits for its turn.
+    bool isRunning() const;
+
+Q_SIGNALS:
+    // A schedule's run ended; its report is logged too.
+    void scheduleFinished(const QString& report);
 
 private:
     // The schedule's run at a look, under its run lock; passed by when another process runs
@@ -56,9 +64,10 @@ private:
     void runDue(const Schedule& schedule, const QDateTime& runTime);
     // The start of the schedule's last run, by this agent or any other.
     QDateTime lastRun(const QString& code);
-    // The schedule's imports or exports, through the console's run; the report's lines.
-    QStringList runItems(const Schedule& schedule, const std::optional<LoginSettings>& login,
-                         RunHistory::Direction direction);
+    // Runs the schedule's imports, then its exports: now, or after the schedules already
+    // under way; the lock is held until its run ends.
+    void runSchedule(const Schedule& schedule, std::unique_ptr<ProcessLock> lock);
+    void runNextSchedule();
     void scheduleNextLook();
     void logSchedules();
 
@@ -77,7 +86,12 @@ private:
     bool m_fileRead = false;
     QDateTime m_lastLook;
     QHash<QString, QDateTime> m_lastRuns;
-    bool m_running = false;
+    struct Waiting {
+        Schedule schedule;
+        std::unique_ptr<ProcessLock> lock;
+    };
+    std::vector<Waiting> m_waiting;
+    QPointer<ScheduleRun> m_current;
     QTimer m_timer;
 };
 

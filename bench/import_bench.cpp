@@ -134,8 +134,15 @@ int run(const QString& app) {
     input.senderCode = QStringLiteral("001");
     input.catalogue = &catalogue;
     input.operations = &operations;
-    SilentRunHost host;
-    const RunSummary summary = RunImport(services, input, host);
+    ImportRun importRun(services, std::move(input));
+    RunSummary summary;
+    QObject::connect(&importRun, &ExchangeRun::finished, [&summary](const RunSummary& ended) {
+        summary = ended;
+        QCoreApplication::quit();
+    });
+    importRun.start();
+    if (importRun.isWorking())
+        QCoreApplication::exec();
     QTextStream(stdout) << "report lines " << summary.report.count(QLatin1Char('\n')) << Qt::endl;
     return summary.exchanged == 1 ? 0 : 1;
 }

@@ -4,6 +4,7 @@
 #include "catalogue/exchange_selection.h"
 #include "catalogue/operations_file.h"
 
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 
@@ -19,6 +20,7 @@ namespace kvx {
 class AttachmentQueue;
 class CatalogueTree;
 class ExchangeItemList;
+class ExchangeRun;
 class MailHandOver;
 class OperationPanel;
 class RunProgressFrame;
@@ -46,7 +48,8 @@ public:
     bool isSelected(const QString& label) const { return selection().isSelected(label); }
     const ExchangeSelection& selection() const;
     bool isImportMode() const;
-    bool isRunning() const { return m_running; }
+    // The window's run, from the operator's execute until it has finished; null otherwise.
+    ExchangeRun* run() const;
 
     void setConditionEditorOpener(ConditionEditorOpener opener) {
         m_openConditionEditor = std::move(opener);
@@ -72,6 +75,7 @@ private:
     void onExportModeChosen(bool checked);
     void onOperationStringChanged(const QString& operationString);
     void onExecuteClicked();
+    void onRunFinished();
     void onCancelClicked();
     void onSettingClicked();
     void onQuitClicked();
@@ -88,7 +92,7 @@ private:
     OperationsFile m_operations;
     ConditionEditorOpener m_openConditionEditor;
     MailHandOver* m_mailTransport = nullptr;
-    bool m_running = false;
+    QPointer<ExchangeRun> m_run;
 
     QGroupBox* m_selector = nullptr;
     CatalogueTree* m_tree = nullptr;

@@ -6,7 +6,7 @@
 #include "history/run_history.h"
 #include "plan_agent.h"
 #include "platform/process_lock.h"
-#include "runs/import_run.h"
+#include "run_fixture.h"
 #include "schedule/plan_agent_files.h"
 #include "settings/login_settings.h"
 #include "test_folder.h"
@@ -81,6 +81,13 @@ struct Agent : AgentServices {
         : AgentServices(f.app, start)
         , agent(services, prompter, [this](const QString& line) { log << line; }) {}
 
+    // One look at the clock's time, and the runs it started waited for.
+    void lookAt(const QDateTime& time) {
+        clock.set(time);
+        agent.checkDue();
+        QTRY_VERIFY_WITH_TIMEOUT(!agent.isRunning(), 30000);
+    }
+
     QStringList log;
     PlanAgent agent;
 };
@@ -132,8 +139,7 @@ private Q_SLOTS:
             } else if (!a) {
                 a.emplace(f, look);
             } else {
-                a->clock.set(look);
-                a->agent.checkDue();
+                a->lookAt(look);
             }
         }
         QCOMPARE(f.runs(), runs);
@@ -148,8 +154,7 @@ private Q_SLOTS:
         QCOMPARE(a.log, (QStringList{"计划 001：下次执行 2026-03-15 02:30",
                                      "计划 002：下次执行 2026-03-20 22:00",
                                      "计划 003：下次执行 2026-03-28 23:45"}));
-        a.clock.set(at("02:30:10"));
-        a.agent.checkDue();
+        a.lookAt(at("02:30:10"));
         QVERIFY(
             a.log.last().startsWith("计划 001 执行于 2026-03-15 02:30\n导入 3 项，成功 2 项\n"));
 
@@ -177,11 +182,10 @@ private Q_SLOTS:
         });
         AgentFolder f(http.baseUrl());
         Agent a(f, at("10:00:00"));
-        a.agent.checkDue();
+        a.lookAt(at("10:00:00"));
         f.setScheduleAttribute("001", "hour", "10");
         f.setScheduleAttribute("001", "minute", "01");
-        a.clock.set(at("10:01:05"));
-        a.agent.checkDue();
+        a.lookAt(at("10:01:05"));
         const QStringList once = {"001 import completed", "001 export completed"};
         QCOMPARE(f.runs(), once);
         QVERIFY(a.log.contains("计划 001：下次执行 2026-03-15 10:01"));
@@ -194,8 +198,7 @@ private Q_SLOTS:
         QVERIFY(file.open(QIODevice::ReadWrite));
         file.write(bytes);
         file.close();
-        a.clock.set(at("10:02:05"));
-        a.agent.checkDue();
+        a.lookAt(at("10:02:05"));
         QCOMPARE(f.runs(), once + once);
     }
 
@@ -282,10 +285,10 @@ private Q_SLOTS:
         QProcess agent;
         agent.start(kAgent, {"--app-dir", f.folder.path(), "--run-now", "001"});
         QVERIFY(agent.waitForStarted());
-        SilentRunHost host;
+        RunWatcher watcher;
         int consoleRuns = 0;
         for (; agent.state() != QProcess::NotRunning || consoleRuns < 3; ++consoleRuns)
-            QCOMPARE(RunImport(console.services, input, host).exchanged, 1);
+            QCOMPARE(runToEnd(console.services, true, input, watcher).exchanged, 1);
         QCOMPARE(agent.exitCode(), 0);
         QVERIFY2(console.prompter.texts().isEmpty(),
                  qPrintable(console.prompter.texts().join('\n')));

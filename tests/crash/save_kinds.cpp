@@ -229,7 +229,10 @@ QList<SaveKind> saveKinds() {
          },
          [=](const QString& folder, int, QString* message) {
              aboutToWrite();
-             return CheckScheduleFile(QDir(folder).filePath(schedule), message);
+             // The file is there; whether the merge was written is told by its message.
+             message->clear();
+             return CheckScheduleFile(QDir(folder).filePath(schedule), message) &&
+                    message->isEmpty();
          },
          {},
          true},
