@@ -124,17 +124,22 @@ QString PlanAgent::runSchedule(const PlanSchedule& schedule) {
         login->businessDate = LoginSettings::formatDate(now.date());
     QStringList report{
         QStringLiteral("计划 %1 执行于 %2").arg(schedule.code, now.toString(kTimeFormat))};
-    report << runItems(schedule, login, RunHistory::Direction::Import)
-           << runItems(schedule, login, RunHistory::Direction::Export);
+    bool problem = false;
+    report << runItems(schedule, login, RunHistory::Direction::Import, &problem)
+           << runItems(schedule, login, RunHistory::Direction::Export, &problem);
     const QString text = report.join(QLatin1Char('\n'));
     m_log(text);
+    if (problem)
+        m_notifier.notify(QStringLiteral("计划 %1 的运行失败或结果未知").arg(schedule.code),
+                          report.mid(1).join(QLatin1Char('\n')) +
+                              QStringLiteral("\n详见控制台的运行记录。"));
     m_running = false;
     return text;
 }
 
 QStringList PlanAgent::runItems(const PlanSchedule& schedule,
                                 const std::optional<LoginSettings>& login,
-                                RunHistory::Direction direction) {
+                                RunHistory::Direction direction, bool* problem) {
     const bool imports = direction == RunHistory::Direction::Import;
     const QList<PlanItem>& items = imports ? schedule.imports : schedule.exports;
     if (items.isEmpty())
@@ -148,6 +153,7 @@ QStringList PlanAgent::runItems(const PlanSchedule& schedule,
         history.beginRun(
             {0, now, {}, RunHistory::Origin::Agent, direction, {}, schedule.code, {}, {}});
         history.finishRun(QStringLiteral("refused"), refusal, now);
+        *problem = true;
         return {refusal};
     }
     Catalogue catalogue;
@@ -166,6 +172,7 @@ QStringList PlanAgent::runItems(const PlanSchedule& schedule,
         input.items.append({item.label, item.operation, item.conversion});
     const RunSummary summary =
         imports ? RunImport(m_services, input, host) : RunExport(m_services, input, host);
+    *problem = *problem || summary.hasProblem();
     QStringList lines{QStringLiteral("%1 %2 项，成功 %3 项")
                           .arg(imports ? QStringLiteral("导入") : QStringLiteral("导出"))
                           .arg(summary.count)

@@ -2,6 +2,7 @@
 
 #include "history/run_history.h"
 #include "plan_schedule.h"
+#include "platform/desktop_notifier.h"
 #include "settings/login_settings.h"
 
 #include <QDateTime>
@@ -18,7 +19,8 @@ struct Services;
 // The plan agent's work: keeps the schedule file in view (read again whenever it changes)
 // and runs each schedule's imports and exports when its time comes, through the console's
 // runs with nobody to answer. A run that fell due while the agent was not running is not
-// made up.
+// made up. A run that did not end well is also noted on the desktop, where the session offers
+// notifications.
 class PlanAgent : public QObject {
     Q_OBJECT
 public:
@@ -46,8 +48,9 @@ public:
 
 private:
     // The schedule's imports or exports, through the console's run; the report's lines.
+    // *problem is set when the run did not end well.
     QStringList runItems(const PlanSchedule& schedule, const std::optional<LoginSettings>& login,
-                         RunHistory::Direction direction);
+                         RunHistory::Direction direction, bool* problem);
     void scheduleNextLook();
     void logSchedules();
 
@@ -61,6 +64,7 @@ private:
     QDateTime m_lastLook;
     bool m_running = false;
     QTimer m_timer;
+    DesktopNotifier m_notifier{QStringLiteral("KVXTimer")};
 };
 
 } // namespace kvx

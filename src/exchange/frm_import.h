@@ -19,6 +19,7 @@ namespace kvx {
 class AttachmentQueue;
 class CatalogueTree;
 class ExchangeItemList;
+class ImportFileChecker;
 class MailHandOver;
 class OperationPanel;
 class RunProgressFrame;
@@ -30,6 +31,7 @@ struct Services;
 // imports, an operation and options per item, and runs the import or export. While a run
 // works the window stays responsive and shows how long the server has been working on the
 // current item; only cancelling is offered, and it drops a request that is still waiting.
+// The selection list's menu checks the listed import items' files before they are sent.
 class FrmImport : public QWidget {
     Q_OBJECT
 public:
@@ -102,6 +104,7 @@ private:
     QCheckBox* m_transfer = nullptr;
     QCheckBox* m_mail = nullptr;
     RunProgressFrame* m_waiting = nullptr;
+    ImportFileChecker* m_checker = nullptr;
     QPushButton* m_execute = nullptr;
     QPushButton* m_cancel = nullptr;
     QPushButton* m_setting = nullptr;

@@ -78,6 +78,10 @@ FrmRunHistory::FrmRunHistory(Services& services, const LoginContext& login, QWid
                 applyFilter();
         });
     }
+    connect(m_onlyRuns, &QCheckBox::toggled, this, [this](bool on) {
+        m_onlyRuns->setVisible(on);
+        applyFilter();
+    });
     connect(m_byDate, &QCheckBox::toggled, this, [this](bool on) {
         m_from->setEnabled(on);
         m_to->setEnabled(on);
@@ -112,6 +116,8 @@ void FrmRunHistory::createControls() {
     for (const QString& state : RunHistoryRow::filterStates())
         m_state->addItem(RunHistoryRow::stateText(state), state);
     m_byDate = named(new QCheckBox(QStringLiteral("开始日期"), this), QStringLiteral("chkDate"));
+    m_onlyRuns = named(new QCheckBox(this), QStringLiteral("chkRuns"));
+    m_onlyRuns->hide();
     m_from = makeDate(QStringLiteral("dtpFrom"), this);
     m_to = makeDate(QStringLiteral("dtpTo"), this);
     m_from->setDate(QDate::currentDate().addDays(-7));
@@ -131,6 +137,7 @@ void FrmRunHistory::createControls() {
     filters->addWidget(makeLabel(QStringLiteral("至"), QStringLiteral("lblTo"), this));
     filters->addWidget(m_to);
     filters->addStretch();
+    filters->addWidget(m_onlyRuns);
     filters->addWidget(m_refresh);
 
     m_grid = named(new QTableView(this), QStringLiteral("grdRuns"));
@@ -182,11 +189,23 @@ void FrmRunHistory::applyFilter() {
         filter.from = m_from->date();
         filter.to = m_to->date();
     }
+    if (m_onlyRuns->isChecked())
+        filter.runIds = m_runIds;
     m_count->setText(QStringLiteral("正在统计……"));
     m_model->setFilter(filter);
     if (m_model->rowCount() > 0)
         m_grid->selectRow(0);
     onSelectionChanged();
+}
+
+void FrmRunHistory::showRuns(const QList<qint64>& runIds) {
+    m_runIds = runIds;
+    m_onlyRuns->setText(QStringLiteral("仅计划代理的这 %1 次运行").arg(runIds.size()));
+    const QSignalBlocker blocker(m_onlyRuns);
+    m_onlyRuns->setChecked(true);
+    m_onlyRuns->show();
+    applyFilter();
+    m_grid->setFocus();
 }
 
 const RunHistoryRow* FrmRunHistory::selectedLine() const {
@@ -258,7 +277,7 @@ void FrmRunHistory::closeEvent(QCloseEvent* event) {
 void FrmRunHistory::setRunning(bool running) {
     m_running = running;
     for (QWidget* control : std::initializer_list<QWidget*>{m_item, m_code, m_state, m_byDate,
-                                                            m_refresh, m_grid, m_close})
+                                                            m_onlyRuns, m_refresh, m_grid, m_close})
         control->setEnabled(!running);
     m_from->setEnabled(!running && m_byDate->isChecked());
     m_to->setEnabled(!running && m_byDate->isChecked());

@@ -28,6 +28,13 @@ HttpResult shortenedForMessage(const HttpResult& result, bool* cut) {
 
 } // namespace
 
+int RunSummary::refusedRecords() const {
+    int refused = 0;
+    for (const RunHistory::Item& item : items)
+        refused += item.failed;
+    return refused;
+}
+
 QString RunSummary::countsText() const {
     return QStringLiteral("成功 %1 项，失败 %2 项，结果未知 %3 项，未执行 %4 项，共 %5 项")
         .arg(exchanged)
@@ -82,6 +89,7 @@ void ExchangeRunBase::runItems() {
             recordItem(ItemEnd::Aborted);
     }
     m_host.runFinished();
+    m_summary.items = m_itemsDone;
     static const QHash<RunSummary::End, QString> outcomes = {
         {RunSummary::End::Completed, QStringLiteral("completed")},
         {RunSummary::End::Cancelled, QStringLiteral("cancelled")},
