@@ -91,7 +91,9 @@ ExchangeRunBase::ItemEnd ExportRun::runItem(const SelectedExchangeItem& selected
         if (condition.attribute(kValue).toUpper() == QLatin1String("TODAY"))
             condition.setAttribute(kValue, m_today);
     }
-    QString path = conditionItem.attribute(QStringLiteral("exportfile")).trimmed();
+    QString path = selected.file.isEmpty()
+                       ? conditionItem.attribute(QStringLiteral("exportfile")).trimmed()
+                       : selected.file;
     if (path.isEmpty())
         path = ChooseExportFile(label);
     if (path.isEmpty())
