@@ -70,10 +70,10 @@ QJsonObject jsonOf(const CliOptions& options, const CatalogueItem& item, const Q
 bool precheck(const CliOptions& options, const CliSession& session, const CatalogueItem& item,
               const OperationsFile& operations, const QString& path, int* records, QString* error) {
     if (options.command == CliOptions::Command::Export) {
+        // A read-only file there is overwritten, as the console's export does.
         const QFileInfo target(path);
         const QFileInfo folder(target.absolutePath());
-        if (!folder.isDir() || !folder.isWritable() || target.isDir() ||
-            (target.exists() && !target.isWritable())) {
+        if (!folder.isDir() || !folder.isWritable() || target.isDir()) {
             *error = QDir::toNativeSeparators(path) + QStringLiteral("无法写入！");
             return false;
         }

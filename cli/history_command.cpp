@@ -39,8 +39,12 @@ ExitStatus runHistoryCommand(const CliOptions& options) {
     // A folder without a history has no runs; asking does not make one.
     if (QFileInfo(folder->resolve(RunHistory::relativePath())).isFile()) {
         RunHistory history(*folder);
+        // A damaged file has been set aside: said, and the new one read.
+        const QString problem = history.takeProblem();
         if (!history.isOpen())
-            return refuseCommand(options, history.takeProblem());
+            return refuseCommand(options, problem);
+        if (!problem.isEmpty())
+            CliOutput::error(problem);
         RunHistoryModel model(history);
         RunHistoryFilter filter;
         filter.problemsOnly = options.failedOnly;

@@ -137,7 +137,6 @@ void FrmRunHistory::createControls() {
     filters->addWidget(makeLabel(QStringLiteral("至"), QStringLiteral("lblTo"), this));
     filters->addWidget(m_to);
     filters->addStretch();
-    filters->addWidget(m_onlyRuns);
     filters->addWidget(m_refresh);
 
     m_grid = named(new QTableView(this), QStringLiteral("grdRuns"));
@@ -160,6 +159,7 @@ void FrmRunHistory::createControls() {
     m_cancel = makeButton(QStringLiteral("取消"), QStringLiteral("cmdCancel"), this);
     m_close = makeButton(QStringLiteral("关闭(&X)"), QStringLiteral("cmdClose"), this);
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_onlyRuns);
     buttons->addWidget(m_count, 1);
     for (QPushButton* button : {m_report, m_reimport, m_cancel, m_close})
         buttons->addWidget(button);
