@@ -3,6 +3,8 @@
 #include "catalogue/catalogue.h"
 #include "platform/prompter.h"
 
+#include <QMouseEvent>
+
 namespace kvx {
 
 namespace {
@@ -40,6 +42,15 @@ CatalogueTree::CatalogueTree(QWidget* parent)
     setColumnCount(1);
     setHeaderHidden(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
+    connect(this, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* node) {
+        if (m_pressOnCurrent && node == currentItem())
+            emit currentNodeClicked(node);
+    });
+}
+
+void CatalogueTree::mousePressEvent(QMouseEvent* event) {
+    m_pressOnCurrent = currentItem() && itemAt(event->position().toPoint()) == currentItem();
+    QTreeWidget::mousePressEvent(event);
 }
 
 bool CatalogueTree::initTree(Catalogue& catalogue, const AppFolder& folder, Prompter& prompter,

@@ -47,8 +47,19 @@ public:
 
     bool moveNode(const QString& key, const QString& newParentKey) override;
 
+Q_SIGNALS:
+    // A click on the node that already was current, for which currentItemChanged stays
+    // silent; a click that makes a node current gives only currentItemChanged.
+    void currentNodeClicked(QTreeWidgetItem* node);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+
 private:
     QTreeWidgetItem* newNode(const XmlElement& element);
+
+    // Whether the mouse button went down on the node that was current then.
+    bool m_pressOnCurrent = false;
 };
 
 } // namespace kvx

@@ -181,19 +181,16 @@ bool ConditionGrid::UserHasInput(const QComboBox* list) {
     return list->currentIndex() >= 0;
 }
 
-// An empty cell clears the list's selection; otherwise the last equal entry is selected,
-// and a text the list lacks leaves the selection as it was.
+// The last entry equal to the cell's text is selected. A cell that is empty, or whose text
+// the list lacks, leaves the list without a selection, so that ending the edit keeps the
+// cell: the list holds whatever was selected before (the first entry of a list just filled,
+// another row's field) and would write it over an operator the field no longer offers or a
+// field that left the structure.
 void ConditionGrid::selectEntry(QComboBox* list, const QString& text) const {
-    if (text.isEmpty()) {
-        list->setCurrentIndex(-1);
-        return;
-    }
-    for (int index = list->count() - 1; index >= 0; --index) {
-        if (list->itemText(index) == text) {
-            list->setCurrentIndex(index);
-            return;
-        }
-    }
+    int index = list->count() - 1;
+    while (index >= 0 && (text.isEmpty() || list->itemText(index) != text))
+        --index;
+    list->setCurrentIndex(index);
 }
 
 // The row's field in the field list, its type beside it; no selection when the list lacks

@@ -49,8 +49,9 @@ bool ConditionGrid::ValidInput() {
     if (QWidget* editor = editorOf(m_editColumn); EditInCell(m_editRow, m_editColumn, editor)) {
         open.row = m_editRow + 1;
         open.column = m_editColumn;
+        // A list without a selection keeps its cell's text when the edit ends.
         if (auto* list = qobject_cast<QComboBox*>(editor))
-            open.hasSelection = UserHasInput(list);
+            open.hasSelection = UserHasInput(list) || !cellText(m_editRow, m_editColumn).isEmpty();
         open.text = m_value->text();
     }
     const GridCheck check = kvx::ValidInput(rows(), open);

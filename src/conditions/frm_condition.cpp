@@ -44,8 +44,12 @@ FrmCondition::FrmCondition(Services& services, const QString& loginSenderCode, Q
     m_grid->checkFocusWithin(this, m_delLine);
     TypingFilter::install(m_code, cmbCode_KeyPress);
 
+    // An item is chosen when it becomes current and when it is clicked again.
     connect(m_tree, &QTreeWidget::currentItemChanged, this, &FrmCondition::onItemChosen);
-    connect(m_code, &QComboBox::activated, this, &FrmCondition::onCodeChosen);
+    connect(m_tree, &CatalogueTree::currentNodeClicked, this, &FrmCondition::onItemChosen);
+    // A code is taken when it is chosen from the list, on Enter and when the box is left.
+    connect(m_code, &QComboBox::activated, this, &FrmCondition::onCodeEntered);
+    connect(m_code->lineEdit(), &QLineEdit::editingFinished, this, &FrmCondition::onCodeEntered);
     connect(m_grid, &ConditionGrid::modified, this, [this] { m_session.setGridModified(true); });
     for (QLineEdit* box : {m_import, m_export}) {
         connect(box, &QLineEdit::textEdited, this, [this] { m_session.setGridModified(true); });
@@ -66,7 +70,10 @@ FrmCondition::FrmCondition(Services& services, const QString& loginSenderCode, Q
     m_code->setCurrentText(loginSenderCode);
 }
 
-FrmCondition::~FrmCondition() = default;
+FrmCondition::~FrmCondition() {
+    // The box loses the focus as the window goes, when the members are gone already.
+    m_code->lineEdit()->disconnect(this);
+}
 
 FrmCondition* FrmCondition::openNew(QWidget* opener, Services& services,
                                     const QString& loginSenderCode, bool planMode,
@@ -167,7 +174,6 @@ void FrmCondition::readItem(const QString& code) {
         m_services.prompter.message(error, Product::applicationTitle(), Prompter::Icon::Warning);
         return;
     }
-    m_gridCode = code;
     if (content) {
         m_import->setText(content->importFile);
         m_export->setText(content->exportFile);
@@ -176,11 +182,13 @@ void FrmCondition::readItem(const QString& code) {
     m_session.setGridModified(false);
 }
 
-bool FrmCondition::storeGrid(const QString& code) {
-    if (!m_session.hasItem() || !m_session.isGridModified())
+// The grid goes into the document under the code it was read for, whatever the box shows by
+// now: one code's conditions never land on another's.
+bool FrmCondition::storeGrid() {
+    if (!m_session.hasItem() || !m_session.isGridModified() || m_gridCode.isEmpty())
         return true;
     QString error;
-    if (m_session.store(code, m_import->text(), m_export->text(), m_grid->rows(), &error))
+    if (m_session.store(m_gridCode, m_import->text(), m_export->text(), m_grid->rows(), &error))
         return true;
     m_services.prompter.message(error, Product::applicationTitle(), Prompter::Icon::Warning);
     return false;
@@ -188,7 +196,7 @@ bool FrmCondition::storeGrid(const QString& code) {
 
 void FrmCondition::onItemChosen() {
     m_grid->endCellEdit();
-    storeGrid(senderCode());
+    storeGrid();
     clearGrid();
     m_grid->setFields({});
     setEditing(false, false);
@@ -200,24 +208,38 @@ void FrmCondition::onItemChosen() {
         return;
     m_session.chooseItem(element.attribute(QStringLiteral("name")), element.name());
     m_grid->setVoucherRules(VoucherProjectRules::appliesTo(m_session.interfaceName()));
-    if (m_session.structure().isLoaded()) {
-        m_grid->setFields(m_session.fields());
-        setEditing(m_modeSet && !m_session.fields().isEmpty(), m_modeSet);
-    } else {
-        setEditing(false, m_modeSet);
-    }
-    readItem(senderCode());
+    m_grid->setFields(m_session.fields());
+    showItem();
 }
 
-// The grid's changes belong to the code it was read for: they go into the document before
-// the grid shows the newly chosen code.
-void FrmCondition::onCodeChosen() {
-    if (!m_session.hasItem())
+// The current item for the code in the box: what the item lets the operator edit, and its
+// content for the code. Without a code there is nothing to edit: the item's template (code
+// "") belongs to no external system.
+void FrmCondition::showItem() {
+    m_gridCode = senderCode();
+    if (m_gridCode.isEmpty()) {
+        setEditing(false, false);
+        m_services.prompter.message(SharedText::senderCodeRequired(), SharedText::promptTitle(),
+                                    Prompter::Icon::Warning);
+        return;
+    }
+    if (m_session.structure().isLoaded())
+        setEditing(m_modeSet && !m_session.fields().isEmpty(), m_modeSet);
+    else
+        setEditing(false, m_modeSet);
+    readItem(m_gridCode);
+}
+
+// Another code in the box: the grid's changes go into the document under the code it was
+// read for, then the grid shows the item for the new code. A window on its way out (the box
+// loses the focus as it hides) takes no code.
+void FrmCondition::onCodeEntered() {
+    if (!isVisible() || !m_session.hasItem() || senderCode() == m_gridCode)
         return;
     m_grid->endCellEdit();
-    storeGrid(m_gridCode);
+    storeGrid();
     clearGrid();
-    readItem(senderCode());
+    showItem();
 }
 
 bool FrmCondition::refuseWithoutCode() {
@@ -264,8 +286,7 @@ void FrmCondition::onSaveClicked() {
 // grid always shows what the next save stores.
 bool FrmCondition::save() {
     m_grid->endCellEdit();
-    const QString code = senderCode();
-    if (!storeGrid(code))
+    if (!storeGrid())
         return false;
     QString error;
     if (!m_session.write(&error)) {
@@ -274,7 +295,7 @@ bool FrmCondition::save() {
     }
     if (m_session.hasItem()) {
         clearGrid();
-        readItem(code);
+        showItem();
     }
     return true;
 }

@@ -66,15 +66,16 @@ private:
     void InitTree();
     void setEditing(bool grid, bool paths);
     void clearGrid();
+    void showItem();
     void readItem(const QString& code);
-    bool storeGrid(const QString& code);
+    bool storeGrid();
     bool save();
     bool refuseWithoutCode();
     QString senderCode() const;
     void closeWindow();
 
     void onItemChosen();
-    void onCodeChosen();
+    void onCodeEntered();
     void onAddLineClicked();
     void onDelLineClicked();
     void onBrowseClicked(QLineEdit* box, bool import);
@@ -84,7 +85,8 @@ private:
     Services& m_services;
     ConditionSession m_session;
     Catalogue m_catalogue;
-    // The code whose content the grid shows.
+    // The code the grid was read for, under which its changes are stored; empty when the box
+    // was, and then nothing is read or stored.
     QString m_gridCode;
     bool m_modeSet = false;
 

@@ -4,6 +4,7 @@
 #include "catalogue/catalogue_tree.h"
 #include "catalogue/operation_panel.h"
 #include "catalogue/operations_file.h"
+#include "operator_input.h"
 #include "recording_prompter.h"
 #include "test_folder.h"
 #include "test_main.h"
@@ -103,6 +104,24 @@ private Q_SLOTS:
         QVERIFY(s.tree.selectNextSibling());
         QCOMPARE(s.tree.selectedLabel(), QStringLiteral("总账"));
         QVERIFY(!s.node(""));
+    }
+
+    // A click on the node that already is current is told apart: one that makes a node current
+    // (or opens a group by its arrow) is not, so a window that chooses on both chooses once.
+    void clickOnTheCurrentNode() {
+        Sample s;
+        QVERIFY(s.load());
+        s.tree.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&s.tree));
+        QSignalSpy changed(&s.tree, &QTreeWidget::currentItemChanged);
+        QSignalSpy again(&s.tree, &CatalogueTree::currentNodeClicked);
+        QVERIFY(test::clickNode(&s.tree, s.node("客户档案")));
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(again.size(), 0);
+        QVERIFY(test::clickNode(&s.tree, s.node("客户档案")));
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(again.size(), 1);
+        QCOMPARE(again.last().first().value<QTreeWidgetItem*>(), s.node("客户档案"));
     }
 
     void failedLoadKeepsTheTree() {

@@ -1,4 +1,5 @@
 #include "find_control.h"
+#include "operator_input.h"
 #include "replace/field_label.h"
 #include "replace/frm_replace.h"
 #include "replace/replace_settings.h"
@@ -43,13 +44,16 @@ struct Window {
     void open() {
         frm = std::make_unique<FrmReplace>(s.services);
         frm->show();
+        frm->activateWindow();
+        if (!QTest::qWaitForWindowActive(frm.get()))
+            qFatal("the window did not become active");
     }
     template <typename T = QPushButton> T* find(const char* name) const {
         return findControl<T>(frm.get(), QString::fromLatin1(name));
     }
     QTreeWidget* list() const { return find<QTreeWidget>("LvwRep"); }
-    void selectRow(int row) const { list()->setCurrentItem(list()->topLevelItem(row)); }
-    void click(const char* name) const { find<QAbstractButton>(name)->click(); }
+    bool selectRow(int row) const { return test::clickNode(list(), list()->topLevelItem(row)); }
+    void click(const char* name) const { QTest::mouseClick(find<QWidget>(name), Qt::LeftButton); }
     // Per option button, OptYes OptNo OptCode OptName: x checked, o not, - disabled.
     QString options() const {
         QString state;
@@ -170,7 +174,7 @@ private Q_SLOTS:
         const QByteArray before = w.folder.read(kReplaceFile);
         w.open();
         QCOMPARE(w.options(), QString("----"));
-        w.selectRow(8);
+        QVERIFY(w.selectRow(8));
         QCOMPARE(w.options(), QString("xoox"));
         QVERIFY(!w.find("CmdApply")->isEnabled());
         QCOMPARE(w.folder.read(kReplaceFile), before);
@@ -189,7 +193,7 @@ private Q_SLOTS:
         QCOMPARE(w.folder.read(kReplaceFile), applied);
 
         w.open();
-        w.selectRow(0);
+        QVERIFY(w.selectRow(0));
         w.click("OptCode");
         w.click("cmdOk");
         QVERIFY(!w.frm->isVisible());
@@ -203,9 +207,10 @@ private Q_SLOTS:
         Window w;
         QFile::remove(w.folder.filePath("xml/rsxml/internalbalancexmlrs.xml"));
         w.open();
-        w.selectRow(0);
+        QVERIFY(w.selectRow(0));
         w.click("OptCode");
-        w.find<QComboBox>("CmbRep")->setCurrentIndex(1);
+        auto* items = w.find<QComboBox>("CmbRep");
+        QVERIFY(test::chooseEntry(items, items->itemText(1)));
         const QString structure = w.folder.filePath("xml/rsxml/internalbalancexmlrs.xml");
         QCOMPARE(w.s.prompter.texts(),
                  QStringList{QDir::toNativeSeparators(structure) + " 文件名不存在或不合法"});
