@@ -54,23 +54,29 @@ int main(int argc, char** argv) {
     };
     kvx::PlanAgent agent(owned.services, owned.prompter, print);
 
+    QString error;
     if (parser.isSet(runNow)) {
-        const QString code = parser.value(runNow).trimmed();
-        const std::optional<kvx::PlanSchedule> schedule = agent.findSchedule(code);
-        if (!schedule) {
-            std::fprintf(stderr, "%s\n",
-                         qPrintable(QStringLiteral("没有注册编码为“%1”的计划。").arg(code)));
+        // The run may end before runNow returns (nothing to send): the exit waits in the queue.
+        QObject::connect(
+            &agent, &kvx::PlanAgent::scheduleFinished, &app, [] { QCoreApplication::exit(0); },
+            Qt::QueuedConnection);
+        if (!agent.runNow(parser.value(runNow).trimmed(), &error)) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
             return 1;
         }
-        agent.runSchedule(*schedule);
-        return 0;
+        return app.exec();
     }
 
     kvx::ProcessLock lock(folder.resolve(kvx::PlanAgentFiles::lockRelativePath()));
-    if (!lock.tryLock()) {
-        std::fprintf(stderr, "%s\n",
-                     qPrintable(kvx::PlanAgentFiles::alreadyRunningMessage() +
-                                QStringLiteral("（") + folder.nativeRoot() + QStringLiteral("）")));
+    switch (lock.tryLock(&error)) {
+    case kvx::ProcessLock::State::Free:
+        break;
+    case kvx::ProcessLock::State::Held:
+        error = kvx::PlanAgentFiles::alreadyRunningMessage() + QStringLiteral("（") +
+                folder.nativeRoot() + QStringLiteral("）");
+        [[fallthrough]];
+    case kvx::ProcessLock::State::Unusable:
+        std::fprintf(stderr, "%s\n", qPrintable(error));
         return 1;
     }
     print(QStringLiteral("M6KVX计划监控程序已启动，应用目录 ") + folder.nativeRoot());

@@ -85,7 +85,9 @@ QList<ConditionRow> rowsOf(int i, const QList<ConditionField>& offered) {
         const ConditionField field =
             offered.isEmpty() ? ConditionField{QStringLiteral("编码"), QStringLiteral("文本")}
                               : offered[f % offered.size()];
-        rows.append({field.display, QStringLiteral(">="), QStringLiteral("C%1-%2+").arg(i).arg(f),
+        rows.append({field.display, QStringLiteral(">="),
+                     QLatin1Char('C') + QString::number(i) + QLatin1Char('-') + QString::number(f) +
+                         QLatin1Char('+'),
                      QStringLiteral("and"), field.type});
     }
     return rows;
@@ -117,10 +119,12 @@ int run(const AppFolder& folder, int count) {
 
     for (int i = 0; i < count; ++i) {
         const Key key = keyOf(i);
+        const QString number = QString::number(i);
         const auto stored = doc.StoreConditionItem(
-            key.item.name, key.item.label, key.code, QStringLiteral("D:\\导入\\%1.xml").arg(i),
-            QStringLiteral("D:\\导出\\%1.xml").arg(i), rowsOf(i, offered.at(key.item.name)),
-            structures.at(key.item.name));
+            key.item.name, key.item.label, key.code,
+            QStringLiteral("D:\\导入\\") + number + QStringLiteral(".xml"),
+            QStringLiteral("D:\\导出\\") + number + QStringLiteral(".xml"),
+            rowsOf(i, offered.at(key.item.name)), structures.at(key.item.name));
         if (!stored) {
             out() << "item " << i << " not stored" << Qt::endl;
             return 1;

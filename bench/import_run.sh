@@ -38,7 +38,7 @@ baseline_s=$(awk -v a="$format_s" -v b="$curl_s" -v c="$answer_s" 'BEGIN { print
 time_ratio=$(ratio "$run_s" "$baseline_s")
 memory_ratio=$(ratio "$run_kb" "$noout_kb")
 lines=$(awk '/report lines/ { print $3 }' "$out/run.out")
-read -r shown_ms scrolled_ms display_whole < <("$bench" display "$records" 2>/dev/null)
+read -r shown_ms whole_ms stall_ms scrolled_ms display_whole < <("$bench" display "$records" 2>/dev/null)
 
 echo "interface document: $records records, $(stat -c %s "$out/document.xml") bytes;" \
   "answer: $(stat -c %s "$out/answer.xml") bytes (best of 3 runs each)"
@@ -49,13 +49,14 @@ echo "xmllint --format answer:      ${answer_s} s, ${answer_kb} KB peak"
 echo "baseline total:               ${baseline_s} s"
 echo "xmllint --noout document:     ${noout_s} s, ${noout_kb} KB peak"
 echo "time ratio: ${time_ratio} (target <= 1.5); memory ratio: ${memory_ratio} (target <= 2)"
-echo "display window, report of $records lines ($display_whole): painted after ${shown_ms} ms," \
-  "scrolled to the end and painted again after ${scrolled_ms} ms more (target: each under 2000 ms)"
+echo "display window, report of $records lines ($display_whole): painted after ${shown_ms} ms" \
+  "(target <= 150); the whole report in it ${whole_ms} ms later, the window held up at most" \
+  "${stall_ms} ms meanwhile (target <= 100); scrolled to the end and painted after ${scrolled_ms} ms"
 status=0
 # The label line, one line per record and the empty lines around the block.
 [ "$lines" = $((records + 3)) ] || { echo "the import run did not report every record"; status=1; }
 within "$time_ratio" 1.5 || { echo "time target missed"; status=1; }
 within "$memory_ratio" 2 || { echo "memory target missed"; status=1; }
-[ "$display_whole" = whole ] && [ "$shown_ms" -lt 2000 ] && [ "$scrolled_ms" -lt 2000 ] ||
-  { echo "display target missed"; status=1; }
+[ "$display_whole" = whole ] && [ "$shown_ms" -le 150 ] && [ "$stall_ms" -le 100 ] &&
+  [ "$scrolled_ms" -le 150 ] || { echo "display target missed"; status=1; }
 exit $status

@@ -10,6 +10,7 @@
 #include "exchange/frm_import.h"
 #include "login/login_context.h"
 #include "runs/attachment_queue.h"
+#include "runs/exchange_run.h"
 #include "runs/run_progress_frame.h"
 
 #include <QApplication>
@@ -87,6 +88,11 @@ int run(const QString& app) {
     StallMeter meter(*window.findChild<RunProgressFrame*>(QStringLiteral("frmWaiting")));
     meter.start();
     window.findChild<QPushButton*>(QStringLiteral("cmdExcute"))->click();
+    if (ExchangeRun* run = window.run()) {
+        QObject::connect(run, &ExchangeRun::finished, qApp, &QCoreApplication::quit,
+                         Qt::QueuedConnection);
+        QApplication::exec();
+    }
     meter.stop();
 
     QTextStream out(stdout);

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTextStream>
+#include <algorithm>
 
 using namespace kvx;
 
@@ -36,7 +37,8 @@ int run(const QString& path) {
     const QString report = AppendResultReport(doc, QStringLiteral("凭证"), QString());
     const qint64 built = timer.restart();
     QTextStream(stdout) << "  load " << loaded << " ms, report " << built << " ms, "
-                        << report.count(QLatin1Char('\n')) << " lines" << Qt::endl;
+                        << std::count(report.cbegin(), report.cend(), QLatin1Char('\n')) << " lines"
+                        << Qt::endl;
     return 0;
 }
 

@@ -29,6 +29,8 @@ const QHash<QString, CommandRule>& commandRules() {
           {QStringLiteral("operation")}}},
         {QStringLiteral("history"),
          {CliOptions::Command::History, {}, {QStringLiteral("failed"), QStringLiteral("since")}}},
+        {QStringLiteral("run-now"),
+         {CliOptions::Command::RunNow, {QStringLiteral("计划的注册编码")}, {}}},
     };
     return rules;
 }
@@ -104,8 +106,12 @@ std::optional<CliOptions> CliOptions::parse(const QStringList& arguments, QStrin
             return std::nullopt;
         }
     }
-    options.item = positional.value(0);
-    options.file = positional.value(1);
+    if (options.command == Command::RunNow) {
+        options.schedule = positional.first().trimmed();
+    } else {
+        options.item = positional.value(0);
+        options.file = positional.value(1);
+    }
     options.operation = given.value(QStringLiteral("operation"));
     if (given.contains(QStringLiteral("code")))
         options.senderCode = given.value(QStringLiteral("code")).trimmed();
@@ -141,6 +147,8 @@ QString CliOptions::usage() {
         "      按项目结构文件和操作检查导入文件，不发送\n"
         "  history [--failed] [--since 日期]\n"
         "      列出运行记录，最新的在前；--failed 只列出未成功的，--since 只列出该日起的\n"
+        "  run-now 注册编码\n"
+        "      立即执行该注册编码的计划，如同 KVXTimer --run-now；该计划正由另一进程执行时拒绝\n"
         "\n"
         "项目：目录树中的项目名称（如“客户档案”）或接口名称（如 customer）。\n"
         "操作：操作名称及所选选项，以“|”分隔，如“添加|已存在时跳过”；不给出时按“add”导入。\n"
@@ -153,7 +161,7 @@ QString CliOptions::usage() {
         "服务器、操作员和密码取自应用目录的 LoginWan.ini。在终端上显示进度。\n"
         "\n"
         "退出状态：0 全部完成；1 有记录被服务器拒绝（check：发现问题）；"
-        "2 结果未知或连接失败；3 参数或文件有误。\n");
+        "2 结果未知或连接失败；3 参数或文件有误，或计划正由另一进程执行。\n");
 }
 
 } // namespace kvx

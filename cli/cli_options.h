@@ -9,12 +9,13 @@ namespace kvx {
 
 // The command line of `kvx`: one command with its arguments and options.
 struct CliOptions {
-    enum class Command { Help, Import, Export, Check, History };
+    enum class Command { Help, Import, Export, Check, History, RunNow };
 
     Command command = Command::Help;
     QString appDir; // --app-dir, else KVX_APP_DIR; empty when neither
     QString item;   // import, export, check: label or interface name
     QString file;
+    QString schedule;               // run-now: the schedule's registration code
     QString operation;              // --operation
     std::optional<bool> conversion; // --conversion y|n
     QString senderCode;             // --code

@@ -10,6 +10,7 @@ namespace kvx {
 ExitStatus runExchangeCommand(const CliOptions& options);
 ExitStatus runCheckCommand(const CliOptions& options);
 ExitStatus runHistoryCommand(const CliOptions& options);
+ExitStatus runRunNowCommand(const CliOptions& options);
 
 // A refusal before anything is done: the text on the error output, or in the JSON answer.
 ExitStatus refuseCommand(const CliOptions& options, const QString& text);

@@ -6,6 +6,7 @@
 #include "documents/operation_check.h"
 #include "platform/shared_texts.h"
 #include "run_driver.h"
+#include "run_outcome.h"
 #include "settings/login_settings.h"
 #include "terminal_progress.h"
 
@@ -17,52 +18,17 @@ namespace kvx {
 
 namespace {
 
-QString endText(RunSummary::End end) {
-    switch (end) {
-    case RunSummary::End::Refused:
-        break;
-    case RunSummary::End::Completed:
-        return QStringLiteral("completed");
-    case RunSummary::End::Cancelled:
-        return QStringLiteral("cancelled");
-    case RunSummary::End::Aborted:
-        return QStringLiteral("aborted");
-    }
-    return QStringLiteral("refused");
-}
-
-// A run refused before its first item lacked a setting or file; a request that failed or was
-// not answered leaves the outcome open; refused records are the server's word on the data.
-ExitStatus statusOf(const RunSummary& summary) {
-    if (summary.end == RunSummary::End::Refused)
-        return ExitStatus::BadInput;
-    if (summary.end == RunSummary::End::Aborted || summary.failed > 0 || summary.unanswered > 0)
-        return ExitStatus::Unknown;
-    if (summary.refusedRecords() > 0)
-        return ExitStatus::RecordsRefused;
-    return ExitStatus::Done;
-}
-
 QJsonObject jsonOf(const CliOptions& options, const CatalogueItem& item, const QString& path,
                    const RunSummary& summary, const CliPrompter& prompter, ExitStatus status) {
-    QJsonArray items;
-    for (const RunHistory::Item& done : summary.items)
-        items.append(QJsonObject{{"item", done.item},
-                                 {"file", done.file},
-                                 {"outcome", done.outcome},
-                                 {"succeeded", done.succeeded},
-                                 {"failed", done.failed},
-                                 {"failedRecordsFile", done.failedRecordsFile},
-                                 {"report", done.report}});
-    return {{"command", options.command == CliOptions::Command::Import ? "import" : "export"},
-            {"item", item.label},
-            {"interfaceName", item.interfaceName},
-            {"file", path},
-            {"outcome", endText(summary.end)},
-            {"exitStatus", exitCode(status)},
-            {"items", items},
-            {"messages", QJsonArray::fromStringList(prompter.messages())},
-            {"report", prompter.report()}};
+    QJsonObject json = RunOutcome::jsonOf(summary);
+    json.insert("command", options.command == CliOptions::Command::Import ? "import" : "export");
+    json.insert("item", item.label);
+    json.insert("interfaceName", item.interfaceName);
+    json.insert("file", path);
+    json.insert("exitStatus", exitCode(status));
+    json.insert("messages", QJsonArray::fromStringList(prompter.messages()));
+    json.insert("report", prompter.report());
+    return json;
 }
 
 // What the run would only find out after the server was asked, or not at all: a document that
@@ -119,11 +85,11 @@ ExitStatus runExchangeCommand(const CliOptions& options) {
     input.catalogue = &session.catalogue();
     input.operations = &operations;
     input.origin = RunHistory::Origin::CommandLine;
-    TerminalProgress host(records);
+    TerminalProgress progress(records);
     const RunSummary summary =
-        driveRun(session.services(), input, host,
-                 imports ? RunHistory::Direction::Import : RunHistory::Direction::Export);
-    const ExitStatus status = statusOf(summary);
+        driveRun(session.services(), std::move(input),
+                 imports ? RunHistory::Direction::Import : RunHistory::Direction::Export, progress);
+    const ExitStatus status = RunOutcome::statusOf(summary);
     if (options.json)
         CliOutput::json(jsonOf(options, item, path, summary, session.prompter(), status));
     else if (!session.prompter().report().isEmpty())

@@ -30,6 +30,8 @@ int main(int argc, char** argv) {
         return kvx::exitCode(kvx::runCheckCommand(*options));
     case kvx::CliOptions::Command::History:
         return kvx::exitCode(kvx::runHistoryCommand(*options));
+    case kvx::CliOptions::Command::RunNow:
+        return kvx::exitCode(kvx::runRunNowCommand(*options));
     }
     return kvx::exitCode(kvx::ExitStatus::BadInput);
 }

@@ -1,21 +1,20 @@
 #include "terminal_progress.h"
 
 #include "cli_output.h"
+#include "runs/exchange_run.h"
 #include "runs/request_progress.h"
 
 namespace kvx {
 
-void TerminalProgress::showProgress(const QString& text, int, int) {
-    m_item = text;
-    CliOutput::progress(text);
-}
-
-void TerminalProgress::showWaiting(const RequestProgress& progress) {
-    CliOutput::progress(m_item + QStringLiteral("  ") + waitingText(progress, m_records));
-}
-
-void TerminalProgress::runFinished() {
-    CliOutput::progress({});
+void TerminalProgress::follow(const ExchangeRun& run) {
+    QObject::connect(&run, &ExchangeRun::progressed, &run, [this](const QString& text) {
+        m_item = text;
+        CliOutput::progress(text);
+    });
+    QObject::connect(&run, &ExchangeRun::waiting, &run, [this](const RequestProgress& progress) {
+        CliOutput::progress(m_item + QStringLiteral("  ") + waitingText(progress, m_records));
+    });
+    QObject::connect(&run, &ExchangeRun::stopped, &run, [] { CliOutput::progress({}); });
 }
 
 QString TerminalProgress::waitingText(const RequestProgress& progress, int records) {

@@ -1,26 +1,23 @@
 #pragma once
 
-#include "runs/exchange_run.h"
-
 #include <QString>
 
 namespace kvx {
 
-// The command line's host of a run: on a terminal one line, rewritten in place, says which
+class ExchangeRun;
+struct RequestProgress;
+
+// The command line's progress of a run: on a terminal one line, rewritten in place, says which
 // item is under way and how far its request is (records sent and their share, the time left,
-// then how long the server has been working on it); elsewhere nothing is shown. Nobody
-// cancels.
-class TerminalProgress : public RunHost {
+// then how long the server has been working on it); elsewhere nothing is shown.
+class TerminalProgress {
 public:
     // `records`: how many records the document sent holds (0 when not known).
     explicit TerminalProgress(int records = 0)
         : m_records(records) {}
 
-    void runStarted() override {}
-    void showProgress(const QString& text, int item, int count) override;
-    void showWaiting(const RequestProgress& progress) override;
-    bool cancelRequested() const override { return false; }
-    void runFinished() override;
+    // Shows the run's progress until it stops; the progress must outlive the run.
+    void follow(const ExchangeRun& run);
 
     // The line for a request's progress, as shown.
     static QString waitingText(const RequestProgress& progress, int records);

@@ -8,6 +8,7 @@
 #include "server/record_fields.h"
 #include "server/record_table.h"
 #include "server/record_writer.h"
+#include "server/store_database.h"
 #include "server/store_transaction.h"
 
 #include <QThread>
@@ -163,9 +164,13 @@ ExchangeReply ImportHandler::store(XmlDocument& result, const QByteArray& body,
         qInfo("holding the import transaction open for %d ms", m_commitDelayMs);
         QThread::msleep(static_cast<unsigned long>(m_commitDelayMs));
     }
+    // The store's administrator learns from the log which file could not be written.
     if (!transaction.commit())
         return ExchangeReply::text(
-            500, QStringLiteral("保存失败，文档未导入：%1").arg(transaction.error()), summary);
+            500,
+            QStringLiteral("保存失败，文档未导入：数据库文件%1无法写入（%2）")
+                .arg(m_database.fileName(), transaction.error()),
+            summary);
     summary.outcome = failed == 0
                           ? QStringLiteral("ok")
                           : QStringLiteral("%1 of %2 failed").arg(failed).arg(summary.records);

@@ -1,6 +1,7 @@
 #include "server/store_database.h"
 
 #include <QAtomicInteger>
+#include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
@@ -71,6 +72,10 @@ bool StoreDatabase::open(const QString& path, QString* error) {
 
 QSqlDatabase StoreDatabase::database() const {
     return QSqlDatabase::database(m_connectionName, false);
+}
+
+QString StoreDatabase::fileName() const {
+    return QFileInfo(database().databaseName()).fileName();
 }
 
 bool StoreDatabase::isEmpty() const {

@@ -19,6 +19,8 @@ public:
     // Opens (and creates when missing) the file and brings the schema up to date.
     bool open(const QString& path, QString* error = nullptr);
     QSqlDatabase database() const;
+    // The store's file name, for messages.
+    QString fileName() const;
 
     // True when the store holds neither operators nor records (a fresh file).
     bool isEmpty() const;

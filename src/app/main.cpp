@@ -6,6 +6,7 @@
 #include "platform/app_folder.h"
 #include "platform/gui_prompter.h"
 #include "platform/owned_services.h"
+#include "platform/shared_texts.h"
 #include "platform/single_instance.h"
 #include "platform/xml/xml_document.h"
 
@@ -37,7 +38,10 @@ int main(int argc, char** argv) {
     kvx::registerWorkWindows(frame, services, context);
     // "执行计划(&A)" and the command "数据交换计划执行".
     kvx::PlanAgentLauncher launcher(services);
-    QObject::connect(&frame, &kvx::FrmMain::planAgentStartRequested, [&] { launcher.start(); });
+    QObject::connect(&frame, &kvx::FrmMain::planAgentStartRequested, [&] {
+        const kvx::PlanAgentLauncher::Outcome outcome = launcher.start();
+        services.prompter.message(outcome.message, kvx::SharedText::promptTitle(), outcome.icon);
+    });
     frame.show();
     app.setQuitOnLastWindowClosed(true);
     return app.exec();

@@ -2,7 +2,6 @@
 
 #include "platform/autostart.h"
 #include "platform/process_lock.h"
-#include "platform/prompter.h"
 #include "platform/services.h"
 #include "platform/shared_texts.h"
 #include "platform/shell.h"
@@ -31,15 +30,18 @@ QStringList PlanAgentLauncher::agentArguments() const {
     return {QStringLiteral("--app-dir"), m_services.folder.nativeRoot()};
 }
 
-bool PlanAgentLauncher::agentRuns() const {
-    return ProcessLock::isHeld(m_services.folder.resolve(PlanAgentFiles::lockRelativePath()));
-}
-
-bool PlanAgentLauncher::RegisterPlanAgent() {
-    if (agentRuns()) {
-        m_services.prompter.message(PlanAgentFiles::alreadyRunningMessage(),
-                                    SharedText::promptTitle(), Prompter::Icon::None);
+bool PlanAgentLauncher::RegisterPlanAgent(Outcome* refusal) {
+    QString error;
+    switch (
+        ProcessLock::probe(m_services.folder.resolve(PlanAgentFiles::lockRelativePath()), &error)) {
+    case ProcessLock::State::Held:
+        *refusal = {false, PlanAgentFiles::alreadyRunningMessage(), Prompter::Icon::None};
         return false;
+    case ProcessLock::State::Unusable:
+        *refusal = {false, error, Prompter::Icon::Warning};
+        return false;
+    case ProcessLock::State::Free:
+        break;
     }
     const QString command = Autostart::commandLine(agentPath(), agentArguments());
     // A registration that cannot be written does not keep the agent from starting now.
@@ -48,23 +50,17 @@ bool PlanAgentLauncher::RegisterPlanAgent() {
     return true;
 }
 
-void PlanAgentLauncher::start() {
+PlanAgentLauncher::Outcome PlanAgentLauncher::start() {
     const QString program = agentPath();
-    if (!QFileInfo(program).isExecutable()) {
-        m_services.prompter.message(SharedText::fileMissing(program), SharedText::promptTitle(),
-                                    Prompter::Icon::Warning);
-        return;
-    }
-    if (!RegisterPlanAgent())
-        return;
-    if (!m_services.shell.startProgram(program, agentArguments())) {
-        m_services.prompter.message(QStringLiteral("数据交换代理无法启动：") +
-                                        AppFolder::toNative(program),
-                                    SharedText::promptTitle(), Prompter::Icon::Warning);
-        return;
-    }
-    m_services.prompter.message(QStringLiteral("数据交换代理启动"), SharedText::promptTitle(),
-                                Prompter::Icon::None);
+    if (!QFileInfo(program).isExecutable())
+        return {false, SharedText::fileMissing(program), Prompter::Icon::Warning};
+    Outcome outcome;
+    if (!RegisterPlanAgent(&outcome))
+        return outcome;
+    if (!m_services.shell.startProgram(program, agentArguments()))
+        return {false, QStringLiteral("数据交换代理无法启动：") + AppFolder::toNative(program),
+                Prompter::Icon::Warning};
+    return {true, QStringLiteral("数据交换代理启动"), Prompter::Icon::None};
 }
 
 } // namespace kvx

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/prompter.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -9,9 +11,17 @@ struct Services;
 
 // Starts the plan agent of the application folder and registers it to start at the
 // operator's logon. Whether the agent runs is asked of its lock, not of the autostart entry,
-// so an agent that has stopped is started again.
+// so an agent that has stopped is started again. What came of it is returned for the frame
+// to show.
 class PlanAgentLauncher {
 public:
+    // What to tell the operator: "数据交换代理启动" when the agent was started, else why not.
+    struct Outcome {
+        bool started = false;
+        QString message;
+        Prompter::Icon icon = Prompter::Icon::None;
+    };
+
     explicit PlanAgentLauncher(Services& services);
 
     // The agent program: in the application folder, else beside the console's own program.
@@ -20,17 +30,15 @@ public:
     QStringList agentArguments() const;
 
     // True when the caller should start the agent now: it does not run, and the autostart
-    // entry names it (written when it is missing or names another). False, with "M6KVX计划
-    // 监控程序已运行" shown, when it runs.
-    bool RegisterPlanAgent();
+    // entry names it (written when it is missing or names another). False, with the outcome
+    // to tell ("M6KVX计划监控程序已运行", or why its lock cannot be used), when not.
+    bool RegisterPlanAgent(Outcome* refusal);
     // The start of both callers (the menu item and the command): RegisterPlanAgent, then the
-    // agent is started and "数据交换代理启动" shown. A missing program or a failed start is
-    // reported, and then nothing is registered.
-    void start();
+    // agent is started. A missing program or a failed start is an outcome too, and then
+    // nothing is registered.
+    Outcome start();
 
 private:
-    bool agentRuns() const;
-
     Services& m_services;
 };
 

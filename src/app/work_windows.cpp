@@ -15,10 +15,16 @@ namespace kvx {
 namespace {
 
 // Connected as every exchange window loads, as the mail transfer window connects its own.
+// What a transfer has to say is shown when it ends, whether or not the window is still open.
 AttachmentMail& exchangeMail(Services& services, AppContext& context) {
-    if (!context.exchangeMail)
-        context.exchangeMail =
-            std::make_unique<AttachmentMail>(context.attachments, services.prompter);
+    if (!context.exchangeMail) {
+        context.exchangeMail = std::make_unique<AttachmentMail>(context.attachments);
+        QObject::connect(context.exchangeMail.get(), &AttachmentMail::transferred,
+                         [&prompter = services.prompter](const QList<MailNotice>& notices) {
+                             for (const MailNotice& notice : notices)
+                                 prompter.message(notice.text, notice.title, notice.icon);
+                         });
+    }
     context.mailSettings.load(services.folder);
     context.exchangeMail->initMail(context.mailSettings.configText());
     return *context.exchangeMail;

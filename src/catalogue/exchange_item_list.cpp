@@ -22,7 +22,7 @@ QString ExchangeItemList::selectedLabel() const {
 
 ExchangeItemList::MoveInResult ExchangeItemList::MoveIn(CatalogueTree& tree,
                                                         bool moveTreeSelection) {
-    if (!tree.isSelectedLeaf())
+    if (m_readOnly || !tree.isSelectedLeaf())
         return MoveInResult::NotAnItem;
     const bool added = addEntry(tree.selectedLabel());
     if (currentRow() < 0 && count() > 0)
@@ -42,7 +42,7 @@ bool ExchangeItemList::addEntry(const QString& label, const QString& operationSt
 
 bool ExchangeItemList::MoveOut() {
     const int row = currentRow();
-    if (row < 0)
+    if (m_readOnly || row < 0)
         return false;
     const QString label = selectedLabel();
     const int next = m_selection.remove(row);

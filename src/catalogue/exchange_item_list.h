@@ -37,12 +37,16 @@ public:
     // entry was selected.
     bool MoveOut();
     void clearEntries();
+    // A read-only list is only shown: MoveIn and MoveOut (the double click too) change
+    // nothing.
+    void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
 
 Q_SIGNALS:
     void entryRemoved(const QString& label);
 
 private:
     ExchangeSelection m_selection;
+    bool m_readOnly = false;
 };
 
 } // namespace kvx

@@ -105,7 +105,8 @@ bool ImportDocument::spliceableEncoding(const QString& encoding) {
 
 bool ImportDocument::prepareSplice() {
     const QByteArray name = m_rootName.toUtf8();
-    if (!isAscii(name))
+    // The parser ends a document at a NUL byte, while the splice would look past it.
+    if (!isAscii(name) || m_bytes.contains('\0'))
         return false;
     m_startTag = rootStartTag(m_bytes, name);
     m_endTag = rootEndTag(m_bytes, name);

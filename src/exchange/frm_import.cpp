@@ -70,6 +70,10 @@ FrmImport::FrmImport(Services& services, const LoginContext& login, AttachmentQu
 
 FrmImport::~FrmImport() = default;
 
+ExchangeRun* FrmImport::run() const {
+    return m_run;
+}
+
 bool FrmImport::isImportMode() const {
     return m_importMode->isChecked();
 }
@@ -79,11 +83,12 @@ void FrmImport::showEvent(QShowEvent* event) {
     m_moveIn->setFocus();
 }
 
+// The run needs its window until it has finished: the operator is asked whether to end it,
+// and the window closes once it has.
 void FrmImport::closeEvent(QCloseEvent* event) {
-    if (m_waiting->mayCloseWindow(m_services.prompter))
-        event->accept();
-    else
-        event->ignore();
+    if (m_run && m_run->askToCancel())
+        connect(m_run, &ExchangeRun::finished, this, &FrmImport::closeWindow, Qt::UniqueConnection);
+    event->setAccepted(!m_run);
 }
 
 const ExchangeSelection& FrmImport::selection() const {
@@ -151,7 +156,7 @@ void FrmImport::onExecuteClicked() {
                                     Prompter::Icon::Warning);
         return;
     }
-    if (RunProgressFrame::anyRunUnderway()) {
+    if (ExchangeRun::underway()) {
         m_services.prompter.message(SharedText::otherRunUnderway(), SharedText::promptTitle(),
                                     Prompter::Icon::Information);
         return;
@@ -167,18 +172,23 @@ void FrmImport::onExecuteClicked() {
     input.attachments = &m_attachments;
     input.mailTransport = m_mailTransport;
 
-    setRunning(true);
     if (isImportMode())
-        RunImport(m_services, input, *m_waiting);
+        m_run = new ImportRun(m_services, std::move(input), this);
     else
-        RunExport(m_services, input, *m_waiting);
+        m_run = new ExportRun(m_services, std::move(input), this);
+    m_waiting->follow(*m_run);
+    connect(m_run, &ExchangeRun::finished, this, &FrmImport::onRunFinished);
+    setRunning(true);
+    m_run->start();
+}
+
+void FrmImport::onRunFinished() {
+    m_run->deleteLater();
+    m_run = nullptr;
     setRunning(false);
-    if (m_waiting->closeWhenIdle())
-        closeWindow();
 }
 
 void FrmImport::setRunning(bool running) {
-    m_running = running;
     m_selector->setEnabled(!running);
     m_panel->setEnabled(!running);
     m_transfer->setEnabled(!running);
@@ -193,7 +203,8 @@ void FrmImport::setRunning(bool running) {
 }
 
 void FrmImport::onCancelClicked() {
-    m_waiting->askToCancel(m_services.prompter);
+    if (m_run)
+        m_run->askToCancel();
 }
 
 void FrmImport::onSettingClicked() {

@@ -4,6 +4,7 @@
 #include "catalogue/exchange_selection.h"
 #include "catalogue/operations_file.h"
 
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 
@@ -19,6 +20,7 @@ namespace kvx {
 class AttachmentQueue;
 class CatalogueTree;
 class ExchangeItemList;
+class ExchangeRun;
 class ImportFileChecker;
 class MailHandOver;
 class OperationPanel;
@@ -48,7 +50,8 @@ public:
     bool isSelected(const QString& label) const { return selection().isSelected(label); }
     const ExchangeSelection& selection() const;
     bool isImportMode() const;
-    bool isRunning() const { return m_running; }
+    // The window's run, from the operator's execute until it has finished; null otherwise.
+    ExchangeRun* run() const;
 
     void setConditionEditorOpener(ConditionEditorOpener opener) {
         m_openConditionEditor = std::move(opener);
@@ -74,6 +77,7 @@ private:
     void onExportModeChosen(bool checked);
     void onOperationStringChanged(const QString& operationString);
     void onExecuteClicked();
+    void onRunFinished();
     void onCancelClicked();
     void onSettingClicked();
     void onQuitClicked();
@@ -90,7 +94,7 @@ private:
     OperationsFile m_operations;
     ConditionEditorOpener m_openConditionEditor;
     MailHandOver* m_mailTransport = nullptr;
-    bool m_running = false;
+    QPointer<ExchangeRun> m_run;
 
     QGroupBox* m_selector = nullptr;
     CatalogueTree* m_tree = nullptr;

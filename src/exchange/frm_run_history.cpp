@@ -1,7 +1,5 @@
 #include "exchange/frm_run_history.h"
 
-#include "catalogue/catalogue.h"
-#include "catalogue/operations_file.h"
 #include "history/run_history_model.h"
 #include "login/login_context.h"
 #include "platform/named_widgets.h"
@@ -96,9 +94,11 @@ FrmRunHistory::FrmRunHistory(Services& services, const LoginContext& login, QWid
     connect(m_grid, &QTableView::activated, this, &FrmRunHistory::onReportClicked);
     connect(m_report, &QPushButton::clicked, this, &FrmRunHistory::onReportClicked);
     connect(m_reimport, &QPushButton::clicked, this, &FrmRunHistory::onReimportClicked);
-    connect(m_cancel, &QPushButton::clicked, this,
-            [this] { m_waiting->askToCancel(m_services.prompter); });
-    connect(m_close, &QPushButton::clicked, this, [this] { closeWorkWindow(this); });
+    connect(m_cancel, &QPushButton::clicked, this, [this] {
+        if (m_run)
+            m_run->askToCancel();
+    });
+    connect(m_close, &QPushButton::clicked, this, &FrmRunHistory::closeWindow);
 
     // A history that cannot be read is said once; the window then lists nothing.
     const QString problem = m_history.takeProblem();
@@ -107,6 +107,10 @@ FrmRunHistory::FrmRunHistory(Services& services, const LoginContext& login, QWid
 }
 
 FrmRunHistory::~FrmRunHistory() = default;
+
+ExchangeRun* FrmRunHistory::run() const {
+    return m_run;
+}
 
 void FrmRunHistory::createControls() {
     m_item = makeCombo(QStringLiteral("cmbItem"), this);
@@ -215,8 +219,8 @@ const RunHistoryRow* FrmRunHistory::selectedLine() const {
 
 void FrmRunHistory::onSelectionChanged() {
     const RunHistoryRow* line = selectedLine();
-    m_report->setEnabled(!m_running && line);
-    m_reimport->setEnabled(!m_running && line && !line->failedRecordsFile.isEmpty());
+    m_report->setEnabled(!m_run && line);
+    m_reimport->setEnabled(!m_run && line && !line->failedRecordsFile.isEmpty());
 }
 
 void FrmRunHistory::onReportClicked() {
@@ -228,9 +232,9 @@ void FrmRunHistory::onReportClicked() {
 // the same operation, conversion flag and registration code.
 void FrmRunHistory::onReimportClicked() {
     const RunHistoryRow* line = selectedLine();
-    if (!line || line->failedRecordsFile.isEmpty() || m_running)
+    if (!line || line->failedRecordsFile.isEmpty() || m_run)
         return;
-    if (RunProgressFrame::anyRunUnderway()) {
+    if (ExchangeRun::underway()) {
         m_services.prompter.message(SharedText::otherRunUnderway(), SharedText::promptTitle(),
                                     Prompter::Icon::Information);
         return;
@@ -248,34 +252,43 @@ void FrmRunHistory::onReimportClicked() {
         SharedText::promptTitle(), Prompter::Buttons::YesNo, Prompter::Icon::Question);
     if (answer != Prompter::Answer::Yes)
         return;
-    Catalogue catalogue;
-    catalogue.load(m_services.folder);
-    OperationsFile operations;
-    operations.load(m_services.folder);
+    m_catalogue.load(m_services.folder);
+    m_operations.load(m_services.folder);
     ExchangeRunInput input;
     input.items = {{row.item, row.operation, row.conversion, row.failedRecordsFile}};
     input.senderCode = row.senderCode;
     input.login = m_login.persistent;
-    input.catalogue = &catalogue;
-    input.operations = &operations;
+    input.catalogue = &m_catalogue;
+    input.operations = &m_operations;
+    m_run = new ImportRun(m_services, std::move(input), this);
+    m_waiting->follow(*m_run);
+    connect(m_run, &ExchangeRun::finished, this, &FrmRunHistory::onReimportFinished);
     setRunning(true);
-    RunImport(m_services, input, *m_waiting);
+    m_run->start();
+}
+
+void FrmRunHistory::onReimportFinished() {
+    m_run->deleteLater();
+    m_run = nullptr;
     setRunning(false);
     fillFilterBoxes();
     applyFilter();
-    if (m_waiting->closeWhenIdle())
-        closeWorkWindow(this);
 }
 
+// The run needs its window until it has finished: the operator is asked whether to end it,
+// and the window closes once it has.
 void FrmRunHistory::closeEvent(QCloseEvent* event) {
-    if (m_waiting->mayCloseWindow(m_services.prompter))
-        event->accept();
-    else
-        event->ignore();
+    if (m_run && m_run->askToCancel())
+        connect(m_run, &ExchangeRun::finished, this, &FrmRunHistory::closeWindow,
+                Qt::UniqueConnection);
+    event->setAccepted(!m_run);
+}
+
+void FrmRunHistory::closeWindow() {
+    closeWorkWindow(this);
 }
 
 void FrmRunHistory::setRunning(bool running) {
-    m_running = running;
     for (QWidget* control : std::initializer_list<QWidget*>{m_item, m_code, m_state, m_byDate,
                                                             m_onlyRuns, m_refresh, m_grid, m_close})
         control->setEnabled(!running);

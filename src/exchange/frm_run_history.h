@@ -1,9 +1,11 @@
 #pragma once
 
+#include "catalogue/catalogue.h"
+#include "catalogue/operations_file.h"
 #include "history/run_history.h"
 
+#include <QPointer>
 #include <QWidget>
-#include <memory>
 
 class QCheckBox;
 class QComboBox;
@@ -14,6 +16,7 @@ class QTableView;
 
 namespace kvx {
 
+class ExchangeRun;
 class RunHistoryModel;
 class RunProgressFrame;
 struct LoginContext;
@@ -36,6 +39,8 @@ public:
     // Lists only these runs (the plan agent's runs the operator is told of), until the box
     // that says so is unticked.
     void showRuns(const QList<qint64>& runIds);
+    // The import of mended records under way, until it has finished; null otherwise.
+    ExchangeRun* run() const;
     // Wide enough for every column of a line.
     QSize sizeHint() const override { return {900, 460}; }
 
@@ -49,14 +54,19 @@ private:
     void onSelectionChanged();
     void onReportClicked();
     void onReimportClicked();
+    void onReimportFinished();
     const RunHistoryRow* selectedLine() const;
     void setRunning(bool running);
+    void closeWindow();
 
     Services& m_services;
     const LoginContext& m_login;
     RunHistory m_history;
     RunHistoryModel* m_model;
-    bool m_running = false;
+    // What the import of mended records reads, loaded afresh for each.
+    Catalogue m_catalogue;
+    OperationsFile m_operations;
+    QPointer<ExchangeRun> m_run;
 
     QComboBox* m_item = nullptr;
     QComboBox* m_code = nullptr;

@@ -33,8 +33,11 @@ const QStringList kSchema = {
     // A run's items in their order, for the run history window.
     QStringLiteral("drop index if exists run_items_of_run"),
     QStringLiteral("create index if not exists run_items_in_order on run_items(run_id, position)"),
-    // The run history window filters by these.
-    QStringLiteral("create index if not exists run_items_by_item on run_items(item)"),
+    // The run history window filters by these; the lines of one item, newest run first, are
+    // read from the index in the order the window lists them.
+    QStringLiteral("drop index if exists run_items_by_item"),
+    QStringLiteral("create index if not exists run_items_of_item_newest_first "
+                   "on run_items(item, run_id desc, position)"),
     QStringLiteral("create index if not exists runs_by_sender on runs(sender)"),
     QStringLiteral("create index if not exists runs_by_start on runs(started)"),
 };
@@ -329,6 +332,18 @@ bool RunHistory::finishRun(const QString& outcome, const QString& note, const QD
                  [&, this] {
                      return QVariantList{outcome, note, timeText(finished), m_runId};
                  });
+}
+
+QDateTime RunHistory::lastStarted(Origin origin, const QString& senderCode) const {
+    if (!m_open)
+        return {};
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.prepare(QStringLiteral("select max(started) from runs where origin = ? and sender = ?"));
+    query.addBindValue(storedOrigin(origin));
+    query.addBindValue(senderCode);
+    if (!query.exec() || !query.next())
+        return {};
+    return QDateTime::fromString(query.value(0).toString(), Qt::ISODate);
 }
 
 QList<RunHistory::Run> RunHistory::runs(int limit) const {

@@ -83,6 +83,9 @@ public:
     bool addItem(const Item& item);
     bool finishRun(const QString& outcome, const QString& note, const QDateTime& finished);
 
+    // When the latest run of this origin for this sender code started; invalid when there is
+    // none. The plan agent asks it so that no run time of a schedule runs twice.
+    QDateTime lastStarted(Origin origin, const QString& senderCode) const;
     // The runs, newest first, at most `limit`; and one run's items in order.
     QList<Run> runs(int limit = 100) const;
     QList<Item> items(qint64 runId) const;

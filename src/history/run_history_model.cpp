@@ -70,6 +70,15 @@ bool exec(QSqlQuery& query, const QString& sql, const QVariantList& values) {
     return query.exec();
 }
 
+// The distinct values of an indexed column, found by one index seek per value rather than by
+// reading every row: a history of a hundred thousand runs holds only a few items and codes.
+QString distinctByIndex(const QString& column, const QString& table) {
+    return QStringLiteral("with recursive v(x) as (select min(%1) from %2 where %1 > '' "
+                          "union all select (select min(%1) from %2 where %1 > v.x) from v "
+                          "where v.x is not null) select x from v where x is not null")
+        .arg(column, table);
+}
+
 } // namespace
 
 QString RunHistoryRow::stateText(const QString& state) {
@@ -183,7 +192,11 @@ QList<RunHistoryRow> RunHistoryModel::readPage() const {
         QStringLiteral(", ifnull(i.failed_file, ''), ifnull(i.operation, ''), "
                        "ifnull(i.conversion, 0)") +
         kLines + QStringLiteral("where 1") + conditions.sql +
-        QStringLiteral(" order by r.id desc, i.position limit %1").arg(kPageRows);
+        // Every line of an item's filter has an item, so its run is the item's: ordered so, the
+        // lines come straight from the item's index instead of being sorted first.
+        (m_filter.item.isEmpty() ? QStringLiteral(" order by r.id desc, i.position")
+                                 : QStringLiteral(" order by i.run_id desc, i.position")) +
+        QStringLiteral(" limit %1").arg(kPageRows);
     QList<RunHistoryRow> rows;
     if (!exec(query, sql, conditions.values))
         return rows;
@@ -288,12 +301,11 @@ QStringList RunHistoryModel::distinct(const QString& sql) const {
 }
 
 QStringList RunHistoryModel::itemLabels() const {
-    return distinct(QStringLiteral("select distinct item from run_items order by item"));
+    return distinct(distinctByIndex(QStringLiteral("item"), QStringLiteral("run_items")));
 }
 
 QStringList RunHistoryModel::senderCodes() const {
-    return distinct(
-        QStringLiteral("select distinct sender from runs where sender <> '' order by sender"));
+    return distinct(distinctByIndex(QStringLiteral("sender"), QStringLiteral("runs")));
 }
 
 QString RunHistoryModel::runReport(qint64 runId) const {

@@ -96,6 +96,11 @@ FrmHttpLogin::FrmHttpLogin(Services& services, LoginContext& context, QWidget* p
         m_password->setFocus();
 }
 
+FrmHttpLogin::~FrmHttpLogin() {
+    if (m_request)
+        m_request->cancel();
+}
+
 void FrmHttpLogin::loadLogin() {
     const std::optional<LoginSettings> saved = LoginSettings::load(m_services.folder);
     if (!saved)
@@ -143,13 +148,22 @@ void FrmHttpLogin::onOkClicked() {
 
     const LoginRequest request{m_user->text().trimmed(), encryptedPassword,
                                LoginSettings::formatDate(m_date->date()), sender};
-    m_cancelRequested = false;
+    m_sentSender = sender;
+    m_sentPassword = encryptedPassword;
     m_animation->show();
-    const HttpResult result = m_services.http.post(
+    m_request = m_services.http.post(
         ServerInterface::address(m_server->text(), ServerInterface::Request::Login),
-        request.toBytes(), [this] { return takeCancelRequest(); });
-    m_animation->hide();
+        request.toBytes(), HttpClient::Limit::Login);
+    connect(m_request, &HttpRequest::finished, this, &FrmHttpLogin::onAnswered);
+}
 
+void FrmHttpLogin::onAnswered(const HttpResult& result) {
+    m_request = nullptr;
+    if (m_asking) {
+        m_heldAnswer = result;
+        return;
+    }
+    m_animation->hide();
     const LoginVerdict verdict = LoginVerdict::fromResult(result);
     switch (verdict.kind) {
     case LoginVerdict::Kind::Cancelled:
@@ -161,40 +175,44 @@ void FrmHttpLogin::onOkClicked() {
         setBusy(false);
         return;
     case LoginVerdict::Kind::Succeeded:
-        acceptLogin(sender, encryptedPassword, verdict);
+        acceptLogin(verdict);
         return;
     }
 }
 
-void FrmHttpLogin::acceptLogin(const QString& sender, const QString& encryptedPassword,
-                               const LoginVerdict& verdict) {
+void FrmHttpLogin::acceptLogin(const LoginVerdict& verdict) {
     // The file keeps exactly the password value the server accepted.
-    const LoginSettings saved{m_server->text().trimmed(), m_user->text().trimmed(),
-                              encryptedPassword, LoginSettings::formatDate(m_date->date())};
+    const LoginSettings saved{m_server->text().trimmed(), m_user->text().trimmed(), m_sentPassword,
+                              LoginSettings::formatDate(m_date->date())};
     QString error;
     if (!saved.save(m_services.folder, &error)) {
-        showFailure(m_services.folder.displayPath(LoginSettings::relativePath()) +
-                        QStringLiteral("文件无法保存：") + error,
-                    Prompter::Icon::Warning);
+        showFailure(error, Prompter::Icon::Warning);
     }
-    m_context.acceptLogin(saved, sender, verdict.canConfigure, verdict.canExecute);
+    m_context.acceptLogin(saved, m_sentSender, verdict.canConfigure, verdict.canExecute);
     m_context.canEditSchedules = verdict.canEditSchedules;
     m_loginSucceeded = true;
     setBusy(false);
     accept();
 }
 
+// The answer wins over a cancel confirmed after it came, as it always has: the question is
+// asked while the request runs on.
 void FrmHttpLogin::onCancelClicked() {
-    if (m_services.prompter.question(QStringLiteral("连接正在进行，确定想要结束？"),
+    if (!m_request)
+        return;
+    m_asking = true;
+    const bool confirmed =
+        m_services.prompter.question(QStringLiteral("连接正在进行，确定想要结束？"),
                                      Product::applicationTitle(), Prompter::Buttons::OkCancel,
-                                     Prompter::Icon::Information) == Prompter::Answer::Ok)
-        m_cancelRequested = true;
-}
-
-bool FrmHttpLogin::takeCancelRequest() {
-    const bool requested = m_cancelRequested;
-    m_cancelRequested = false;
-    return requested;
+                                     Prompter::Icon::Information) == Prompter::Answer::Ok;
+    m_asking = false;
+    if (m_heldAnswer) {
+        const HttpResult answer = *std::exchange(m_heldAnswer, std::nullopt);
+        onAnswered(answer);
+        return;
+    }
+    if (confirmed && m_request)
+        m_request->cancel();
 }
 
 void FrmHttpLogin::reject() {

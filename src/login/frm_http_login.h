@@ -1,8 +1,11 @@
 #pragma once
 
+#include "platform/http_request.h"
 #include "platform/prompter.h"
 
 #include <QDialog>
+#include <QPointer>
+#include <optional>
 
 class QDateEdit;
 class QLineEdit;
@@ -16,11 +19,13 @@ struct LoginVerdict;
 struct Services;
 
 // The login to the exchange server. On success it rewrites "\LoginWan.ini", fills the login
-// context and closes; the caller reads loginSucceeded() afterwards.
+// context and closes; the caller reads loginSucceeded() afterwards. While the server is asked
+// the dialog stays responsive and only the cancel button is offered.
 class FrmHttpLogin : public QDialog {
     Q_OBJECT
 public:
     FrmHttpLogin(Services& services, LoginContext& context, QWidget* parent = nullptr);
+    ~FrmHttpLogin() override;
 
     bool loginSucceeded() const { return m_loginSucceeded; }
     bool isBusy() const { return m_busy; }
@@ -31,14 +36,13 @@ public Q_SLOTS:
 
 private:
     void onOkClicked();
+    void onAnswered(const HttpResult& result);
     void onCancelClicked();
 
     void loadLogin();
     void setBusy(bool busy);
     void showFailure(const QString& message, Prompter::Icon icon);
-    void acceptLogin(const QString& sender, const QString& encryptedPassword,
-                     const LoginVerdict& verdict);
-    bool takeCancelRequest();
+    void acceptLogin(const LoginVerdict& verdict);
 
     Services& m_services;
     LoginContext& m_context;
@@ -52,8 +56,15 @@ private:
     QPushButton* m_cancel;
     QProgressBar* m_animation;
     bool m_loginSucceeded = false;
-    bool m_cancelRequested = false;
     bool m_busy = false;
+    // The attempt under way: its request, and what it sent.
+    QPointer<HttpRequest> m_request;
+    QString m_sentSender;
+    QString m_sentPassword;
+    // The answer that came while the operator was asked whether to cancel: it is taken up
+    // once the question is answered.
+    bool m_asking = false;
+    std::optional<HttpResult> m_heldAnswer;
 };
 
 } // namespace kvx

@@ -2,7 +2,7 @@
 
 #include "login/login_answer.h"
 #include "login/server_interface.h"
-#include "platform/http_client.h"
+#include "platform/http_request.h"
 
 namespace kvx {
 

@@ -1,6 +1,6 @@
 #include "login/server_interface.h"
 
-#include "platform/http_client.h"
+#include "platform/http_request.h"
 #include "settings/text_decoding.h"
 
 namespace kvx::ServerInterface {

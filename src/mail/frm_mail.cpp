@@ -3,18 +3,19 @@
 #include "login/product.h"
 #include "mail/init_mail.h"
 #include "mail/mail_contents.h"
-#include "platform/prompter.h"
+#include "platform/keyring.h"
+#include "platform/mail/mail_transport.h"
 #include "platform/services.h"
+#include "platform/shared_texts.h"
 #include "platform/work_window.h"
-#include "platform/xml/xml_document.h"
 #include "settings/frm_path.h"
 #include "settings/mail_settings.h"
 #include "settings/path_settings.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QEvent>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QStatusBar>
 #include <QStyle>
@@ -52,6 +53,9 @@ FrmMail::FrmMail(Services& services, PathSettings& paths, MailSettings& settings
     layout->addWidget(m_files, 1);
     layout->addWidget(m_status);
 
+    connect(&m_transport, &MailTransport::progressed, m_status,
+            [this](const QString& text) { m_status->showMessage(text); });
+    connect(&m_transport, &MailTransport::finished, this, &FrmMail::onTransferFinished);
     initMail();
     m_paths.load(m_services.folder);
     listExportFolder();
@@ -67,9 +71,9 @@ void FrmMail::createToolbar() {
     m_receive = addButton(QStringLiteral("发送/接收"), QStringLiteral("Receive"),
                           QStringLiteral("发送/接收文件"), QStyle::SP_BrowserReload);
     connect(m_receive, &QAction::triggered, this, &FrmMail::onReceiveTriggered);
-    connect(addButton(QStringLiteral("路径设置"), QStringLiteral("Path"),
-                      QStringLiteral("设置默认路径"), QStyle::SP_DirOpenIcon),
-            &QAction::triggered, this, &FrmMail::onPathTriggered);
+    m_path = addButton(QStringLiteral("路径设置"), QStringLiteral("Path"),
+                       QStringLiteral("设置默认路径"), QStyle::SP_DirOpenIcon);
+    connect(m_path, &QAction::triggered, this, [this] { openPathDialog(false); });
     connect(addButton(QStringLiteral("退出"), QStringLiteral("Quit"), QStringLiteral("退出"),
                       QStyle::SP_DialogCloseButton),
             &QAction::triggered, this, [this] { closeWorkWindow(this); });
@@ -89,7 +93,7 @@ QAction* FrmMail::addButton(const QString& caption, const QString& key, const QS
 }
 
 bool FrmMail::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Enter || event->type() == QEvent::MouseMove)
+    if (!m_busy && (event->type() == QEvent::Enter || event->type() == QEvent::MouseMove))
         m_status->showMessage(kHint);
     return QWidget::eventFilter(watched, event);
 }
@@ -107,26 +111,51 @@ void FrmMail::listExportFolder() {
             .entryList({QStringLiteral("*.xml")}, QDir::Files, QDir::Name | QDir::IgnoreCase));
 }
 
-void FrmMail::onReceiveTriggered() {
-    m_receive->setEnabled(false);
-    m_status->showMessage(QStringLiteral("正在发送和接收邮件……"));
-    m_transferring = true;
-    const MailTransferResult result = m_transport.transfer();
-    m_transferring = false;
-    m_receive->setEnabled(true);
-    showResult(result);
-    if (m_closeWhenIdle)
+void FrmMail::setBusy(bool busy) {
+    m_busy = busy;
+    m_receive->setEnabled(!busy);
+    m_path->setEnabled(!busy);
+    if (!busy && m_closeWhenIdle)
         closeWorkWindow(this);
 }
 
-void FrmMail::closeEvent(QCloseEvent* event) {
-    // The transfer on the stack answers its events through this window: close after it.
-    if (m_transferring) {
-        m_closeWhenIdle = true;
-        event->ignore();
+void FrmMail::onReceiveTriggered() {
+    if (!m_transport.transfer())
+        return;
+    setBusy(true);
+    m_status->showMessage(QStringLiteral("正在发送和接收邮件……"));
+}
+
+void FrmMail::onTransferFinished(const MailTransferResult& result) {
+    if (m_closeWhenIdle) {
+        setBusy(false);
         return;
     }
-    QWidget::closeEvent(event);
+    if (result.passwordMissing) {
+        m_status->showMessage(QStringLiteral("系统密钥环中没有邮件密码，请输入"));
+        openPathDialog(true);
+        return;
+    }
+    setBusy(false);
+    showResult(result);
+}
+
+void FrmMail::closeEvent(QCloseEvent* event) {
+    // The transfer answers its events through this window: it ends first.
+    if (m_busy && !m_closeWhenIdle &&
+        m_services.prompter.question(QStringLiteral("邮件传输正在进行，确实想要结束？"),
+                                     windowTitle(), Prompter::Buttons::OkCancel,
+                                     Prompter::Icon::Question) == Prompter::Answer::Ok &&
+        m_busy) {
+        m_closeWhenIdle = true;
+        m_transport.cancel();
+        m_status->showMessage(QStringLiteral("正在结束邮件传输，结束后关闭窗口……"));
+    }
+    // The transfer may have ended while the question was open.
+    if (m_busy)
+        event->ignore();
+    else
+        QWidget::closeEvent(event);
 }
 
 void FrmMail::showResult(const MailTransferResult& result) {
@@ -142,18 +171,51 @@ void FrmMail::showResult(const MailTransferResult& result) {
     if (result.left > 0)
         summary += QStringLiteral("，%1 封留待下次接收").arg(result.left);
     m_status->showMessage(summary);
-    if (!result.ok())
-        inform(result.errors.join(QLatin1Char('\n')));
+    for (const QString& notice : result.notices)
+        inform(notice, Prompter::Icon::Warning);
+    if (result.ok())
+        return;
+    QString errors = result.errors.join(QLatin1Char('\n'));
+    if (m_transport.config().usesKeyring())
+        errors +=
+            QStringLiteral("\n邮件密码保存在系统密钥环中；密码不对时，请在“路径设置”中重新输入。");
+    inform(errors);
 }
 
-void FrmMail::onPathTriggered() {
-    FrmPath dialog(m_paths, m_services.folder, m_services.prompter, this);
-    dialog.exec();
-    listExportFolder();
+void FrmMail::openPathDialog(bool passwordWanted) {
+    auto* dialog = new FrmPath(m_paths, m_services.folder, m_services.prompter, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    if (m_transport.config().usesKeyring())
+        dialog->showMailPassword(passwordWanted);
+    connect(dialog, &QDialog::finished, this, [this, dialog, passwordWanted](int answer) {
+        listExportFolder();
+        const QString password = answer == QDialog::Accepted ? dialog->mailPassword() : QString();
+        if (!password.isEmpty()) {
+            keepPassword(password, passwordWanted);
+        } else if (passwordWanted) {
+            m_status->showMessage(QStringLiteral("未输入邮件密码，未进行邮件传输"));
+            setBusy(false);
+        }
+    });
+    // Modal to the window, without a loop of its own: the answer comes with `finished`.
+    dialog->open();
 }
 
-void FrmMail::inform(const QString& text) {
-    m_services.prompter.message(text, Product::applicationTitle(), Prompter::Icon::Information);
+void FrmMail::keepPassword(const QString& password, bool transferAfter) {
+    setBusy(true);
+    Keyring::write(m_transport.config().keyringKey(), password, this,
+                   [this, transferAfter](const QString& error) {
+                       if (!error.isEmpty()) {
+                           setBusy(false);
+                           inform(QStringLiteral("无法把邮件密码存入系统密钥环：") + error);
+                       } else if (!transferAfter || m_closeWhenIdle || !m_transport.transfer()) {
+                           setBusy(false);
+                       }
+                   });
+}
+
+void FrmMail::inform(const QString& text, Prompter::Icon icon) {
+    m_services.prompter.message(text, Product::applicationTitle(), icon);
 }
 
 // Documents that were not stored or written, one message each.
@@ -172,51 +234,56 @@ void FrmMail::Mail1_AfterNewMail(const QString& strfilename) {
 
 void FrmMail::fillFromChosenFile(const QString& databasePath) {
     const QString chosen = m_services.prompter.openFile(
-        QStringLiteral("选择要发送的数据文件"),
-        QStringLiteral("Xml Fiels (*.xml)|*.xml|All Files (*.*)|*.*"), m_paths.exportPath);
+        QStringLiteral("选择要发送的数据文件"), SharedText::xmlFileFilter(), m_paths.exportPath);
     if (chosen.isEmpty()) {
         inform(QStringLiteral("已取消选择文件，本封邮件不发送。"));
         m_transport.acknowledgeNewMail(true);
         return;
     }
-    if (XmlDocument::fromFile(chosen).isNull()) {
-        // The mail is neither filled nor acknowledged: it does not go out.
-        showRefusals({invalidDocumentMessage(chosen)});
-        return;
-    }
-    fill(databasePath, {{QStringLiteral("0"), chosen}});
+    fill(databasePath, {{QStringLiteral("0"), chosen}}, true);
 }
 
 void FrmMail::fillFromExportFolder(const QString& databasePath) {
+    if (!QFileInfo(m_paths.exportPath).isDir()) {
+        inform(QDir::toNativeSeparators(m_paths.exportPath) +
+               QStringLiteral("目录不存在，未发送邮件！"));
+        m_transport.acknowledgeNewMail(true);
+        return;
+    }
     listExportFolder();
     QList<MailDocument> documents;
     const QDir folder(m_paths.exportPath);
     for (int i = 0; i < m_files->count(); ++i)
         documents.append({QString::number(i), folder.filePath(m_files->item(i)->text())});
-    fill(databasePath, documents);
+    fill(databasePath, documents, false);
 }
 
-void FrmMail::fill(const QString& databasePath, const QList<MailDocument>& documents) {
-    const FillOutcome filled = fillMail(databasePath, documents);
-    showRefusals(filled.refusals);
-    if (!filled.ok()) {
-        inform(filled.error);
-        m_transport.acknowledgeNewMail(true);
-        return;
-    }
-    m_transport.acknowledgeNewMail(false);
+void FrmMail::fill(const QString& databasePath, const QList<MailDocument>& documents, bool single) {
+    m_workers.start(
+        this, [databasePath, documents] { return fillMail(databasePath, documents); },
+        [this, single](const FillOutcome& filled) {
+            showRefusals(filled.refusals);
+            if (!filled.ok())
+                inform(filled.error);
+            m_transport.acknowledgeNewMail(!filled.ok() || (single && filled.stored == 0));
+        });
 }
 
 void FrmMail::Mail1_OnGetFrom(const QString& strfilename) {
-    QApplication::processEvents();
-    const ExtractOutcome received = receiveMail(strfilename, m_paths.importPath);
-    showRefusals(received.refusals);
-    if (!received.ok()) {
-        inform(received.error);
-        m_transport.acknowledgeGetFrom(true);
-        return;
-    }
-    m_transport.acknowledgeGetFrom(false);
+    m_workers.start(
+        this,
+        [strfilename, importPath = m_paths.importPath] {
+            return receiveMail(strfilename, importPath);
+        },
+        [this](const ExtractOutcome& received) {
+            if (!received.renamed.isEmpty())
+                inform(received.renamed.join(QLatin1Char('\n')));
+            showRefusals(received.refusals);
+            if (!received.ok())
+                inform(received.error);
+            // A mail stays in the mailbox until every one of its documents is written.
+            m_transport.acknowledgeGetFrom(!received.allWritten());
+        });
 }
 
 } // namespace kvx

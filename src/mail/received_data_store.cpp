@@ -24,6 +24,12 @@ const QString kData = QStringLiteral("data");
 constexpr int kWholeLimit = 64000;
 constexpr int kNameLength = 30;
 
+// What separates folders in a name from a Windows or a Linux sender.
+const QRegularExpression& separators() {
+    static const QRegularExpression both(QStringLiteral(R"([\\/])"));
+    return both;
+}
+
 // Rows are written with one blank after the name and the text, as every sender of this
 // table does (the store refuses empty texts); a reader takes the blank off again.
 QString stored(const QString& value) {
@@ -91,15 +97,20 @@ QString assemble(Database& db, const QString& id, const QString& name, QString* 
     return text + QStringLiteral("</ztinterface>");
 }
 
-// A name not yet used by this mail: the second "a.xml" of id 3 becomes "a.3.xml".
-QString distinctName(const QString& name, const QString& id, QSet<QString>& used) {
+// A name not yet used by this mail: the second "a.xml" of id 3 becomes "a.3.xml". A name
+// given in place of the document's own must not overwrite a file already there either.
+QString distinctName(const QString& name, const QString& id, const QDir& folder, bool own,
+                     QSet<QString>& used) {
     QString candidate = name;
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     const QString base = dot > 0 ? name.left(dot) : name;
     const QString extension = dot > 0 ? name.mid(dot) : QString();
-    for (int round = 1; used.contains(candidate.toLower()); ++round) {
+    for (int round = 1; used.contains(candidate.toLower()) ||
+                        (!own && QFileInfo::exists(folder.filePath(candidate)));
+         ++round) {
         const QString suffix = round == 1 ? id : id + QLatin1Char('-') + QString::number(round);
         candidate = base + QLatin1Char('.') + suffix + extension;
+        own = false;
     }
     used.insert(candidate.toLower());
     return candidate;
@@ -161,7 +172,9 @@ ExtractOutcome ExtractDocuments(Database& db, const QString& importPath) {
                 {rows.field(QStringLiteral("id")), rows.field(QStringLiteral("name"))});
     }
     QSet<QString> used;
-    for (const auto& [id, name] : std::as_const(documents)) {
+    static const QRegularExpression number(QStringLiteral("^[0-9]+$"));
+    for (qsizetype position = 0; position < documents.size(); ++position) {
+        const auto& [id, name] = documents.at(position);
         const QString text = assemble(db, id, name, &outcome.error);
         if (!outcome.ok())
             return outcome;
@@ -171,14 +184,18 @@ ExtractOutcome ExtractDocuments(Database& db, const QString& importPath) {
             outcome.refusals.append(QStringLiteral("接收数据不正确！"));
             continue;
         }
+        const QString sent = name.trimmed();
         const QString fileName = receivedFileName(name);
-        if (fileName.isEmpty()) {
-            outcome.refusals.append(
-                QStringLiteral("接收的文件名“%1”不合法，该文件未写入！").arg(name.trimmed()));
-            continue;
-        }
+        // The id tells equal names apart; one that is no number (a peer's mistake or worse)
+        // never becomes part of the path.
+        const QString suffix =
+            number.match(id.trimmed()).hasMatch() ? id.trimmed() : QString::number(position);
         const QString path = QDir::toNativeSeparators(
-            QDir(importPath).filePath(distinctName(fileName, id.trimmed(), used)));
+            QDir(importPath)
+                .filePath(distinctName(fileName, suffix, QDir(importPath),
+                                       fileName == sent.section(separators(), -1), used)));
+        if (QFileInfo(path).fileName() != sent.section(separators(), -1))
+            outcome.renamed.append(renamedDocumentMessage(sent, path));
         QString error;
         if (!document.save(path, &error)) {
             outcome.error = path + QStringLiteral("：") + error;
@@ -189,17 +206,26 @@ ExtractOutcome ExtractDocuments(Database& db, const QString& importPath) {
     return outcome;
 }
 
+QString renamedDocumentMessage(const QString& storedName, const QString& path) {
+    return QStringLiteral("收到的文件“%1”已改名写入：%2").arg(storedName, path);
+}
+
 QString receivedFileName(const QString& storedName) {
-    static const QRegularExpression separators(QStringLiteral(R"([\\/])"));
     static const QRegularExpression forbidden(QStringLiteral(R"([<>:"|?*\x00-\x1f])"));
+    static const QRegularExpression finalDots(QStringLiteral(R"([. ]+$)"));
     static const QRegularExpression device(
         QStringLiteral(R"(^(con|prn|aux|nul|com\d|lpt\d|conin\$|conout\$)$)"),
         QRegularExpression::CaseInsensitiveOption);
-    const QString name = storedName.section(separators, -1).trimmed();
-    if (name.isEmpty() || name.endsWith(QLatin1Char('.')) || name.contains(forbidden) ||
-        name.section(QLatin1Char('.'), 0, 0).trimmed().contains(device))
-        return {};
-    return name;
+    QString name = storedName.section(separators(), -1).trimmed();
+    name.replace(forbidden, QStringLiteral("_"));
+    const QRegularExpressionMatch dots = finalDots.match(name);
+    if (dots.hasMatch())
+        name.replace(dots.capturedStart(), dots.capturedLength(),
+                     QString(dots.capturedLength(), QLatin1Char('_')));
+    const QString base = name.section(QLatin1Char('.'), 0, 0);
+    if (base.trimmed().contains(device))
+        name.insert(base.size(), QLatin1Char('_'));
+    return name.isEmpty() ? QStringLiteral("未命名.xml") : name;
 }
 
 } // namespace kvx

@@ -38,18 +38,27 @@ StoreOutcome StoreDocument(const QString& id, const QString& path, Database& db)
 
 struct ExtractOutcome {
     QStringList written;  // the files written, in order
+    QStringList renamed;  // one message for every document written under another name
     QStringList refusals; // one message for every document that was not written
     QString error;        // set when the operation ended early (unreadable table, disk full…)
     bool ok() const { return error.isEmpty(); }
+    // Every document of the mail is written: the mail may be acknowledged.
+    bool allWritten() const { return ok() && refusals.isEmpty(); }
 };
 
 // Rebuilds every document of the database and writes it into the import folder, each file
-// atomically. Documents of one mail that share a name are all kept under distinct names.
+// atomically. A document keeps its name, overwriting an earlier file of that name, unless
+// another document of the mail took the name first or no file may bear it: then it is
+// written under a name of its own that overwrites nothing, and the message names both.
 ExtractOutcome ExtractDocuments(Database& db, const QString& importPath);
 
+// "收到的文件…已改名…": the name a document was sent under and the file it was written to.
+QString renamedDocumentMessage(const QString& storedName, const QString& path);
+
 // The file name a received document is written under: the last component of the stored
-// name, trimmed. Empty when nothing usable is left (".", "..", a device name, characters no
-// file name may hold), so a name from a mail never reaches outside the import folder.
+// name, trimmed, with what no file name may hold on Windows or Linux replaced by "_" (a
+// character such as ":" or "?", a final "." or blank, a device name such as "con"), so that
+// a name from a mail never reaches outside the import folder and is always writable.
 QString receivedFileName(const QString& storedName);
 
 } // namespace kvx

@@ -65,12 +65,22 @@ bool AppFolder::makeWritable(const QString& path) {
 
 bool AppFolder::writeAtomically(const QString& path, const QByteArray& bytes, QString* error) {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
+    QString reason;
+    if (!file.open(QIODevice::WriteOnly)) {
+        reason = file.errorString();
+    } else if (file.write(bytes) != bytes.size() || !file.flush()) {
+        // QSaveFile's commit does not notice a buffer that its flush could write only in part
+        // (a disk that fills up), and the system then names no error: the flush is checked
+        // here, so that half a file never replaces the old one.
+        reason = QStringLiteral("文件只写入了一部分，磁盘可能已满（%1）").arg(file.errorString());
+    } else if (file.commit()) {
+        return true;
+    } else {
+        reason = file.errorString();
     }
-    return true;
+    if (error)
+        *error = reason;
+    return false;
 }
 
 } // namespace kvx

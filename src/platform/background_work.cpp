@@ -1,30 +1,28 @@
 #include "platform/background_work.h"
 
-#include <QEventLoop>
 #include <QThread>
-#include <exception>
-#include <memory>
 
 namespace kvx {
 
-void runInBackground(const std::function<void()>& work) {
-    std::exception_ptr failure;
-    std::unique_ptr<QThread> thread(QThread::create([&work, &failure] {
-        try {
+BackgroundWork::BackgroundWork(QObject* owner, std::function<void(const QString&)> failed)
+    : m_owner(owner)
+    , m_failed(std::move(failed)) {}
+
+BackgroundWork::~BackgroundWork() {
+    if (m_thread)
+        m_thread->wait();
+}
+
+void BackgroundWork::startThread(std::function<void()> work, std::function<void()> deliver) {
+    // The thread of the previous piece has posted its result and is ending, if not gone.
+    if (m_thread)
+        m_thread->wait();
+    m_thread.reset(
+        QThread::create([owner = m_owner, work = std::move(work), deliver = std::move(deliver)] {
             work();
-        } catch (...) {
-            failure = std::current_exception();
-        }
-    }));
-    QEventLoop loop;
-    QObject::connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit);
-    thread->start();
-    // A finished signal sent before the loop runs waits in this thread's queue and ends it.
-    if (!thread->isFinished())
-        loop.exec();
-    thread->wait();
-    if (failure)
-        std::rethrow_exception(failure);
+            QMetaObject::invokeMethod(owner, deliver, Qt::QueuedConnection);
+        }));
+    m_thread->start();
 }
 
 } // namespace kvx

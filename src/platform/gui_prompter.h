@@ -4,7 +4,10 @@
 
 namespace kvx {
 
-// Message boxes and file dialogs of the desktop, owned by the active window.
+// Message boxes and file dialogs of the desktop, owned by the active window. Each is modal:
+// its exec() turns a QEventLoop of its own until the person answers, the one loop of the
+// console that runs inside another. Meanwhile timers, network answers and worker results go
+// on reaching their objects; a run holds what arrives for it while it asks.
 class GuiPrompter : public Prompter {
 public:
     void message(const QString& text, const QString& title, Icon icon) override;

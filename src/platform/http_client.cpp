@@ -1,12 +1,8 @@
 #include "platform/http_client.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QTimer>
 #include <QUrl>
 #include <algorithm>
 #include <cstring>
@@ -86,14 +82,10 @@ bool HttpClient::isRequestableUrl(const QString& url) {
            !parsed.host().isEmpty();
 }
 
-HttpResult HttpClient::post(const QString& url, const QByteArray& body, Limit limit,
-                            const HttpWatch& watch) {
-    HttpResult result;
-    if (!isRequestableUrl(url)) {
-        result.outcome = HttpResult::Outcome::BadUrl;
-        result.error = QStringLiteral("地址无效：%1").arg(url);
-        return result;
-    }
+HttpRequest* HttpClient::post(const QString& url, const QByteArray& body, Limit limit) {
+    if (!isRequestableUrl(url))
+        return new HttpRequest(nullptr, body.size(), 0, QStringLiteral("地址无效：%1").arg(url),
+                               m_manager);
     QNetworkRequest request{QUrl(url, QUrl::StrictMode)};
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("text/xml"));
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
@@ -106,62 +98,7 @@ HttpResult HttpClient::post(const QString& url, const QByteArray& body, Limit li
     auto* device = new OneShotBody(body);
     QNetworkReply* reply = m_manager->post(request, device);
     device->setParent(reply);
-    // Whether the server may have the request: any of its bytes written to a connection.
-    QObject::connect(reply, &QNetworkReply::requestSent, reply,
-                     [&result] { result.requestSent = true; });
-    QElapsedTimer clock;
-    clock.start();
-    HttpProgress progress;
-    progress.total = body.size();
-    QObject::connect(reply, &QNetworkReply::uploadProgress, reply,
-                     [&result, &progress, &clock](qint64 sent, qint64) {
-                         result.requestSent = result.requestSent || sent > 0;
-                         progress.sent = std::max(progress.sent, sent);
-                         if (progress.sent >= progress.total && progress.sentAtMs < 0)
-                             progress.sentAtMs = clock.elapsed();
-                     });
-
-    // Poll: wake on the reply or every 50 ms to look at the cancel hook and the clock.
-    const qint64 timeoutMs = timeoutMilliseconds(limit);
-    QEventLoop loop;
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, &loop, &QEventLoop::quit);
-    tick.start(50);
-    while (!reply->isFinished()) {
-        if (watch.waiting) {
-            progress.waitedMs = clock.elapsed();
-            watch.waiting(progress);
-        }
-        if (watch.cancelRequested && watch.cancelRequested()) {
-            result.outcome = HttpResult::Outcome::Cancelled;
-            break;
-        }
-        if (clock.elapsed() >= timeoutMs) {
-            result.outcome = HttpResult::Outcome::TimedOut;
-            result.error = QStringLiteral("等待服务器应答超时");
-            break;
-        }
-        loop.exec();
-    }
-    if (reply->isFinished()) {
-        const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-        if (status.isValid()) {
-            result.outcome = HttpResult::Outcome::Completed;
-            result.requestSent = true;
-            result.status = status.toInt();
-            result.body = reply->readAll();
-        } else {
-            result.outcome = HttpResult::Outcome::Failed;
-            result.error = reply->errorString();
-        }
-    } else {
-        reply->abort();
-    }
-    // The flag's signals must not reach `result` once it has been returned.
-    QObject::disconnect(reply, nullptr, nullptr, nullptr);
-    reply->deleteLater();
-    return result;
+    return new HttpRequest(reply, body.size(), timeoutMilliseconds(limit), {}, m_manager);
 }
 
 } // namespace kvx

@@ -14,7 +14,8 @@ SingleInstanceGuard::SingleInstanceGuard(const QString& appFolder) {
             .left(16);
     m_lock = std::make_unique<ProcessLock>(
         QDir::temp().filePath(QStringLiteral("kvx-console-%1.lock").arg(QString::fromLatin1(key))));
-    m_first = m_lock->tryLock();
+    // A lock that cannot be made (no writable temporary folder) keeps nobody from working.
+    m_first = m_lock->tryLock() != ProcessLock::State::Held;
 }
 
 SingleInstanceGuard::~SingleInstanceGuard() = default;

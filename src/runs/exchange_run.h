@@ -1,106 +1,175 @@
 #pragma once
 
-#include "catalogue/exchange_selection.h"
+#include "catalogue/catalogue.h"
 #include "history/run_history.h"
+#include "platform/background_work.h"
+#include "runs/exchange_run_input.h"
 #include "runs/request_progress.h"
-#include "settings/login_settings.h"
+#include "runs/run_record.h"
+#include "runs/run_setup.h"
+#include "runs/run_summary.h"
 
-#include <QList>
-#include <QString>
-#include <QStringList>
-#include <optional>
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+#include <functional>
+#include <memory>
 
 namespace kvx {
 
-class AttachmentQueue;
-class Catalogue;
-class MailHandOver;
-class OperationsFile;
+class HttpRequest;
+struct HttpResult;
+struct Services;
 
-// What an import or export run reads when it starts. The window fills it from its controls;
-// the plan agent from a schedule.
-struct ExchangeRunInput {
-    QList<SelectedExchangeItem> items;
-    QString senderCode; // used trimmed
-    // Server address, operator, encrypted password and business date: the window's session
-    // login; the plan agent reads them from "\LoginWan.ini".
-    LoginSettings login;
-    bool conversion = false;
-    bool mail = false;
-    // The plan agent's runs read the plan condition file instead of the condition file.
-    bool planConditions = false;
-    // Who runs it, for the run history.
-    RunHistory::Origin origin = RunHistory::Origin::Console;
-    const Catalogue* catalogue = nullptr;
-    // Imports: null or not loaded when the operations file could not be read.
-    const OperationsFile* operations = nullptr;
-    // Exports with the mail flag: where the saved files are queued and who sends them
-    // (null: no mail component connected, nothing is sent).
-    AttachmentQueue* attachments = nullptr;
-    MailHandOver* mailTransport = nullptr;
-};
-
-// What a run shows the operator besides messages, file dialogs and the import report, which
-// go through the Prompter of the services.
-class RunHost {
+// An import or export run (ImportRun, ExportRun): an object on its caller's thread that works
+// through the selected items in list order without ever waiting in a loop of its own. It sends
+// an item's request and returns to the event loop; the answer, the operator's cancel or the
+// request's limit lets it go on. Documents of many megabytes are read, checked and written on
+// a worker thread meanwhile. Its signals say where it is and how it ended; its messages, file
+// dialogs and report go through the services' prompter.
+//
+// The caller makes the run with what it reads (the input's objects must outlive it), connects
+// to its signals and starts it; after finished it may delete it (with deleteLater from a slot).
+// One run works at a time in a process: see underway().
+class ExchangeRun : public QObject {
+    Q_OBJECT
 public:
-    virtual ~RunHost() = default;
-    // The progress display appears and the busy indicator starts.
-    virtual void runStarted() = 0;
+    ~ExchangeRun() override;
+
+    // The run that works in this process now, if any; no other is started beside it.
+    static ExchangeRun* underway();
+
+    // Checks what the run needs: a refusal is shown and the run has finished when this
+    // returns. Otherwise it works on the first item until that waits; the rest follows from
+    // the event loop.
+    void start();
+    // The operator's wish to end the run: it stops before its next item, and a request that
+    // waits for its answer is dropped (that item's outcome is not known).
+    void cancel();
+    // Asks the operator whether to end the run, and cancels it on OK; true when it is
+    // cancelled (without a question when it was already). While the question is open the run
+    // stands still: an answer that arrives meanwhile is taken up afterwards.
+    bool askToCancel();
+
+    // From start until finished.
+    bool isWorking() const { return m_state == State::Working; }
+    bool isCancelled() const { return m_cancelled; }
+    const RunSummary& summary() const { return m_summary; }
+
+Q_SIGNALS:
+    // The checks passed and the first item is next: a progress display appears.
+    void started();
     // One of the run's progress texts while it works on item `item` (from 1) of `count`.
-    virtual void showProgress(const QString& text, int item, int count) = 0;
-    // Where the current item's request stands: how long it has waited for the server's
-    // answer and, for a large document, how much of it has been sent.
-    virtual void showWaiting(const RequestProgress& progress) = 0;
-    // Asked before each item and while a request waits: a request cancelled while it waits
-    // is dropped, and its item ends as not known.
-    virtual bool cancelRequested() const = 0;
-    // The busy indicator stops and the progress display goes away.
-    virtual void runFinished() = 0;
-};
+    void progressed(const QString& text, int item, int count);
+    // Where the current item's request stands: how long it has waited for the server's answer
+    // and, for a large document, how much of it has been sent.
+    void waiting(const RequestProgress& progress);
+    // An item has ended, as the run history keeps it.
+    void itemFinished(const RunHistory::Item& item);
+    // No item follows: a progress display goes away. The end's messages and the report follow.
+    void stopped();
+    // The end, after the report has been shown; a refused run ends so too.
+    void finished(const RunSummary& summary);
 
-// The host of runs that nobody watches and nobody cancels (the plan agent's, benchmarks).
-class SilentRunHost : public RunHost {
-public:
-    void runStarted() override {}
-    void showProgress(const QString&, int, int) override {}
-    void showWaiting(const RequestProgress&) override {}
-    bool cancelRequested() const override { return false; }
-    void runFinished() override {}
-};
-
-// How a run ended, for callers without a window (and for tests).
-struct RunSummary {
-    enum class End {
-        Refused,   // stopped before the first item (nothing selected, no condition file…)
-        Completed, // went past the last item
-        Cancelled, // the operator cancelled between items
-        Aborted    // an error ended the run
+protected:
+    enum class ItemEnd {
+        Exchanged,  // the server's answer was read and kept
+        Failed,     // the item ended with a message, which has been shown
+        Skipped,    // nothing was sent: no file chosen, or cancelled before sending
+        Unanswered, // sent, but no answer came: the server may have carried it out
+        Aborted     // an error ends the run; m_abortMessage says which
     };
-    End end = End::Refused;
-    int count = 0;      // items in the selection
-    int exchanged = 0;  // items whose server answer was read and kept
-    int failed = 0;     // items that ended with a message (one that ended the run included)
-    int unanswered = 0; // items sent but not answered: the server may have taken them
-    QString report;     // the report as shown (an export's summary included)
-    QStringList files;  // exports: the files written, in order
-    // Imports: the files of failed records written, in order.
-    QStringList failedRecordFiles;
-    // The items reached, in list order, as the run history keeps them.
-    QList<RunHistory::Item> items;
+    // What came of an item's request.
+    struct Answer {
+        XmlDocument document; // null unless the server's answer was read
+        ItemEnd end = ItemEnd::Exchanged;
+        QString message; // why it is null, as shown to the operator
+    };
+    using AnswerStep = std::function<void(Answer)>;
 
-    // Items skipped (no file chosen) or never reached.
-    int notRun() const { return count - exchanged - failed - unanswered; }
-    // "成功 1 项，失败 0 项，结果未知 0 项，未执行 1 项，共 2 项"
-    QString countsText() const;
-    // Records the server refused, over every item.
-    int refusedRecords() const;
-    // Refused, ended by an error, or an item failed, had records refused or was not answered:
-    // what the operator of an unattended run must be told of.
-    bool hasProblem() const {
-        return end == End::Refused || end == End::Aborted || failed > 0 || unanswered > 0 ||
-               refusedRecords() > 0;
+    ExchangeRun(Services& services, ExchangeRunInput input, RunHistory::Direction direction,
+                QObject* parent);
+
+    // What the run needs before its first item; false once a refusal has been shown.
+    virtual bool checkInput() = 0;
+    // Works on the item; ends it with endItem(), at once or from a later step.
+    virtual void runItem(const SelectedExchangeItem& item, int position) = 0;
+    // After the last item, a cancel or an error: the closing lines and the report.
+    virtual void concludeRun() = 0;
+
+    void endItem(ItemEnd end);
+    // A refusal before the first item: shown, and kept in the run history.
+    void refuse(const QString& text);
+    // "y" or "n": the item's own conversion flag, else the run's.
+    QString conversionFlag(const SelectedExchangeItem& item) const;
+
+    void showProgress(const QString& text, int position);
+    // Fixed texts of refusals and failed items: exclamation icon, title "提示". What an
+    // item shows is also kept with it in the run history.
+    void warn(const QString& text);
+    // Answers that are not XML are shown without an icon.
+    void tell(const QString& text);
+    ItemEnd abort(const QString& message);
+
+    // The catalogue's exchange item of the label; null (and the message shown) when the
+    // catalogue has none.
+    CatalogueItem findItem(const QString& label);
+    // The open and save dialogs of the runs; cancelling gives an empty path.
+    QString ChooseImportFile(const QString& label);
+    QString ChooseExportFile(const QString& label);
+
+    // The work on a worker thread; `done` takes its result up as the run's next step.
+    template <typename Work, typename Done> void inBackground(Work work, Done done) {
+        m_work.start(std::move(work), [this, done = std::move(done)](auto result) {
+            auto kept = std::make_shared<decltype(result)>(std::move(result));
+            resume([done, kept] { done(std::move(*kept)); });
+        });
     }
+    // Posts the document's bytes within the run's limit, showing the waiting time, and reads
+    // the answer; then `then`. A request the operator cancelled before it went out is not
+    // sent. A failure, an answer that is not XML and a request sent but not answered are
+    // shown (the last not when the operator cancelled it).
+    void exchange(QByteArray body, AnswerStep then);
+    // Writes the document atomically over any file at the path (a read-only one included); a
+    // failure is shown with the path. Then `then`, with whether it was written.
+    void saveDocument(std::shared_ptr<const XmlDocument> document, const QString& path,
+                      std::function<void(bool)> then);
+
+    Services& m_services;
+    const ExchangeRunInput m_input;
+    RunSetup m_setup;
+    RunSummary m_summary;
+    QString m_senderCode;
+    QString m_abortMessage;
+    // The history's record of the item under way: the runs fill in its file, records and
+    // report.
+    RunHistory::Item m_item;
+
+private:
+    enum class State { Ready, Working, Finished };
+
+    void nextItems();
+    void endRun(RunSummary::End end);
+    // The next step after something the run waited for; held while the operator is asked.
+    void resume(std::function<void()> step);
+    void resumeHeld();
+    // Runs the step; an error it throws ends the run.
+    void guarded(const std::function<void()>& step);
+    void fail(const QString& message);
+    void takeAnswer(const HttpResult& result, const AnswerStep& then);
+    QString noteWhenNoFile(const QString& path);
+
+    RunHistory::Direction m_direction;
+    RunRecord m_record;
+    State m_state = State::Ready;
+    bool m_cancelled = false;
+    int m_next = 0;              // the list position of the next item
+    bool m_inItem = false;       // an item is under way
+    bool m_startingItem = false; // runItem() has not returned yet
+    int m_holds = 0;             // questions open
+    std::function<void()> m_heldStep;
+    QPointer<HttpRequest> m_request;
+    BackgroundWork m_work;
 };
 
 } // namespace kvx

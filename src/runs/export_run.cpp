@@ -6,7 +6,6 @@
 #include "platform/services.h"
 #include "platform/shared_texts.h"
 #include "runs/attachment_queue.h"
-#include "runs/exchange_run_base.h"
 #include "runs/mail_hand_over.h"
 
 #include <QHash>
@@ -26,34 +25,20 @@ int recordCount(const XmlDocument& data, const QString& roottag) {
     return count;
 }
 
-class ExportRun : public ExchangeRunBase {
-public:
-    ExportRun(Services& services, const ExchangeRunInput& input, RunHost& host)
-        : ExchangeRunBase(services, input, host, Direction::Export)
-        , m_today(services.clock.today().toString(QStringLiteral("yyyy-MM-dd"))) {}
+} // namespace
 
-    RunSummary run();
+ExportRun::ExportRun(Services& services, ExchangeRunInput input, QObject* parent)
+    : ExchangeRun(services, std::move(input), RunHistory::Direction::Export, parent)
+    , m_today(services.clock.today().toString(QStringLiteral("yyyy-MM-dd"))) {}
 
-private:
-    ItemEnd runItem(const SelectedExchangeItem& item, int position) override;
-    XmlDocument queryEnvelope(const CatalogueItem& item, const XmlElement& conditionItem,
-                              const SelectedExchangeItem& selected) const;
-    void handOverToMail();
-    // What the run did for each item: the file written with its records, or why there is
-    // none; then the counts.
-    QString summary() const;
-
-    QString m_today;
-};
-
-RunSummary ExportRun::run() {
+bool ExportRun::checkInput() {
     if (m_input.items.isEmpty()) {
         warn(QStringLiteral("请选择需要导出的项目！"));
-        return m_summary;
+        return false;
     }
     if (m_senderCode.isEmpty()) {
         refuse(QStringLiteral("导出时需选择注册编码！"));
-        return m_summary;
+        return false;
     }
     if (!m_setup.loadConditions(m_input.planConditions)) {
         // The plan agent's file is named as it is; the console's keeps its fixed text.
@@ -62,61 +47,78 @@ RunSummary ExportRun::run() {
                    : m_services.folder.displayPath(QStringLiteral("\\Xml\\Operation")) +
                          AppFolder::toNative(QStringLiteral("/")) +
                          QStringLiteral("condition.xml文件不存在！"));
-        return m_summary;
+        return false;
     }
     QString refusal;
     if (!m_setup.useLogin(m_input.login, &refusal)) {
         refuse(refusal);
-        return m_summary;
+        return false;
     }
-    runItems();
-    if (m_summary.end == RunSummary::End::Completed && m_input.mail)
-        handOverToMail();
-    m_summary.report = summary();
-    m_services.prompter.displayText(m_summary.report);
-    return m_summary;
+    return true;
 }
 
-ExchangeRunBase::ItemEnd ExportRun::runItem(const SelectedExchangeItem& selected, int position) {
-    const QString& label = selected.label;
-    showProgress(QStringLiteral("正在导出") + label + QStringLiteral("....."), position);
-    const CatalogueItem item = findItem(label);
-    if (item.isNull())
-        return ItemEnd::Failed;
+void ExportRun::concludeRun() {
+    if (m_summary.end == RunSummary::End::Completed && m_input.mail)
+        handOverToMail();
+    m_summary.report = summaryText();
+    m_services.prompter.displayText(m_summary.report);
+}
 
-    XmlElement conditionItem = m_setup.conditionItem(item.interfaceName, label, m_senderCode);
+void ExportRun::runItem(const SelectedExchangeItem& selected, int position) {
+    const QString& label = selected.label;
+    m_current = {label, position, {}, {}};
+    showProgress(QStringLiteral("正在导出") + label + QStringLiteral("....."), position);
+    m_current.item = findItem(label);
+    if (m_current.item.isNull()) {
+        endItem(ItemEnd::Failed);
+        return;
+    }
+    XmlElement conditionItem =
+        m_setup.conditionItem(m_current.item.interfaceName, label, m_senderCode);
     // The day of the run, in the condition file loaded for this run only: the file keeps
     // the word.
     for (XmlElement condition : conditionItem.childElements()) {
         if (condition.attribute(kValue).toUpper() == QLatin1String("TODAY"))
             condition.setAttribute(kValue, m_today);
     }
-    QString path = selected.file.isEmpty()
-                       ? conditionItem.attribute(QStringLiteral("exportfile")).trimmed()
-                       : selected.file;
-    if (path.isEmpty())
-        path = ChooseExportFile(label);
-    if (path.isEmpty())
-        return ItemEnd::Skipped;
+    m_current.path = selected.file.isEmpty()
+                         ? conditionItem.attribute(QStringLiteral("exportfile")).trimmed()
+                         : selected.file;
+    if (m_current.path.isEmpty())
+        m_current.path = ChooseExportFile(label);
+    if (m_current.path.isEmpty()) {
+        endItem(ItemEnd::Skipped);
+        return;
+    }
+    exchange(queryEnvelope(m_current.item, conditionItem, selected).toBytes(),
+             [this](Answer answer) { takeData(std::move(answer)); });
+}
 
-    Answer answer = exchange(queryEnvelope(item, conditionItem, selected).toBytes());
+void ExportRun::takeData(Answer answer) {
     if (answer.document.isNull()) {
         // Nothing was sent: the history and the summary say so.
         if (answer.end == ItemEnd::Skipped)
             m_item.report += kNotRun;
-        return answer.end;
+        endItem(answer.end);
+        return;
     }
-    XmlDocument& data = answer.document;
-    NormalizeDataDocument(data, item.interfaceName, m_senderCode);
-    m_item.file = path;
-    m_item.succeeded = recordCount(data, item.interfaceName);
-    if (!saveDocument(data, path))
-        return ItemEnd::Failed;
-    m_summary.files.append(path);
-    if (m_input.mail && m_input.attachments)
-        m_input.attachments->QueueMailAttachment(path);
-    showProgress(QStringLiteral("导出") + label + QStringLiteral("结束！"), position);
-    return ItemEnd::Exchanged;
+    auto data = std::make_shared<XmlDocument>(std::move(answer.document));
+    const QString& interfaceName = m_current.item.interfaceName;
+    NormalizeDataDocument(*data, interfaceName, m_senderCode);
+    m_item.file = m_current.path;
+    m_item.succeeded = recordCount(*data, interfaceName);
+    saveDocument(data, m_current.path, [this](bool saved) {
+        if (!saved) {
+            endItem(ItemEnd::Failed);
+            return;
+        }
+        m_summary.files.append(m_current.path);
+        if (m_input.mail && m_input.attachments)
+            m_input.attachments->QueueMailAttachment(m_current.path);
+        showProgress(QStringLiteral("导出") + m_current.label + QStringLiteral("结束！"),
+                     m_current.position);
+        endItem(ItemEnd::Exchanged);
+    });
 }
 
 XmlDocument ExportRun::queryEnvelope(const CatalogueItem& item, const XmlElement& conditionItem,
@@ -132,16 +134,16 @@ XmlDocument ExportRun::queryEnvelope(const CatalogueItem& item, const XmlElement
     return envelope;
 }
 
-QString ExportRun::summary() const {
+QString ExportRun::summaryText() const {
     QString text = QStringLiteral("导出结果") + kCrLf;
     for (int i = 0; i < m_summary.count; ++i) {
         text += m_input.items.at(i).label + QStringLiteral("：");
-        if (i >= m_itemsDone.size()) {
+        if (i >= m_summary.items.size()) {
             text += m_summary.end == RunSummary::End::Aborted ? QStringLiteral("未执行") : kNotRun;
             text += kCrLf;
             continue;
         }
-        const RunHistory::Item& done = m_itemsDone.at(i);
+        const RunHistory::Item& done = m_summary.items.at(i);
         static const QHash<QString, QString> outcomes = {
             {QStringLiteral("failed"), QStringLiteral("失败：")},
             {QStringLiteral("unanswered"), QStringLiteral("结果未知：")}};
@@ -170,12 +172,6 @@ void ExportRun::handOverToMail() {
     }
     m_services.prompter.message(MailHandOver::notConnectedMessage(), SharedText::promptTitle(),
                                 Prompter::Icon::Information);
-}
-
-} // namespace
-
-RunSummary RunExport(Services& services, const ExchangeRunInput& input, RunHost& host) {
-    return ExportRun(services, input, host).run();
 }
 
 } // namespace kvx

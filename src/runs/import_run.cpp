@@ -4,13 +4,10 @@
 #include "conditions/item_structure.h"
 #include "documents/failed_records.h"
 #include "documents/import_completion.h"
-#include "documents/import_document.h"
 #include "documents/result_report.h"
-#include "platform/background_work.h"
 #include "platform/prompter.h"
 #include "platform/services.h"
 #include "platform/shared_texts.h"
-#include "runs/exchange_run_base.h"
 
 namespace kvx {
 
@@ -18,135 +15,169 @@ namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 
-class ImportRun : public ExchangeRunBase {
-public:
-    ImportRun(Services& services, const ExchangeRunInput& input, RunHost& host)
-        : ExchangeRunBase(services, input, host, Direction::Import) {}
-
-    RunSummary run();
-
-private:
-    ItemEnd runItem(const SelectedExchangeItem& item, int position) override;
-    // The item's entry in the operations file as the directives need it. False, with
-    // *error, when the operations file cannot say what the operation string asks for.
-    bool findOperationsEntry(const SelectedExchangeItem& item, OperationsEntry* entry,
-                             QString* error) const;
-    void addClosingLine();
-    // The item's report block with its last line on the failed records, written meanwhile;
-    // the history's counts of records taken and refused.
-    QString reportOf(const XmlDocument& result, const CatalogueItem& item,
-                     const ImportDocument& document, const QString& path);
+struct Outcome {
+    bool ok = false;
+    QString error;
 };
 
-RunSummary ImportRun::run() {
+} // namespace
+
+struct ImportRun::Reported {
+    FailedRecords failed;
+    ResultCounts counts;
+    QString block;
+};
+
+ImportRun::ImportRun(Services& services, ExchangeRunInput input, QObject* parent)
+    : ExchangeRun(services, std::move(input), RunHistory::Direction::Import, parent) {}
+
+bool ImportRun::checkInput() {
     if (m_input.items.isEmpty()) {
         warn(QStringLiteral("请选择需要导入的项目！"));
-        return m_summary;
+        return false;
     }
     if (!m_setup.loadConditions(m_input.planConditions)) {
         refuse(SharedText::fileMissing(m_setup.conditionFilePath()));
-        return m_summary;
+        return false;
     }
     QString refusal;
     if (!m_setup.useLogin(m_input.login, &refusal)) {
         refuse(refusal);
-        return m_summary;
+        return false;
     }
-    runItems();
-    addClosingLine();
-    if (!m_summary.report.isEmpty())
-        m_services.prompter.displayText(m_summary.report);
-    return m_summary;
+    return true;
 }
 
-void ImportRun::addClosingLine() {
+void ImportRun::concludeRun() {
     QString line;
     if (m_summary.end == RunSummary::End::Cancelled)
         line = QStringLiteral("导入已取消：");
     else if (m_summary.end == RunSummary::End::Aborted)
         line = QStringLiteral("导入因错误中止：");
-    else
-        return;
-    m_summary.report += kCrLf + line + m_summary.countsText() + kCrLf;
+    if (!line.isEmpty())
+        m_summary.report += kCrLf + line + m_summary.countsText() + kCrLf;
+    if (!m_summary.report.isEmpty())
+        m_services.prompter.displayText(m_summary.report);
 }
 
-ExchangeRunBase::ItemEnd ImportRun::runItem(const SelectedExchangeItem& selected, int position) {
+void ImportRun::runItem(const SelectedExchangeItem& selected, int position) {
+    m_current = {selected, position, {}, {}, {}};
     const QString& label = selected.label;
     showProgress(QStringLiteral("正在导入") + label + QStringLiteral("....."), position);
-    const CatalogueItem item = findItem(label);
-    if (item.isNull())
-        return ItemEnd::Failed;
-
-    const XmlElement conditionItem = m_setup.conditionItem(item.interfaceName, label, m_senderCode);
+    m_current.item = findItem(label);
+    if (m_current.item.isNull()) {
+        endItem(ItemEnd::Failed);
+        return;
+    }
+    const XmlElement conditionItem =
+        m_setup.conditionItem(m_current.item.interfaceName, label, m_senderCode);
     QString path = selected.file.isEmpty()
                        ? conditionItem.attribute(QStringLiteral("importfile")).trimmed()
                        : selected.file;
     if (path.isEmpty())
         path = ChooseImportFile(label);
-    if (path.isEmpty())
-        return ItemEnd::Skipped;
-    // A file of many megabytes is read, checked and completed while the window stays
-    // responsive.
-    ImportDocument document;
-    QString error;
-    if (!computeInBackground([&] { return document.load(path, &error); }) ||
-        !document.checkItem(item, &error)) {
-        warn(error);
-        return ItemEnd::Failed;
+    if (path.isEmpty()) {
+        endItem(ItemEnd::Skipped);
+        return;
     }
+    m_current.path = path;
+    // A file of many megabytes is read and checked on the worker thread.
+    auto document = std::make_shared<ImportDocument>();
+    m_current.document = document;
+    inBackground(
+        [document, path] {
+            Outcome loaded;
+            loaded.ok = document->load(path, &loaded.error);
+            return loaded;
+        },
+        [this](Outcome loaded) { completeDocument(loaded.ok, loaded.error); });
+}
 
+void ImportRun::completeDocument(bool loaded, const QString& loadError) {
+    const SelectedExchangeItem& selected = m_current.selected;
+    QString error = loadError;
+    if (!loaded || !m_current.document->checkItem(m_current.item, &error)) {
+        warn(error);
+        endItem(ItemEnd::Failed);
+        return;
+    }
     OperationsEntry entry;
-    if (!findOperationsEntry(selected, &entry, &error))
-        return abort(error);
-    m_item.file = path;
+    if (!findOperationsEntry(selected, &entry, &error)) {
+        endItem(abort(error));
+        return;
+    }
+    m_item.file = m_current.path;
     m_item.operation = selected.operationString;
     m_item.conversion = conversionFlag(selected) == QLatin1String("y");
-    const ImportCompletion completion{conversionFlag(selected), label, item.family, m_senderCode,
-                                      m_setup.credentials()};
+    const ImportCompletion completion{conversionFlag(selected), selected.label,
+                                      m_current.item.family, m_senderCode, m_setup.credentials()};
     const ImportDirectives directives = workOutImportDirectives(selected.operationString, entry);
-    if (!computeInBackground([&] { return document.complete(directives, completion, &error); }))
-        return abort(error);
+    inBackground(
+        [document = m_current.document, directives, completion] {
+            Outcome completed;
+            completed.ok = document->complete(directives, completion, &completed.error);
+            return completed;
+        },
+        [this](Outcome completed) {
+            if (!completed.ok) {
+                endItem(abort(completed.error));
+                return;
+            }
+            exchange(m_current.document->takeBody(),
+                     [this](Answer answer) { takeResult(std::move(answer)); });
+        });
+}
 
-    const Answer answer = exchange(document.takeBody());
+void ImportRun::takeResult(Answer answer) {
+    const QString& label = m_current.selected.label;
     // The report says which items the server may have taken without saying so.
     if (answer.end == ItemEnd::Unanswered)
         m_summary.report += kCrLf + label + kCrLf + answer.message + kCrLf + kCrLf;
-    if (answer.document.isNull())
-        return answer.end;
-    const QString block = reportOf(answer.document, item, document, path);
-    m_item.report += block;
-    // The last result stays in the application folder for a look at what the server said.
-    saveDocument(answer.document, m_services.folder.resolve(QStringLiteral("\\Kvxtemp.xml")));
-    m_summary.report += kCrLf + block;
-    showProgress(QStringLiteral("导入") + label + QStringLiteral("结束！"), position);
-    return ItemEnd::Exchanged;
-}
-
-QString ImportRun::reportOf(const XmlDocument& result, const CatalogueItem& item,
-                            const ImportDocument& document, const QString& path) {
+    if (answer.document.isNull()) {
+        endItem(answer.end);
+        return;
+    }
+    const CatalogueItem& item = m_current.item;
     QString keyField = ItemStructure::load(m_services.folder, item.interfaceName).keyField();
     if (keyField.isEmpty())
         keyField = FailedRecords::defaultKeyField();
-    const FailedRecords::Source source{path, document.sourceBytes(), item.interfaceName,
+    const ImportDocument& document = *m_current.document;
+    const FailedRecords::Source source{m_current.path, document.sourceBytes(), item.interfaceName,
                                        document.childElementCount(item.interfaceName), keyField};
-    FailedRecords failed;
-    ResultCounts counts;
-    QString block = computeInBackground([&] {
-        failed = FailedRecords::write(source, result);
-        counts = countResults(result);
-        return AppendResultReport(result, item.label, QString());
-    });
-    m_item.succeeded = counts.succeeded;
-    m_item.failed = counts.failed;
-    if (failed.outcome == FailedRecords::Outcome::Written) {
-        m_summary.failedRecordFiles.append(failed.path);
-        m_item.failedRecordsFile = failed.path;
+    auto result = std::make_shared<const XmlDocument>(std::move(answer.document));
+    inBackground(
+        [source, result, label] {
+            Reported reported;
+            reported.failed = FailedRecords::write(source, *result);
+            reported.counts = countResults(*result);
+            reported.block = AppendResultReport(*result, label, QString());
+            return reported;
+        },
+        [this, result](Reported reported) { report(result, std::move(reported)); });
+}
+
+void ImportRun::report(std::shared_ptr<const XmlDocument> result, Reported reported) {
+    m_item.succeeded = reported.counts.succeeded;
+    m_item.failed = reported.counts.failed;
+    if (reported.failed.outcome == FailedRecords::Outcome::Written) {
+        m_summary.failedRecordFiles.append(reported.failed.path);
+        m_item.failedRecordsFile = reported.failed.path;
     }
-    const QString line = failed.reportLine();
+    QString block = reported.block;
+    const QString line = reported.failed.reportLine();
     // Before the empty line that ends the block.
     if (!line.isEmpty())
         block.insert(block.size() - kCrLf.size(), line + kCrLf);
-    return block;
+    m_item.report += block;
+    // The last result stays in the application folder for a look at what the server said.
+    saveDocument(result, m_services.folder.resolve(QStringLiteral("\\Kvxtemp.xml")),
+                 [this, block](bool) {
+                     m_summary.report += kCrLf + block;
+                     showProgress(QStringLiteral("导入") + m_current.selected.label +
+                                      QStringLiteral("结束！"),
+                                  m_current.position);
+                     endItem(ItemEnd::Exchanged);
+                 });
 }
 
 bool ImportRun::findOperationsEntry(const SelectedExchangeItem& item, OperationsEntry* entry,
@@ -171,12 +202,6 @@ bool ImportRun::findOperationsEntry(const SelectedExchangeItem& item, Operations
     entry->proc = operationElement.attribute(QStringLiteral("proc"));
     entry->options = OperationEntry::fromElement(entryElement).options;
     return true;
-}
-
-} // namespace
-
-RunSummary RunImport(Services& services, const ExchangeRunInput& input, RunHost& host) {
-    return ImportRun(services, input, host).run();
 }
 
 } // namespace kvx

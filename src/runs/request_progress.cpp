@@ -1,6 +1,6 @@
 #include "runs/request_progress.h"
 
-#include "platform/http_client.h"
+#include "platform/http_request.h"
 
 namespace kvx {
 

@@ -1,7 +1,7 @@
 #include "runs/run_progress_frame.h"
 
-#include "platform/prompter.h"
-#include "platform/shared_texts.h"
+#include "runs/exchange_run.h"
+#include "runs/request_progress.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -9,10 +9,6 @@
 #include <QVBoxLayout>
 
 namespace kvx {
-
-namespace {
-int runsUnderway = 0;
-} // namespace
 
 RunProgressFrame::RunProgressFrame(QWidget* parent)
     : QFrame(parent)
@@ -36,25 +32,17 @@ RunProgressFrame::RunProgressFrame(QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_animation);
     layout->addLayout(texts);
-    runFinished();
+    runStopped();
 }
 
-RunProgressFrame::~RunProgressFrame() {
-    if (m_underway)
-        --runsUnderway;
-}
-
-bool RunProgressFrame::anyRunUnderway() {
-    return runsUnderway > 0;
+void RunProgressFrame::follow(const ExchangeRun& run) {
+    connect(&run, &ExchangeRun::started, this, &RunProgressFrame::runStarted);
+    connect(&run, &ExchangeRun::progressed, this, &RunProgressFrame::showProgress);
+    connect(&run, &ExchangeRun::waiting, this, &RunProgressFrame::showWaiting);
+    connect(&run, &ExchangeRun::stopped, this, &RunProgressFrame::runStopped);
 }
 
 void RunProgressFrame::runStarted() {
-    m_closeWhenIdle = false;
-    if (!m_underway) {
-        m_underway = true;
-        ++runsUnderway;
-    }
-    m_cancelRequested = false;
     m_message->clear();
     m_count->clear();
     m_waiting->clear();
@@ -99,28 +87,7 @@ void RunProgressFrame::showWaiting(const RequestProgress& progress) {
                            duration(progress.serverSeconds));
 }
 
-bool RunProgressFrame::mayCloseWindow(Prompter& prompter) {
-    if (!m_underway)
-        return true;
-    if (askToCancel(prompter))
-        m_closeWhenIdle = true;
-    return false;
-}
-
-bool RunProgressFrame::askToCancel(Prompter& prompter) {
-    if (prompter.question(SharedText::cancelRunQuestion(), SharedText::promptTitle(),
-                          Prompter::Buttons::OkCancel,
-                          Prompter::Icon::Question) != Prompter::Answer::Ok)
-        return false;
-    m_cancelRequested = true;
-    return true;
-}
-
-void RunProgressFrame::runFinished() {
-    if (m_underway) {
-        m_underway = false;
-        --runsUnderway;
-    }
+void RunProgressFrame::runStopped() {
     m_animation->setRange(0, 1); // neither busy nor a share
     m_animation->reset();
     hide();

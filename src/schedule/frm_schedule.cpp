@@ -22,6 +22,7 @@
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopedValueRollback>
 #include <QSignalBlocker>
 
 namespace kvx {
@@ -30,6 +31,9 @@ namespace {
 
 const QString kCaption = QStringLiteral("计划");
 const QString kCodeFirst = QStringLiteral("请先选择注册编码!");
+// In the order the frequency options are tested when a schedule is written.
+constexpr ScheduleFrequency kFrequencies[] = {ScheduleFrequency::Year, ScheduleFrequency::Month,
+                                              ScheduleFrequency::Week, ScheduleFrequency::Day};
 
 QString conversionOf(bool checked) {
     return checked ? QStringLiteral("y") : QStringLiteral("n");
@@ -55,6 +59,8 @@ FrmSchedule::FrmSchedule(Services& services, bool mayEdit, const QString& loginS
     setObjectName(QStringLiteral("frmSchedule"));
     setWindowTitle(kCaption);
     createControls();
+    // Opened, the window gives the keyboard to the code box: a code is chosen first.
+    setFocusProxy(m_code);
     resize(648, 463); // the design size, 9720 x 6945 twips
     connectControls();
 
@@ -87,15 +93,12 @@ FrmSchedule::~FrmSchedule() = default;
 
 void FrmSchedule::connectControls() {
     connect(m_code, &QComboBox::activated, this, &FrmSchedule::onCodeChosen);
+    m_code->installEventFilter(this);
     connect(m_code->lineEdit(), &QLineEdit::returnPressed, this,
             [this] { SelectListEntry(m_code->currentText()); });
-    const QList<QPair<QRadioButton*, Frequency>> frequencies = {{m_year, Frequency::Year},
-                                                                {m_month, Frequency::Month},
-                                                                {m_week, Frequency::Week},
-                                                                {m_day, Frequency::Day}};
-    for (const auto& [option, frequency] : frequencies)
-        connect(option, &QRadioButton::clicked, this,
-                [this, frequency = frequency] { onFrequencyChosen(frequency); });
+    for (const Frequency frequency : kFrequencies)
+        connect(option(frequency), &QRadioButton::clicked, this,
+                [this, frequency] { onFrequencyChosen(frequency); });
     for (NumericCtr* field : {m_monthField, m_dayField, m_weekdayField, m_hourField, m_minuteField})
         connect(field, &NumericCtr::Change, this, &FrmSchedule::setModified);
     connect(m_begin, &QDateEdit::dateChanged, this, &FrmSchedule::setModified);
@@ -162,21 +165,32 @@ void FrmSchedule::SelectListEntry(const QString& text) {
     onCodeChosen(index);
 }
 
+// Leaving the code box chooses nothing: Qt's combo box would choose the entry equal to the
+// text it holds, throwing away the lists being edited.
+bool FrmSchedule::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != m_code || event->type() != QEvent::FocusOut)
+        return QWidget::eventFilter(watched, event);
+    const QScopedValueRollback leaving(m_leavingCode, true);
+    watched->event(event);
+    return true;
+}
+
 void FrmSchedule::onCodeChosen(int index) {
-    if (index < 0)
+    if (index < 0 || m_leavingCode)
         return;
     ResetEditor();
     LoadSchedule();
 }
 
 void FrmSchedule::LoadSchedule() {
-    if (!m_document.OpenScheduleDocument(ScheduleDocument::Mode::View)) {
-        m_services.prompter.message(m_document.missingFileMessage(), Product::applicationTitle(),
-                                    Prompter::Icon::Warning);
+    QString problem;
+    const bool open = m_document.OpenScheduleDocument(ScheduleDocument::Mode::View, &problem);
+    if (!problem.isEmpty())
+        m_services.prompter.message(problem, Product::applicationTitle(), Prompter::Icon::Warning);
+    if (!open)
         return;
-    }
-    if (const std::optional<ScheduleContent> stored = m_document.readSchedule(code())) {
-        showFrequency(stored->type);
+    if (const std::optional<Schedule> stored = m_document.readSchedule(code())) {
+        showFrequency(stored->frequency());
         m_monthField->setValue(stored->month);
         m_dayField->setValue(stored->day);
         m_weekdayField->setValue(stored->weekday);
@@ -200,19 +214,26 @@ void FrmSchedule::LoadSchedule() {
     m_modified = false;
 }
 
-// Another stored type leaves the option that was selected.
-void FrmSchedule::showFrequency(const QString& type) {
-    const QList<QPair<QString, Frequency>> types = {{QStringLiteral("year"), Frequency::Year},
-                                                    {QStringLiteral("month"), Frequency::Month},
-                                                    {QStringLiteral("day"), Frequency::Day},
-                                                    {QStringLiteral("week"), Frequency::Week}};
-    const QList<QRadioButton*> options = {m_year, m_month, m_day, m_week};
-    for (int i = 0; i < types.size(); ++i) {
-        if (types[i].first == type) {
-            options[i]->setChecked(true);
-            onFrequencyChosen(types[i].second);
-        }
+QRadioButton* FrmSchedule::option(Frequency frequency) const {
+    switch (frequency) {
+    case Frequency::Year:
+        return m_year;
+    case Frequency::Month:
+        return m_month;
+    case Frequency::Week:
+        return m_week;
+    case Frequency::Day:
+        break;
     }
+    return m_day;
+}
+
+// A type the editor does not know leaves the option that was selected.
+void FrmSchedule::showFrequency(const std::optional<Frequency>& frequency) {
+    if (!frequency)
+        return;
+    option(*frequency)->setChecked(true);
+    onFrequencyChosen(*frequency);
 }
 
 void FrmSchedule::onFrequencyChosen(Frequency frequency) {
@@ -249,11 +270,14 @@ void FrmSchedule::ClearAfterSave() {
     hideOptionControls();
 }
 
+// The operation frame too, and the lists' double click, so that nothing changes an entry.
 void FrmSchedule::DisableEditing() {
     for (QWidget* control : std::initializer_list<QWidget*>{
              m_frequencyFrame, m_periodFrame, m_exportIn, m_exportOut, m_importIn, m_importOut,
-             m_exportConversion, m_importConversion, m_save})
+             m_exportConversion, m_importConversion, m_save, m_panel})
         control->setEnabled(false);
+    m_imports->setReadOnly(true);
+    m_exports->setReadOnly(true);
 }
 
 void FrmSchedule::hideOptionControls() {
@@ -337,16 +361,12 @@ void FrmSchedule::onOperationStringChanged(const QString& operationString) {
     setModified();
 }
 
-ScheduleContent FrmSchedule::contentShown() const {
-    ScheduleContent content;
-    if (m_year->isChecked())
-        content.type = QStringLiteral("year");
-    else if (m_month->isChecked())
-        content.type = QStringLiteral("month");
-    else if (m_week->isChecked())
-        content.type = QStringLiteral("week");
-    else if (m_day->isChecked())
-        content.type = QStringLiteral("day");
+Schedule FrmSchedule::contentShown() const {
+    Schedule content;
+    for (const Frequency frequency : kFrequencies) {
+        if (content.type.isEmpty() && option(frequency)->isChecked())
+            content.type = Schedule::typeOf(frequency);
+    }
     content.begin = m_begin->date();
     content.end = m_end->date();
     content.hour = m_hourField->Value();
@@ -393,7 +413,7 @@ void FrmSchedule::onOkClicked() {
 }
 
 void FrmSchedule::closeEvent(QCloseEvent* event) {
-    if (!m_modified) {
+    if (!m_modified || !m_mayEdit) {
         event->accept();
         return;
     }

@@ -26,7 +26,8 @@ struct Services;
 // The schedule editor `frmSchedule` ("计划"): for one sender code at a time, how often and
 // when the plan agent runs, the period in which that holds, which exchange items it imports
 // (with their operation and options) and which it exports, each with its conversion flag.
-// Without the right to edit schedules the window only shows them.
+// Without the right to edit schedules the window only shows them: nothing in it edits, and
+// nothing is saved.
 class FrmSchedule : public QWidget {
     Q_OBJECT
 public:
@@ -52,9 +53,10 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    enum class Frequency { Year, Month, Week, Day };
+    using Frequency = ScheduleFrequency;
 
     void createControls();
     QWidget* createFrequencyFrame();
@@ -78,10 +80,11 @@ private:
     void onConditionClicked();
     void onOkClicked();
 
-    void showFrequency(const QString& type);
+    void showFrequency(const std::optional<Frequency>& frequency);
+    QRadioButton* option(Frequency frequency) const;
     void fillCodes();
     QString code() const;
-    ScheduleContent contentShown() const;
+    Schedule contentShown() const;
     bool saveShown();
     void hideOptionControls();
     void setModified() { m_modified = true; }
@@ -96,6 +99,8 @@ private:
     QHash<QString, QString> m_importConversions;
     QHash<QString, QString> m_exportConversions;
     bool m_modified = false;
+    // The code box is losing the focus: what Qt's combo box then chooses is not chosen.
+    bool m_leavingCode = false;
 
     QComboBox* m_code = nullptr;
     QGroupBox* m_frequencyFrame = nullptr;

@@ -54,6 +54,9 @@ void FrmSchedule::createControls() {
     m_code = named(new QComboBox(this), QStringLiteral("cmbCode"));
     m_code->setEditable(true);
     m_code->setInsertPolicy(QComboBox::NoInsert);
+    // A code is chosen whole and with its letter case: completing "00" to "001", or taking
+    // "ABC" for "abc", would show and save another system's schedule.
+    m_code->setCompleter(nullptr);
     // Registration codes are letters, digits and hyphens, as in the condition editor.
     TypingFilter::install(m_code, cmbCode_KeyPress);
     auto* codeRow = new QHBoxLayout;
@@ -161,6 +164,11 @@ QWidget* FrmSchedule::createLists() {
     layout->addWidget(m_exports, 3, 2);
     layout->setColumnStretch(0, 3);
     layout->setColumnStretch(2, 2);
+    // Tab goes from the tree to the buttons that move its item, then to their list.
+    const QList<QWidget*> order = {m_tree,     m_importIn,  m_importOut, m_imports,
+                                   m_exportIn, m_exportOut, m_exports};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
     return area;
 }
 

@@ -3,29 +3,15 @@
 #include "catalogue/catalogue.h"
 #include "platform/shared_texts.h"
 #include "schedule/schedule_file.h"
+#include "schedule/schedule_names.h"
 
 #include <QHash>
 
 namespace kvx {
 
+using namespace ScheduleNames;
+
 namespace {
-
-const QString kSchedule = QStringLiteral("schedule");
-const QString kCode = QStringLiteral("code");
-const QString kName = QStringLiteral("name");
-const QString kFamily = QStringLiteral("family");
-const QString kNeedExchanged = QStringLiteral("needexchanged");
-const QString kOperation = QStringLiteral("operation");
-const QString kImport = QStringLiteral("import");
-const QString kExport = QStringLiteral("export");
-const QString kDateFormat = QStringLiteral("yyyy-MM-dd");
-
-QList<ScheduledItem> readItems(const XmlElement& list) {
-    QList<ScheduledItem> items;
-    for (const XmlElement& item : list.childElements())
-        items.append({item.name(), item.attribute(kOperation), item.attribute(kNeedExchanged)});
-    return items;
-}
 
 struct ItemOrigin {
     QString name;
@@ -58,6 +44,11 @@ void writeItems(XmlElement& schedule, const QString& listName, const QList<Sched
     }
 }
 
+// The refusal to save over a file that does not load.
+QString saveRefused(const QString& damage) {
+    return damage + QStringLiteral("\n计划未保存：请修复该文件，或将它移到别处后再保存。");
+}
+
 } // namespace
 
 ScheduleDocument::ScheduleDocument(AppFolder folder)
@@ -67,59 +58,62 @@ QString ScheduleDocument::filePath() const {
     return m_folder.resolve(ScheduleFile::relativePath());
 }
 
-QString ScheduleDocument::missingFileMessage() const {
-    return SharedText::fileMissing(filePath());
-}
-
-XmlDocument* ScheduleDocument::OpenScheduleDocument(Mode mode) {
+XmlDocument* ScheduleDocument::OpenScheduleDocument(Mode mode, QString* error) {
     if (!m_document.isNull())
         return &m_document;
     const QString path = filePath();
-    if (CheckScheduleFile(path))
-        m_document = XmlDocument::fromFile(path);
-    if (m_document.isNull() && mode == Mode::Write)
+    QString mergeFailure;
+    CheckScheduleFile(path, &mergeFailure);
+    ScheduleFile::Loaded loaded = ScheduleFile::load(path);
+    using State = ScheduleFile::Loaded::State;
+    if (loaded.state == State::Read) {
+        m_document = std::move(loaded.document);
+        if (error)
+            *error = mergeFailure;
+    } else if (loaded.state == State::Missing && mode == Mode::Write) {
         m_document = XmlDocument::fromString(ScheduleFile::newFileTemplate());
+    } else if (error) {
+        *error = loaded.message;
+    }
     return m_document.isNull() ? nullptr : &m_document;
 }
 
 XmlElement ScheduleDocument::findSchedule(const QString& code) const {
     if (m_document.isNull())
         return {};
-    return m_document.root().selectFirst(QStringLiteral("schedule[@code=$code]"),
-                                         {{QStringLiteral("code"), code}});
+    for (const XmlElement& schedule : m_document.root().childElements()) {
+        if (schedule.name() == kSchedule && schedule.attribute(kCode) == code)
+            return schedule;
+    }
+    return {};
 }
 
 QStringList ScheduleDocument::codes() const {
     QStringList codes;
     if (m_document.isNull())
         return codes;
-    for (const XmlElement& schedule : m_document.select(QStringLiteral("//schedule[@code]")))
+    for (const XmlElement& schedule :
+         m_document.select(QStringLiteral("//%1[@%2]").arg(kSchedule, kCode)))
         codes.append(schedule.attribute(kCode));
     return codes;
 }
 
-std::optional<ScheduleContent> ScheduleDocument::readSchedule(const QString& code) const {
+std::optional<Schedule> ScheduleDocument::readSchedule(const QString& code) const {
     const XmlElement schedule = findSchedule(code);
     if (schedule.isNull())
         return std::nullopt;
-    ScheduleContent content;
-    content.type = schedule.attribute(QStringLiteral("type"));
-    content.begin = QDate::fromString(schedule.attribute(QStringLiteral("begin")), kDateFormat);
-    content.end = QDate::fromString(schedule.attribute(QStringLiteral("end")), kDateFormat);
-    content.hour = schedule.attribute(QStringLiteral("hour"));
-    content.minute = schedule.attribute(QStringLiteral("minute"));
-    content.month = schedule.attribute(QStringLiteral("month"));
-    content.day = schedule.attribute(QStringLiteral("day"));
-    content.weekday = schedule.attribute(QStringLiteral("weekday"));
-    content.imports = readItems(schedule.firstChildElement(kImport));
-    content.exports = readItems(schedule.firstChildElement(kExport));
-    return content;
+    return Schedule::read(schedule);
 }
 
-void ScheduleDocument::BuildScheduleNode(const QString& code, const ScheduleContent& content,
-                                         const Catalogue& catalogue) {
+bool ScheduleDocument::BuildScheduleNode(const QString& code, const Schedule& content,
+                                         const Catalogue& catalogue, QString* error) {
     const QString trimmed = code.trimmed();
-    OpenScheduleDocument(Mode::Write);
+    QString damage;
+    if (!OpenScheduleDocument(Mode::Write, &damage)) {
+        if (error)
+            *error = saveRefused(damage);
+        return false;
+    }
     XmlElement root = m_document.root();
     // Without the file's indentation around the schedules the saved file is laid out afresh
     // where it changed; untouched schedules keep their own layout.
@@ -130,23 +124,32 @@ void ScheduleDocument::BuildScheduleNode(const QString& code, const ScheduleCont
         schedule.setAttribute(kCode, trimmed);
     }
     if (!content.type.isEmpty())
-        schedule.setAttribute(QStringLiteral("type"), content.type);
-    schedule.setAttribute(QStringLiteral("begin"), content.begin.toString(kDateFormat));
-    schedule.setAttribute(QStringLiteral("end"), content.end.toString(kDateFormat));
-    schedule.setAttribute(QStringLiteral("hour"), content.hour);
-    schedule.setAttribute(QStringLiteral("minute"), content.minute);
-    schedule.setAttribute(QStringLiteral("month"), content.month);
-    schedule.setAttribute(QStringLiteral("day"), content.day);
-    schedule.setAttribute(QStringLiteral("weekday"), content.weekday);
+        schedule.setAttribute(kType, content.type);
+    schedule.setAttribute(kBegin, content.begin.toString(kDateFormat));
+    schedule.setAttribute(kEnd, content.end.toString(kDateFormat));
+    schedule.setAttribute(kHour, content.hour);
+    schedule.setAttribute(kMinute, content.minute);
+    schedule.setAttribute(kMonth, content.month);
+    schedule.setAttribute(kDay, content.day);
+    schedule.setAttribute(kWeekday, content.weekday);
     schedule.removeIndentation();
     writeItems(schedule, kImport, content.imports, catalogue, true);
     writeItems(schedule, kExport, content.exports, catalogue, false);
+    return true;
 }
 
-bool ScheduleDocument::SaveSchedule(const QString& code, const ScheduleContent& content,
+bool ScheduleDocument::SaveSchedule(const QString& code, const Schedule& content,
                                     const Catalogue& catalogue, QString* error) {
-    BuildScheduleNode(code, content, catalogue);
+    if (!BuildScheduleNode(code, content, catalogue, error))
+        return false;
     const QString path = filePath();
+    // The file may have been damaged since it was read: it is still not written over.
+    const ScheduleFile::Loaded onDisk = ScheduleFile::load(path);
+    if (onDisk.state == ScheduleFile::Loaded::State::Damaged) {
+        if (error)
+            *error = saveRefused(onDisk.message);
+        return false;
+    }
     CheckScheduleFile(path); // a pending upgrade is done; this document still replaces it
     AppFolder::makeWritable(path);
     QString reason;

@@ -1,7 +1,8 @@
 #include "schedule/schedule_file.h"
 
 #include "platform/app_folder.h"
-#include "platform/xml/xml_document.h"
+#include "platform/shared_texts.h"
+#include "schedule/schedule_names.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,11 +10,9 @@
 
 namespace kvx {
 
-namespace {
+using namespace ScheduleNames;
 
-const QString kSchedule = QStringLiteral("schedule");
-const QString kCode = QStringLiteral("code");
-const QString kNeedExchanged = QStringLiteral("needexchanged");
+namespace {
 
 // The name of the folder's file that equals the name without regard to letter case; empty
 // when there is none.
@@ -68,12 +67,20 @@ void moveOldLists(const XmlElement& oldRoot, XmlElement& newRoot, const QString&
             for (XmlElement item : list.childElements()) {
                 item.setAttribute(kNeedExchanged, conversion);
                 if (markAdded)
-                    item.setAttribute(QStringLiteral("porc"), QStringLiteral("add"));
+                    item.setAttribute(kPorc, kPorcAdded);
                 target.appendCopy(item);
             }
             target.removeIndentation();
         }
     }
+}
+
+XmlDocument loadForMerge(const QString& path, QString* error) {
+    QString reason;
+    XmlDocument document = XmlDocument::fromFile(path, &reason);
+    if (document.isNull() && error)
+        *error = ScheduleFile::damagedMessage(path, reason);
+    return document;
 }
 
 } // namespace
@@ -90,9 +97,30 @@ QString newFileTemplate() {
                           "\r\n<uinterface/>");
 }
 
+Loaded load(const QString& path) {
+    Loaded loaded;
+    if (!QFileInfo::exists(path)) {
+        loaded.message = SharedText::fileMissing(path);
+        return loaded;
+    }
+    QString reason;
+    loaded.document = XmlDocument::fromFile(path, &reason);
+    if (loaded.document.isNull()) {
+        loaded.state = Loaded::State::Damaged;
+        loaded.message = damagedMessage(path, reason);
+    } else {
+        loaded.state = Loaded::State::Read;
+    }
+    return loaded;
+}
+
+QString damagedMessage(const QString& path, const QString& reason) {
+    return QDir::toNativeSeparators(path) + QStringLiteral("文件已损坏，无法读取：") + reason;
+}
+
 } // namespace ScheduleFile
 
-bool CheckScheduleFile(const QString& path) {
+bool CheckScheduleFile(const QString& path, QString* error) {
     const QFileInfo info(path);
     const QString folder = info.absolutePath();
     const QString fileName = findInFolder(folder, info.fileName());
@@ -102,20 +130,23 @@ bool CheckScheduleFile(const QString& path) {
     const QString backupName = findInFolder(folder, baseName + QStringLiteral("Bak.xml"));
     if (backupName.isEmpty())
         return true;
-    if (!sameName(fileName, QStringLiteral("schedule.xml"))) {
+    if (!sameName(fileName, QStringLiteral("schedule.xml")))
         DeleteFileForce(QDir(folder).filePath(backupName));
-        return true;
-    }
-    return MergeScheduleBackup(folder, backupName, fileName);
+    else
+        MergeScheduleBackup(folder, backupName, fileName, error);
+    return true;
 }
 
-bool MergeScheduleBackup(const QString& folder, const QString& backupName,
-                         const QString& fileName) {
+bool MergeScheduleBackup(const QString& folder, const QString& backupName, const QString& fileName,
+                         QString* error) {
     const QDir dir(folder);
-    XmlDocument oldDocument = XmlDocument::fromFile(dir.filePath(fileName));
-    XmlDocument newDocument = XmlDocument::fromFile(dir.filePath(backupName));
-    if (oldDocument.isNull() || newDocument.isNull())
-        return true; // both files stay; the next check tries again
+    const QString target = dir.filePath(fileName);
+    XmlDocument oldDocument = loadForMerge(target, error);
+    if (oldDocument.isNull())
+        return false;
+    XmlDocument newDocument = loadForMerge(dir.filePath(backupName), error);
+    if (newDocument.isNull())
+        return false;
     const XmlElement oldRoot = oldDocument.root();
     if (oldRoot.hasChildNodes()) {
         XmlElement newRoot = newDocument.root();
@@ -123,14 +154,18 @@ bool MergeScheduleBackup(const QString& folder, const QString& backupName,
             child.remove();
         newRoot.removeIndentation();
         appendScheduleCopies(oldRoot, newRoot);
-        moveOldLists(oldRoot, newRoot, QStringLiteral("import"), true);
-        moveOldLists(oldRoot, newRoot, QStringLiteral("export"), false);
+        moveOldLists(oldRoot, newRoot, kImport, true);
+        moveOldLists(oldRoot, newRoot, kExport, false);
     }
     // The merged document replaces the old file in one step; only then is the backup spent.
-    const QString target = dir.filePath(fileName);
     AppFolder::makeWritable(target);
-    if (newDocument.save(target))
-        DeleteFileForce(dir.filePath(backupName));
+    QString reason;
+    if (!newDocument.save(target, &reason)) {
+        if (error)
+            *error = SharedText::saveFailed(target, reason);
+        return false;
+    }
+    DeleteFileForce(dir.filePath(backupName));
     return true;
 }
 

@@ -26,7 +26,9 @@ FrmPath::FrmPath(PathSettings& settings, const AppFolder& folder, Prompter& prom
     , m_exportBox(new QLineEdit(this))
     , m_importBrowse(makeButton(QStringLiteral("..."), QStringLiteral("Cmdin"), this))
     , m_exportBrowse(makeButton(QStringLiteral("..."), QStringLiteral("Cmdout"), this))
-    , m_wholeFolder(new QCheckBox(QStringLiteral("是否导出指定目录下所有数据文件"), this)) {
+    , m_wholeFolder(new QCheckBox(QStringLiteral("是否导出指定目录下所有数据文件"), this))
+    , m_passwordLabel(makeLabel(QStringLiteral("邮件密码："), QStringLiteral("Label3"), this))
+    , m_passwordBox(makeBox(QStringLiteral("TxtMailPwd"), this)) {
     setWindowTitle(QStringLiteral("设置导入导出目录"));
     auto* importLabel = new QLabel(QStringLiteral("导入文件路径："), this);
     importLabel->setObjectName(QStringLiteral("Label1"));
@@ -45,12 +47,17 @@ FrmPath::FrmPath(PathSettings& settings, const AppFolder& folder, Prompter& prom
     grid->addWidget(exportLabel, 1, 0);
     grid->addWidget(m_exportBox, 1, 1);
     grid->addWidget(m_exportBrowse, 1, 2);
-    grid->addWidget(m_wholeFolder, 2, 0, 1, 3);
+    grid->addWidget(m_passwordLabel, 2, 0);
+    grid->addWidget(m_passwordBox, 2, 1, 1, 2);
+    grid->addWidget(m_wholeFolder, 3, 0, 1, 3);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
-    grid->addLayout(buttons, 3, 0, 1, 3);
+    grid->addLayout(buttons, 4, 0, 1, 3);
+    m_passwordBox->setEchoMode(QLineEdit::Password);
+    m_passwordLabel->hide();
+    m_passwordBox->hide();
     resize(480, sizeHint().height());
 
     m_importBox->setText(m_settings.importPath);
@@ -62,7 +69,20 @@ FrmPath::FrmPath(PathSettings& settings, const AppFolder& folder, Prompter& prom
     connect(m_importBrowse, &QPushButton::clicked, this, &FrmPath::onImportBrowseClicked);
     connect(m_exportBrowse, &QPushButton::clicked, this, &FrmPath::onExportBrowseClicked);
     connect(ok, &QPushButton::clicked, this, &FrmPath::onOkClicked);
+    connect(m_passwordBox, &QLineEdit::returnPressed, ok, &QPushButton::click);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void FrmPath::showMailPassword(bool required) {
+    m_passwordRequired = required;
+    m_passwordBox->setPlaceholderText(required ? QString() : QStringLiteral("不改密码请留空"));
+    m_passwordLabel->show();
+    m_passwordBox->show();
+    m_passwordBox->setFocus();
+}
+
+QString FrmPath::mailPassword() const {
+    return m_passwordBox->text();
 }
 
 void FrmPath::onImportReturnPressed() {
@@ -120,6 +140,12 @@ void FrmPath::onOkClicked() {
         m_prompter.message(refusal, windowTitle(), Prompter::Icon::Information);
         return;
     }
+    if (m_passwordRequired && m_passwordBox->text().isEmpty()) {
+        m_prompter.message(QStringLiteral("请输入邮件密码！"), windowTitle(),
+                           Prompter::Icon::Information);
+        m_passwordBox->setFocus();
+        return;
+    }
     m_settings.importPath = importFolder;
     m_settings.exportPath = exportFolder;
     m_settings.exportWholeFolder =
@@ -127,9 +153,7 @@ void FrmPath::onOkClicked() {
     QString error;
     if (!m_settings.save(m_folder, &error)) {
         // The folders stay in force for this session; the operator learns they were not kept.
-        m_prompter.message(m_folder.displayPath(PathSettings::relativePath()) +
-                               QStringLiteral("文件无法保存：") + error,
-                           QStringLiteral("KVX工具"), Prompter::Icon::Information);
+        m_prompter.message(error, QStringLiteral("KVX工具"), Prompter::Icon::Information);
     }
     accept();
 }

@@ -3,6 +3,7 @@
 #include <QDialog>
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -14,11 +15,19 @@ class Prompter;
 struct PathSettings;
 
 // Edits the import and export folders of the mail transfer and saves them to "\xml.ini".
+// When the mail settings leave the password to the system's keyring, the dialog takes it too;
+// whoever opened the dialog keeps it there.
 class FrmPath : public QDialog {
     Q_OBJECT
 public:
     FrmPath(PathSettings& settings, const AppFolder& folder, Prompter& prompter,
             QWidget* parent = nullptr);
+
+    // Shows the mail password box. `required`: the keyring holds no password yet, so the box
+    // takes the focus and OK wants one; otherwise an empty box keeps the password kept before.
+    void showMailPassword(bool required);
+    // The password typed, empty when none was.
+    QString mailPassword() const;
 
 private:
     void onImportReturnPressed();
@@ -39,6 +48,9 @@ private:
     QPushButton* m_importBrowse;
     QPushButton* m_exportBrowse;
     QCheckBox* m_wholeFolder;
+    QLabel* m_passwordLabel;
+    QLineEdit* m_passwordBox;
+    bool m_passwordRequired = false;
     PathDlg* m_pathDlg = nullptr;
 };
 

@@ -58,7 +58,12 @@ QByteArray format(const QStringList& values) {
     for (const QString& value : values)
         text += QLatin1Char('"') + value + QStringLiteral("\"\r\n");
     QStringEncoder gb18030("GB18030");
-    return gb18030.encode(text);
+    const QByteArray bytes = gb18030.encode(text);
+    // Some GB18030 texts are valid UTF-8 too ("膜" is C4 A4, "Ĥ" in UTF-8), and a reader takes
+    // valid UTF-8 for UTF-8: such a file is written in UTF-8 with a byte order mark instead.
+    if (decodeUtf8OrGb18030(bytes) == text)
+        return bytes;
+    return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
 }
 
 bool canHold(const QString& value) {
@@ -74,15 +79,19 @@ std::optional<QStringList> read(const QString& path) {
 }
 
 bool write(const QString& path, const QStringList& values, QString* error) {
+    QString reason;
     for (const QString& value : values) {
-        if (!canHold(value)) {
-            if (error)
-                *error = QStringLiteral("设置值“%1”含有双引号或换行，无法保存").arg(value);
-            return false;
-        }
+        if (!canHold(value))
+            reason = QStringLiteral("设置值“%1”含有双引号或换行，无法保存").arg(value);
     }
-    AppFolder::makeWritable(path);
-    return AppFolder::writeAtomically(path, format(values), error);
+    if (reason.isEmpty()) {
+        AppFolder::makeWritable(path);
+        if (AppFolder::writeAtomically(path, format(values), &reason))
+            return true;
+    }
+    if (error)
+        *error = AppFolder::toNative(path) + QStringLiteral("文件无法保存：") + reason;
+    return false;
 }
 
 } // namespace kvx::SettingsFile

@@ -1,5 +1,6 @@
 #include "due_time.h"
-#include "plan_schedule.h"
+#include "platform/xml/xml_document.h"
+#include "schedule/schedule.h"
 #include "test_main.h"
 
 using namespace kvx;
@@ -8,9 +9,7 @@ namespace {
 
 XmlDocument scheduleDocument(const QString& attributes) {
     return XmlDocument::fromString("<uinterface><schedule code='001' " + attributes +
-                                   "><import><客户档案 operation='添加|x' needexchanged='y'/>"
-                                   "</import><export><凭证 needexchanged='n'/></export>"
-                                   "</schedule></uinterface>");
+                                   "/></uinterface>");
 }
 
 QDateTime at(const QString& text) {
@@ -90,51 +89,21 @@ private Q_SLOTS:
         QFETCH(QString, attributes);
         QFETCH(QString, after);
         QFETCH(QString, next);
-        const XmlDocument document = scheduleDocument(attributes);
-        const PlanSchedule schedule = PlanSchedule::read(document.root().firstChildElement());
-        QVERIFY2(schedule.problem.isEmpty(), qPrintable(schedule.problem));
-        const auto found = DueTime::nextRunAfter(schedule, at(after));
+        QString problem;
+        const std::optional<ScheduleTiming> timing =
+            Schedule::read(scheduleDocument(attributes).root().firstChildElement())
+                .timing(&problem);
+        QVERIFY2(timing, qPrintable(problem));
+        const auto found = DueTime::nextRunAfter(*timing, at(after));
         QCOMPARE(found ? found->toString("yyyy-MM-dd HH:mm") : QString(), next);
-        // Due exactly when the run time lies in the minutes looked at.
+        // Due exactly when the run time lies in the minutes looked at and was not run yet.
         if (found) {
-            QVERIFY(DueTime::isDue(schedule, at(after), *found));
-            QVERIFY(!DueTime::isDue(schedule, at(after), found->addSecs(-1)));
-            QVERIFY(!DueTime::isDue(schedule, *found, found->addSecs(59)));
+            QCOMPARE(DueTime::dueRun(*timing, at(after), *found, {}), found);
+            QCOMPARE(DueTime::lastRunUpTo(*timing, found->addSecs(59)), found);
+            QVERIFY(!DueTime::dueRun(*timing, at(after), found->addSecs(-1), {}));
+            QVERIFY(!DueTime::dueRun(*timing, *found, found->addSecs(59), {}));
+            QVERIFY(!DueTime::dueRun(*timing, at(after), *found, found->addSecs(1)));
         }
-    }
-
-    void readsItemsAndRefusesWhatCannotRun_data() {
-        QTest::addColumn<QString>("attributes");
-        QTest::addColumn<QString>("problem");
-        const QString period = "begin='2026-01-01' end='2026-12-31' ";
-        QTest::newRow("fields the type does not use")
-            << period + "type='day' hour='02' minute='30' "
-                        "month='0' day='32' weekday='x'"
-            << "";
-        QTest::newRow("no type") << period + "hour='1' minute='0'"
-                                 << "执行频率“”无法识别";
-        QTest::newRow("month 0 of a yearly run")
-            << period + "type='year' month='0' day='1' hour='1' minute='0'"
-            << "月份“0”不在1到12之间";
-        QTest::newRow("weekday 8") << period + "type='week' weekday='8' hour='1' minute='0'"
-                                   << "星期“8”不在1到7之间";
-        QTest::newRow("hour 24") << period + "type='day' hour='24' minute='0'"
-                                 << "时“24”不在0到23之间";
-        QTest::newRow("day missing") << period + "type='month' hour='1' minute='0'"
-                                     << "日期“”不在1到31之间";
-        QTest::newRow("bad date") << "begin='2026-02-30' end='2026-12-31' type='day' hour='1' "
-                                     "minute='0'"
-                                  << "执行期间的日期无法识别";
-    }
-    void readsItemsAndRefusesWhatCannotRun() {
-        QFETCH(QString, attributes);
-        QFETCH(QString, problem);
-        const XmlDocument document = scheduleDocument(attributes);
-        const PlanSchedule schedule = PlanSchedule::read(document.root().firstChildElement());
-        QCOMPARE(schedule.problem, problem);
-        // The items are read in any case: --run-now runs them.
-        QCOMPARE(schedule.imports, (QList<PlanItem>{{"客户档案", "添加|x", true}}));
-        QCOMPARE(schedule.exports, (QList<PlanItem>{{"凭证", "", false}}));
     }
 };
 

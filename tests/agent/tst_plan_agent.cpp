@@ -6,7 +6,7 @@
 #include "history/run_history.h"
 #include "plan_agent.h"
 #include "platform/process_lock.h"
-#include "runs/import_run.h"
+#include "run_fixture.h"
 #include "schedule/plan_agent_files.h"
 #include "settings/login_settings.h"
 #include "test_folder.h"
@@ -82,6 +82,13 @@ struct Agent : AgentServices {
         : AgentServices(f.app, start)
         , agent(services, prompter, [this](const QString& line) { log << line; }) {}
 
+    // One look at the clock's time, and the runs it started waited for.
+    void lookAt(const QDateTime& time) {
+        clock.set(time);
+        agent.checkDue();
+        QTRY_VERIFY_WITH_TIMEOUT(!agent.isRunning(), 30000);
+    }
+
     QStringList log;
     PlanAgent agent;
 };
@@ -123,6 +130,14 @@ private Q_SLOTS:
             << at("02:29:00") << QList{at("02:31:30")} << both;
         QTest::newRow("missed before the agent started is not made up")
             << at("02:30:30") << QList{at("02:31:00"), at("02:32:00")} << QStringList();
+        QTest::newRow("the clock set back: not again")
+            << at("02:29:00") << QList{at("02:30:01"), at("02:10:00"), at("02:30:01")} << both;
+        // An invalid look: the agent ends; the next look is the start of a new one.
+        QTest::newRow("a new agent after the clock was set back")
+            << at("02:29:00") << QList{at("02:30:01"), QDateTime(), at("02:29:00"), at("02:30:05")}
+            << both;
+        QTest::newRow("after a sleep only the latest missed run")
+            << at("01:00:00") << QList{at("05:00:00", QDate(2026, 3, 18))} << both;
         QTest::newRow("after the period")
             << at("02:29:00", QDate(2028, 1, 1)) << QList{at("02:30:30", QDate(2028, 1, 1))}
             << QStringList();
@@ -133,10 +148,15 @@ private Q_SLOTS:
         QFETCH(QStringList, runs);
         ServerFixture server({}, ServerFixture::Content::DemoData);
         AgentFolder f(server.baseUrl());
-        Agent a(f, started);
+        std::optional<Agent> a(std::in_place, f, started);
         for (const QDateTime& look : looks) {
-            a.clock.set(look);
-            a.agent.checkDue();
+            if (!look.isValid()) {
+                a.reset();
+            } else if (!a) {
+                a.emplace(f, look);
+            } else {
+                a->lookAt(look);
+            }
         }
         QCOMPARE(f.runs(), runs);
     }
@@ -150,8 +170,7 @@ private Q_SLOTS:
         QCOMPARE(a.log, (QStringList{"计划 001：下次执行 2026-03-15 02:30",
                                      "计划 002：下次执行 2026-03-20 22:00",
                                      "计划 003：下次执行 2026-03-28 23:45"}));
-        a.clock.set(at("02:30:10"));
-        a.agent.checkDue();
+        a.lookAt(at("02:30:10"));
         QVERIFY(
             a.log.last().startsWith("计划 001 执行于 2026-03-15 02:30\n导入 3 项，成功 2 项\n"));
 
@@ -179,11 +198,10 @@ private Q_SLOTS:
         });
         AgentFolder f(http.baseUrl());
         Agent a(f, at("10:00:00"));
-        a.agent.checkDue();
+        a.lookAt(at("10:00:00"));
         f.setScheduleAttribute("001", "hour", "10");
         f.setScheduleAttribute("001", "minute", "01");
-        a.clock.set(at("10:01:05"));
-        a.agent.checkDue();
+        a.lookAt(at("10:01:05"));
         const QStringList once = {"001 import completed", "001 export completed"};
         QCOMPARE(f.runs(), once);
         QVERIFY(a.log.contains("计划 001：下次执行 2026-03-15 10:01"));
@@ -196,9 +214,46 @@ private Q_SLOTS:
         QVERIFY(file.open(QIODevice::ReadWrite));
         file.write(bytes);
         file.close();
-        a.clock.set(at("10:02:05"));
-        a.agent.checkDue();
+        a.lookAt(at("10:02:05"));
         QCOMPARE(f.runs(), once + once);
+    }
+
+    // A schedule file that does not load keeps the schedules read before; the damage is
+    // logged once for each change of the file.
+    void keepsTheSchedulesOfADamagedFile() {
+        AgentFolder f("http://127.0.0.1:9");
+        Agent a(f, at("01:00:00"));
+        QVERIFY(a.agent.refreshSchedules());
+        const QString path = QDir::toNativeSeparators(f.folder.filePath(kSchedules));
+        for (const QByteArray& damage : {QByteArray("<uinterface>"), QByteArray("<uinterface")}) {
+            f.folder.write(kSchedules, damage);
+            for (const char* look : {"01:01:00", "01:02:00"}) {
+                a.clock.set(at(look));
+                a.agent.checkDue();
+            }
+        }
+        QCOMPARE(a.agent.schedules().size(), 3);
+        const QStringList logged = a.log.filter(path);
+        QCOMPARE(logged.size(), 2);
+        QVERIFY2(logged.first().startsWith(path + "文件已损坏"), qPrintable(logged.first()));
+    }
+
+    // A schedule runs in one process at a time: while another holds its lock, the agent
+    // passes its run by and --run-now refuses.
+    void oneProcessRunsASchedule() {
+        AgentFolder f("http://127.0.0.1:9");
+        ProcessLock held(f.app.resolve(PlanAgentFiles::runLockRelativePath("001")));
+        QVERIFY(held.tryLock() == ProcessLock::State::Free);
+        Agent a(f, at("02:29:00"));
+        a.clock.set(at("02:30:01"));
+        a.agent.checkDue();
+        QVERIFY2(a.log.last().contains("另一进程"), qPrintable(a.log.join('\n')));
+        QProcess agent;
+        agent.start(kAgent, {"--app-dir", f.folder.path(), "--run-now", "001"});
+        QVERIFY(agent.waitForFinished(60000));
+        QCOMPARE(agent.exitCode(), 1);
+        QVERIFY(QString::fromLocal8Bit(agent.readAllStandardError()).contains("另一进程"));
+        QCOMPARE(f.runs(), QStringList());
     }
 
     // KVXTimer --run-now against the reference server: the report and the export files.
@@ -235,10 +290,13 @@ private Q_SLOTS:
         QVERIFY(daemon.waitForReadyRead(10000));
         const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
         qputenv("DBUS_SESSION_BUS_ADDRESS", address.toUtf8());
+        // A connection of its own: this process's session bus was settled by the agents that
+        // ran in it before.
+        QDBusConnection bus = QDBusConnection::connectToBus(address, "notification service");
         NotificationService service;
-        QVERIFY(QDBusConnection::sessionBus().registerService("org.freedesktop.Notifications"));
-        QVERIFY(QDBusConnection::sessionBus().registerObject(
-            "/org/freedesktop/Notifications", &service, QDBusConnection::ExportAllSlots));
+        QVERIFY(bus.registerService("org.freedesktop.Notifications"));
+        QVERIFY(bus.registerObject("/org/freedesktop/Notifications", &service,
+                                   QDBusConnection::ExportAllSlots));
 
         AgentFolder f("http://127.0.0.1:9/"); // nobody answers there
         QProcess agent;
@@ -257,6 +315,7 @@ private Q_SLOTS:
         QCOMPARE(agent.exitCode(), 0);
         QVERIFY(QString::fromLocal8Bit(agent.readAllStandardOutput()).contains("连接失败"));
         QCOMPARE(service.notes.size(), 1);
+        QDBusConnection::disconnectFromBus("notification service");
         daemon.kill();
         daemon.waitForFinished();
     }
@@ -280,10 +339,10 @@ private Q_SLOTS:
         QProcess agent;
         agent.start(kAgent, {"--app-dir", f.folder.path(), "--run-now", "001"});
         QVERIFY(agent.waitForStarted());
-        SilentRunHost host;
+        RunWatcher watcher;
         int consoleRuns = 0;
         for (; agent.state() != QProcess::NotRunning || consoleRuns < 3; ++consoleRuns)
-            QCOMPARE(RunImport(console.services, input, host).exchanged, 1);
+            QCOMPARE(runToEnd(console.services, true, input, watcher).exchanged, 1);
         QCOMPARE(agent.exitCode(), 0);
         QVERIFY2(console.prompter.texts().isEmpty(),
                  qPrintable(console.prompter.texts().join('\n')));
@@ -314,7 +373,7 @@ private Q_SLOTS:
         QByteArray started;
         QTRY_VERIFY_WITH_TIMEOUT((started += first.readAllStandardOutput()).contains("已启动"),
                                  20000);
-        QVERIFY(ProcessLock::isHeld(lock));
+        QVERIFY(ProcessLock::probe(lock) == ProcessLock::State::Held);
         QProcess second;
         second.start(kAgent, {"--app-dir", folder.path()});
         QVERIFY(second.waitForFinished(20000));
@@ -323,7 +382,15 @@ private Q_SLOTS:
                     .contains(PlanAgentFiles::alreadyRunningMessage()));
         first.kill();
         QVERIFY(first.waitForFinished(20000));
-        QVERIFY(!ProcessLock::isHeld(lock));
+        QVERIFY(ProcessLock::probe(lock) == ProcessLock::State::Free);
+        // A folder that cannot hold the lock is said so, not taken for a running agent.
+        second.start(kAgent, {"--app-dir", folder.filePath("missing")});
+        QVERIFY(second.waitForFinished(20000));
+        QVERIFY(second.exitCode() != 0);
+        const QString refusal = QString::fromLocal8Bit(second.readAllStandardError());
+        QVERIFY2(refusal.contains("锁文件") &&
+                     !refusal.contains(PlanAgentFiles::alreadyRunningMessage()),
+                 qPrintable(refusal));
     }
 };
 

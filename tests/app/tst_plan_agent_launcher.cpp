@@ -37,10 +37,11 @@ struct Desktop {
         QLockFile(lock()).getLockInfo(&pid, &host, &name);
         return pid;
     }
+    bool agentRuns() const { return ProcessLock::probe(lock()) == ProcessLock::State::Held; }
     void stopAgent() const {
-        if (ProcessLock::isHeld(lock()))
+        if (agentRuns())
             ::kill(pid_t(agentPid()), SIGKILL);
-        QTRY_VERIFY_WITH_TIMEOUT(!ProcessLock::isHeld(lock()), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!agentRuns(), 20000);
     }
     QString entry() const { return QString::fromUtf8(config.read(kEntry)); }
 
@@ -48,6 +49,11 @@ struct Desktop {
     TestFolder root{TestFolder::Content::Sample};
     QString app = root.path() + "/app 100%";
 };
+
+// "started " and the message when the agent was started, else the message.
+QString said(const PlanAgentLauncher::Outcome& outcome) {
+    return (outcome.started ? "started " : "") + outcome.message;
+}
 
 } // namespace
 
@@ -62,30 +68,26 @@ private Q_SLOTS:
         QCOMPARE(launcher.agentPath(), program);
 
         // First use: registered, started, said.
-        launcher.start();
-        QCOMPARE(s.prompter.texts(), QStringList{"数据交换代理启动"});
-        QCOMPARE(s.prompter.last().title, "提示");
-        QCOMPARE(s.prompter.last().icon, Prompter::Icon::None);
+        QCOMPARE(said(launcher.start()), "started 数据交换代理启动");
         QVERIFY(d.entry().contains("\nExec=\"" + QString(program).replace("%", "%%") +
                                    "\" --app-dir \"" + QString(d.app).replace("%", "%%") + "\"\n"));
         QCOMPARE(s.autostart.command("M6KVXTimer"),
                  Autostart::commandLine(d.app + "/KVXTimer", launcher.agentArguments()));
-        QTRY_VERIFY_WITH_TIMEOUT(ProcessLock::isHeld(d.lock()), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(d.agentRuns(), 20000);
         const qint64 first = d.agentPid();
 
         // While it runs: said so, no second start.
-        s.prompter.clear();
-        launcher.start();
-        QCOMPARE(s.prompter.texts(), QStringList{"M6KVX计划监控程序已运行"});
+        QCOMPARE(said(launcher.start()), "M6KVX计划监控程序已运行");
         QCOMPARE(d.agentPid(), first);
 
-        // Stopped, although its entry is still there: started again.
+        // Stopped, although its entry is still there: started again. The killed agent's lock
+        // file is left as it was by the probes.
         d.stopAgent();
-        s.prompter.clear();
-        launcher.start();
-        QCOMPARE(s.prompter.texts(), QStringList{"数据交换代理启动"});
-        QTRY_VERIFY_WITH_TIMEOUT(ProcessLock::isHeld(d.lock()), 20000);
+        QVERIFY(QFile::exists(d.lock()));
+        QCOMPARE(said(launcher.start()), "started 数据交换代理启动");
+        QTRY_VERIFY_WITH_TIMEOUT(d.agentRuns(), 20000);
         QVERIFY(d.agentPid() != first);
+        QVERIFY(s.prompter.records().isEmpty()); // the frame shows what the launcher says
     }
 
     // The application moved: the entry named the old folder and is replaced.
@@ -94,10 +96,10 @@ private Q_SLOTS:
         TestServices s(d.app);
         QVERIFY(s.autostart.setCommand("M6KVXTimer", "/old/KVXTimer --app-dir /old", nullptr));
         PlanAgentLauncher launcher(s.services);
-        QVERIFY(launcher.RegisterPlanAgent());
+        PlanAgentLauncher::Outcome refusal;
+        QVERIFY(launcher.RegisterPlanAgent(&refusal));
         QCOMPARE(s.autostart.command("M6KVXTimer"),
                  Autostart::commandLine(launcher.agentPath(), launcher.agentArguments()));
-        QVERIFY(s.prompter.records().isEmpty());
     }
 
     void missingAgentIsReported() {
@@ -105,10 +107,41 @@ private Q_SLOTS:
         QFile::remove(d.app + "/KVXTimer");
         TestServices s(d.app);
         PlanAgentLauncher launcher(s.services);
-        launcher.start();
-        QCOMPARE(s.prompter.texts(),
-                 QStringList{QDir::toNativeSeparators(launcher.agentPath()) + "文件不存在！"});
+        const PlanAgentLauncher::Outcome outcome = launcher.start();
+        QCOMPARE(said(outcome), QDir::toNativeSeparators(launcher.agentPath()) + "文件不存在！");
+        QCOMPARE(outcome.icon, Prompter::Icon::Warning);
         QVERIFY(d.entry().isEmpty());
+    }
+
+    // The lock as the launcher asks after it and the agent takes it: held only by a living
+    // process; a place where no lock file can be made is said so, not taken for a holder.
+    void lockStates_data() {
+        QTest::addColumn<QString>("place");
+        QTest::addColumn<ProcessLock::State>("state");
+        QTest::newRow("free") << "KVXTimer.lock" << ProcessLock::State::Free;
+        QTest::newRow("held") << "KVXTimer.lock" << ProcessLock::State::Held;
+        QTest::newRow("no folder") << "missing/KVXTimer.lock" << ProcessLock::State::Unusable;
+        QTest::newRow("a folder in its place") << "folder" << ProcessLock::State::Unusable;
+    }
+    void lockStates() {
+        QFETCH(QString, place);
+        QFETCH(ProcessLock::State, state);
+        TestFolder folder(TestFolder::Content::Empty);
+        const QString path = folder.filePath(place);
+        QDir().mkpath(folder.filePath("folder"));
+        ProcessLock holder(path);
+        if (state == ProcessLock::State::Held)
+            QVERIFY(holder.tryLock() == ProcessLock::State::Free);
+        QString probed;
+        QString taken;
+        QVERIFY(ProcessLock::probe(path, &probed) == state);
+        ProcessLock lock(path);
+        QVERIFY(lock.tryLock(&taken) == state);
+        if (state == ProcessLock::State::Unusable) {
+            QVERIFY2(probed.startsWith("无法使用锁文件" + QDir::toNativeSeparators(path)),
+                     qPrintable(probed));
+            QVERIFY2(taken.startsWith("无法使用锁文件"), qPrintable(taken));
+        }
     }
 };
 

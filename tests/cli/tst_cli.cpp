@@ -1,4 +1,7 @@
 #include "history/run_history.h"
+#include "platform/process_lock.h"
+#include "platform/xml/xml_document.h"
+#include "schedule/plan_agent_files.h"
 #include "settings/login_settings.h"
 #include "test_folder.h"
 #include "test_main.h"
@@ -167,6 +170,66 @@ private Q_SLOTS:
         const Outcome later = f.kvx({"history", "--since", "2099-01-01"});
         QCOMPARE(later.status, 0);
         QCOMPARE(later.out, QString());
+    }
+
+    // kvx run-now is the plan agent's run of the schedule (its plan conditions, its report, runs
+    // kept as the agent's), waited for by the command line; its exit status is the worst of
+    // its imports' and exports'.
+    void runNow_data() {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<bool>("serverUp");
+        QTest::addColumn<bool>("login");
+        QTest::addColumn<bool>("lockHeld");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("said");
+        QTest::addColumn<QStringList>("runs"); // "origin direction outcome", oldest first
+        const QStringList both = {"agent import completed", "agent export completed"};
+        QTest::newRow("done") << "001" << true << true << false << 0 << "存货档案：已导出 2 条记录"
+                              << both;
+        QTest::newRow("connection failed")
+            << "001" << false << true << false << 2 << "连接失败" << both;
+        // Refused before anything is sent: the run ends inside the call that starts it.
+        QTest::newRow("no login") << "001" << true << false << false << 3 << "LoginWan.ini"
+                                  << QStringList{"agent import refused", "agent export refused"};
+        QTest::newRow("run by another process")
+            << "001" << true << true << true << 3 << "计划 001 正由另一进程执行" << QStringList();
+        QTest::newRow("no such schedule")
+            << "404" << true << true << false << 3 << "没有注册编码为“404”的计划" << QStringList();
+    }
+    void runNow() {
+        QFETCH(QString, code);
+        QFETCH(bool, serverUp);
+        QFETCH(bool, login);
+        QFETCH(bool, lockHeld);
+        QFETCH(int, status);
+        QFETCH(QString, said);
+        QFETCH(QStringList, runs);
+        ServerFixture server({}, ServerFixture::Content::DemoData);
+        const CliFolder f(serverUp ? server.baseUrl() : QStringLiteral("http://127.0.0.1:9/"));
+        const QString planConditions = "xml/operation/ScheCondition.xml";
+        XmlDocument conditions = XmlDocument::fromFile(f.folder.filePath(planConditions));
+        conditions.root()
+            .firstChildElement("customer")
+            .setAttribute("importfile", f.folder.filePath("data/customer.xml"));
+        conditions.root()
+            .firstChildElement("inventory")
+            .setAttribute("exportfile", f.folder.filePath("out/inventory.xml"));
+        QVERIFY(conditions.save(f.folder.filePath(planConditions)));
+        if (!login)
+            QVERIFY(QFile::remove(f.folder.filePath("LoginWan.ini")));
+        ProcessLock held(f.app.resolve(PlanAgentFiles::runLockRelativePath(code)));
+        QVERIFY(!lockHeld || held.tryLock() == ProcessLock::State::Free);
+
+        const Outcome outcome = f.kvx({"run-now", code});
+        QVERIFY2(outcome.status == status, qPrintable(outcome.out + outcome.err));
+        QVERIFY2((outcome.out + outcome.err).contains(said), qPrintable(outcome.out + outcome.err));
+        QStringList kept;
+        for (const RunHistory::Run& run : RunHistory(f.app).runs())
+            kept.prepend(
+                RunHistory::storedOrigin(run.origin) +
+                (run.direction == RunHistory::Direction::Import ? " import " : " export ") +
+                run.outcome);
+        QCOMPARE(kept, runs);
     }
 
     // A terminal gets the progress line of a document of more than a megabyte, a pipe none.

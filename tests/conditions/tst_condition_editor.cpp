@@ -3,6 +3,7 @@
 #include "app/work_windows.h"
 #include "catalogue/catalogue_tree.h"
 #include "conditions/frm_condition.h"
+#include "exchange/frm_import.h"
 #include "find_control.h"
 #include "operator_input.h"
 #include "platform/xml/xml_document.h"
@@ -486,6 +487,10 @@ private Q_SLOTS:
             exchange.click("cmdMoveIn");
         }
         exchange.click("cmdExcute");
+        // The run goes on in the event loop until it has finished.
+        auto* exchangeWindow =
+            qobject_cast<FrmImport*>(frame.workWindow(WorkWindow::ExchangeWindow));
+        QTRY_VERIFY_WITH_TIMEOUT(!exchangeWindow->run(), 30000);
         const auto exported = [&](const QString& name) {
             return recordKeys(XmlDocument::fromFile(run.folder.filePath("out/" + name + ".xml")),
                               name);

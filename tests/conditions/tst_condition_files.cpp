@@ -255,18 +255,6 @@ private Q_SLOTS:
                  QStringLiteral("new.xml"));
     }
 
-    void failedWriteIsReported() {
-        Sample s;
-        QVERIFY(s.store("001", "x", {}));
-        // A folder where the file was: no user, root included, can replace it by a file.
-        QVERIFY(QFile::remove(s.doc.filePath()));
-        QVERIFY(QDir().mkdir(s.doc.filePath()));
-        QString error;
-        QVERIFY(!s.doc.WriteConditionFile(&error));
-        QVERIFY(error.startsWith(QDir::toNativeSeparators(s.doc.filePath()) + "保存失败！"));
-        QVERIFY(s.doc.isChanged());
-    }
-
     void storedItemsKeepTheFileLayout() {
         Sample s;
         const QString beyondGbk = QString::fromUcs4(U"\U00020000");

@@ -117,6 +117,14 @@ private Q_SLOTS:
             << ""
             << "客户档案\r\n导入导出失败！【关键字=K】【凭证类别=记】【凭证号=7】【分录号=2】"
                "【M6凭证号=M9】【凭证期间=3】d\r\n\r\n";
+        QTest::newRow("values beyond ASCII, alike and alternating, and with a reference")
+            << QByteArray("<r><item succeed=\"0\" key=\"甲1\" dsc=\"已添加\"/>"
+                          "<item succeed=\"1\" key=\"乙&amp;2\" dsc=\"科目不存在\"/>"
+                          "<item succeed=\"0\" key=\"甲1\" dsc=\"已添加\"/></r>")
+            << ""
+            << "客户档案\r\n导入、导出成功！【关键字=甲1】已添加\r\n"
+               "导入导出失败！【关键字=乙&2】科目不存在\r\n导入、导出成功！【关键字="
+               "甲1】已添加\r\n\r\n";
         QTest::newRow("items at any depth in document order, after the earlier report")
             << QByteArray("<r><a><item succeed=\"0\" key=\"1\"><item key=\"2\"/></item></a>"
                           "<item succeed=\" 0\" key=\"3\"/></r>")

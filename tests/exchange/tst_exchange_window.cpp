@@ -2,8 +2,10 @@
 #include "exchange/frm_import.h"
 #include "find_control.h"
 #include "login/login_context.h"
+#include "platform/shared_texts.h"
 #include "run_fixture.h"
 #include "runs/attachment_queue.h"
+#include "runs/exchange_run.h"
 #include "runs/run_progress_frame.h"
 #include "test_main.h"
 #include "tests/server/server_fixture.h"
@@ -53,10 +55,15 @@ struct Window {
     void selectInTree(const QString& label) const {
         tree()->setCurrentItem(tree()->findNode(label));
     }
+    // As a person does it: the node brought into view and clicked, then ">".
     void moveIn(const QString& label) const {
-        selectInTree(label);
-        button("cmdMoveIn")->click();
+        QTreeWidgetItem* node = tree()->findNode(label);
+        tree()->scrollToItem(node);
+        QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {},
+                          tree()->visualItemRect(node).center());
+        click("cmdMoveIn");
     }
+    void click(const QString& name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
     QStringList listed() const {
         QStringList labels;
         for (int i = 0; i < list()->count(); ++i)
@@ -68,10 +75,16 @@ struct Window {
     }
     void chooseImport() const { check("OptIn", "外部XML文件数据导入M6"); }
     void chooseExport() const { check("OptOut", "M6数据导出XML文件"); }
+    // Clicks the option or check box, which must show the caption.
     void check(const QString& name, const QString& caption) const {
         auto* box = find<QAbstractButton>(name);
         QCOMPARE(box->text(), caption);
-        box->setChecked(true);
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+    }
+    // Starts the run with the execute button and waits for its end.
+    void execute() const {
+        click("cmdExcute");
+        QTRY_VERIFY_WITH_TIMEOUT(!frm->run(), 30000);
     }
     void setCode(const QString& code) const { find<QComboBox>("cmbCode")->setCurrentText(code); }
 
@@ -288,7 +301,7 @@ private Q_SLOTS:
         w.moveIn("部门档案");
         w.check("chkMail", "邮件发送导出");
         w.check("chkTransfer", "根据数据映射转换");
-        w.button("cmdExcute")->click();
+        w.execute();
         QCOMPARE(w.run.prompter().texts(), QStringList{"未连接邮件组件，导出的文件尚未发送！"});
         QCOMPARE(w.attachments.paths(), QStringList{out});
         QVERIFY(server.log().first().contains("roottag=department"));
@@ -323,9 +336,9 @@ private Q_SLOTS:
                     w.button("cmdQuit")->isVisible() ? "quit" : "",
                     w.button("cmdExcute")->isEnabled() ? "execute" : "",
                     w.find<QWidget>("frmSelector")->isEnabled() ? "selector" : ""};
-            w.button("cmdCancel")->click();
+            w.click("cmdCancel");
         });
-        w.button("cmdExcute")->click();
+        w.execute();
 
         QCOMPARE(seen, QStringList({"第 2 项，共 3 项", "shown", "busy", "cancel", "", "", ""}));
         QCOMPARE(w.run.prompter().texts(), QStringList{"导入导出正在进行，确实想要结束？"});
@@ -347,27 +360,39 @@ private Q_SLOTS:
         QVERIFY(w.find<QWidget>("frmSelector")->isEnabled());
     }
 
-    void closingDuringARunCancelsFirst() {
+    // While a run waits for its answer, another window's run is refused. Closing the window
+    // asks whether to end the run; the run drops its request, and the window goes once the run
+    // has finished.
+    void secondRunRefusedAndClosingWaitsForTheRun() {
         HttpSettings settings;
-        settings.delayMs = 200;
+        settings.delayMs = 400;
         ServerFixture server(settings);
         Window w(server.baseUrl());
+        Window other(server.baseUrl());
         w.run.nameFiles("importfile");
         w.chooseImport();
         w.moveIn("客户档案");
         w.moveIn("部门档案");
+        w.click("cmdExcute");
+        ExchangeRun* run = w.frm->run();
+        QVERIFY(run && ExchangeRun::underway() == run);
+        QTRY_VERIFY(!w.find<RunProgressFrame>("frmWaiting")->waitingText().isEmpty());
+        other.click("cmdExcute");
+        QCOMPARE(other.run.prompter().texts(), QStringList{SharedText::otherRunUnderway()});
+        QVERIFY(!other.frm->run());
+
+        bool visibleAtTheEnd = false;
+        QObject::connect(run, &ExchangeRun::finished,
+                         [&] { visibleAtTheEnd = w.frm->isVisible(); });
         w.run.prompter().queueAnswer(Prompter::Answer::Ok);
-        bool closeRefused = false;
-        // Once the first request waits for its answer.
-        Watcher operatorAtWork([&] {
-            if (w.frm->isRunning() && !closeRefused &&
-                !w.find<RunProgressFrame>("frmWaiting")->waitingText().isEmpty())
-                closeRefused = !w.frm->close();
-        });
-        w.button("cmdExcute")->click();
-        QVERIFY(closeRefused);
+        QVERIFY(!w.frm->close());
+        QCOMPARE(w.run.prompter().texts(), QStringList{SharedText::cancelRunQuestion()});
+        QVERIFY(run->isCancelled() && w.frm->isVisible());
+        QTRY_VERIFY(!w.frm->isVisible());
+        QVERIFY(visibleAtTheEnd);
         QCOMPARE(imports(server), QStringList{"customer Add 5 200"});
-        QVERIFY(!w.frm->isVisible());
+        QVERIFY(w.run.prompter().displayed().value(0).endsWith(
+            "导入已取消：成功 0 项，失败 0 项，结果未知 1 项，未执行 1 项，共 2 项\r\n"));
     }
 };
 

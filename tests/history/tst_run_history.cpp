@@ -6,7 +6,6 @@
 #include "platform/shared_texts.h"
 #include "run_fixture.h"
 #include "runs/import_run.h"
-#include "runs/run_progress_frame.h"
 #include "test_main.h"
 #include "tests/server/server_fixture.h"
 
@@ -69,10 +68,6 @@ struct Window {
     template <typename T> T* find(const QString& name) const {
         return findControl<T>(frm.get(), name);
     }
-    void choose(const QString& combo, const QString& text) const {
-        auto* box = find<QComboBox>(combo);
-        box->setCurrentIndex(box->findText(text));
-    }
     // Every line as its columns show it, blank-separated.
     QStringList lines() const {
         QStringList shown;
@@ -85,8 +80,24 @@ struct Window {
         }
         return shown;
     }
-    void selectLine(int row) const { find<QTableView>("grdRuns")->selectRow(row); }
     QPushButton* button(const QString& name) const { return find<QPushButton>(name); }
+
+    // As a person does it: the combo box's entries walked with the arrow keys until the text
+    // shows, a line clicked, a button clicked.
+    void chooseByKeys(const QString& combo, const QString& text) const {
+        auto* box = find<QComboBox>(combo);
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_Home);
+        for (int i = 0; i < box->count() && box->currentText() != text; ++i)
+            QTest::keyClick(box, Qt::Key_Down);
+        QCOMPARE(box->currentText(), text);
+    }
+    void clickLine(int row) const {
+        auto* grid = find<QTableView>("grdRuns");
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                          grid->visualRect(grid->model()->index(row, 1)).center());
+    }
+    void click(const QString& name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
 
     LoginContext login;
     std::unique_ptr<FrmRunHistory> frm;
@@ -130,7 +141,7 @@ private Q_SLOTS:
             const QString box = choice.section('=', 0, 0);
             const QString text = choice.section('=', 1);
             if (box != "dates") {
-                w.choose(box, text);
+                w.chooseByKeys(box, text);
                 continue;
             }
             w.find<QCheckBox>("chkDate")->setChecked(true);
@@ -175,8 +186,8 @@ private Q_SLOTS:
         const QString source =
             run.writeFile("in/person.xml", run.folder.read("data/mend/person.xml"));
         run.prompter().queuePath(source); // 职员档案 has no default file
-        RecordingRunHost host;
-        RunImport(run.services.services, run.input({{"职员档案", "添加"}}), host);
+        RunWatcher watcher;
+        runToEnd(run.services.services, true, run.input({{"职员档案", "添加"}}), watcher);
         const QString failed = run.folder.filePath("in/person.failed.xml");
         QByteArray records = run.folder.read("in/person.failed.xml");
         QCOMPARE(records.count("<person>"), 1);
@@ -185,23 +196,33 @@ private Q_SLOTS:
         run.prompter().clear();
 
         Window w(run.services, run.login);
-        w.choose("cmbItem", "职员档案");
+        w.chooseByKeys("cmbItem", "职员档案");
         QCOMPARE(w.lines().size(), 1);
         QVERIFY(w.lines().first().endsWith("职员档案 导入 3 1 部分记录失败"));
-        w.selectLine(0);
+        w.clickLine(0);
         QVERIFY(w.button("cmdReimport")->isEnabled());
         {
             // Another window's run waits for its answer: no second run beside it.
-            RunProgressFrame otherWindow;
-            otherWindow.runStarted();
-            w.button("cmdReimport")->click();
+            FixtureHttpServer silent([](const FixtureHttpServer::Request&) {
+                return FixtureHttpServer::Response{200, {}, 0, true};
+            });
+            RunFixture other(silent.baseUrl());
+            other.nameFiles("importfile");
+            ImportRun waiting(other.services.services, other.input({{"部门档案", ""}}));
+            waiting.start();
+            QTRY_VERIFY(!silent.requests().isEmpty());
+            QCOMPARE(ExchangeRun::underway(), &waiting);
+            w.click("cmdReimport");
             QCOMPARE(run.prompter().texts(), QStringList{SharedText::otherRunUnderway()});
-            QCOMPARE(w.lines().size(), 1);
-            otherWindow.runFinished();
+            QCOMPARE(run.prompter().last().icon, Prompter::Icon::Information);
+            QVERIFY(!w.frm->run());
             run.prompter().clear();
         }
         run.prompter().queueAnswer(Prompter::Answer::Yes);
-        w.button("cmdReimport")->click();
+        w.click("cmdReimport");
+        // The window runs it and waits for its end with the rest of the program.
+        QVERIFY(w.frm->run() && !w.button("cmdClose")->isVisible());
+        QTRY_VERIFY(!w.frm->run());
 
         QCOMPARE(run.prompter().texts(),
                  QStringList{"导入失败记录文件" + QDir::toNativeSeparators(failed) +
@@ -212,9 +233,9 @@ private Q_SLOTS:
         QVERIFY2(lines[0].endsWith("职员档案 导入 1 0 成功"), qPrintable(lines[0]));
         QVERIFY(lines[1].endsWith("部分记录失败"));
         // Nothing refused this time: nothing to import again.
-        w.selectLine(0);
+        w.clickLine(0);
         QVERIFY(!w.button("cmdReimport")->isEnabled());
-        w.button("cmdReport")->click();
+        w.click("cmdReport");
         const QString report = run.prompter().displayed().last();
         QVERIFY2(report.contains("1. 职员档案：成功，文件" + QDir::toNativeSeparators(failed)),
                  qPrintable(report));
@@ -258,10 +279,10 @@ private Q_SLOTS:
             QVERIFY(QDir(run.folder.path()).mkdir("KVXRunHistory.db"));
         }
         run.nameFiles("importfile");
-        RecordingRunHost host;
+        RunWatcher watcher;
         for (int i = 0; i < 2; ++i) {
             const RunSummary summary =
-                RunImport(run.services.services, run.input({{"部门档案", ""}}), host);
+                runToEnd(run.services.services, true, run.input({{"部门档案", ""}}), watcher);
             QCOMPARE(summary.exchanged, 1);
         }
 

@@ -57,7 +57,12 @@ struct Fixture {
                const QString& user = "demo", const QString& password = "demo") {
         dialog.show();
         fill(dialog, address, sender, user, password);
+        pressLogin(dialog);
+    }
+    // The dialog waits for the server while the event loop turns, until the attempt is over.
+    static void pressLogin(FrmHttpLogin& dialog) {
         child<QPushButton>(dialog, "cmdOk")->click();
+        QTRY_VERIFY(!dialog.isBusy());
     }
 
     // "idle" or "busy" when the controls agree on it.
@@ -239,7 +244,7 @@ private Q_SLOTS:
         if (!field.isEmpty())
             Fixture::child<QLineEdit>(dialog, qPrintable(field))
                 ->setText(typed.replace("SERVER", f.server.baseUrl()));
-        Fixture::child<QPushButton>(dialog, "cmdOk")->click();
+        Fixture::pressLogin(dialog);
         QCOMPARE(f.server.requests().size(), status < 0 ? 0 : 1);
         f.verifyOneMessage(message, Prompter::Icon(icon));
         Fixture::verifyIdle(dialog);

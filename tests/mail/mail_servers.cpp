@@ -17,6 +17,13 @@ namespace kvx::test {
 namespace {
 
 const QString kMailUser = QStringLiteral("nobody");
+// The IMAP capabilities each site is told of in place of the server's own ("": those).
+const QList<QPair<QString, QString>> kSites = {
+    {QStringLiteral("sitea"), QString()},
+    {QStringLiteral("siteb"), QString()},
+    {QStringLiteral("sitec"), QStringLiteral("MOVE")},
+    {QStringLiteral("sited"), QStringLiteral("IMAP4rev1")},
+    {QStringLiteral("sitee"), QString()}};
 
 QString password(const QString& site) {
     return QStringLiteral("pw-") + site;
@@ -81,19 +88,36 @@ QString MailServers::writeDovecotConfig() {
             "instance_name = kvx-test-%2\nprotocols = imap\nlisten = 127.0.0.1\n"
             "ssl = yes\nssl_cert = <%1/cert.pem\nssl_key = <%1/key.pem\n"
             "disable_plaintext_auth = yes\nauth_mechanisms = plain login\n"
-            "default_internal_user = %3\ndefault_internal_group = %10\n"
+            "default_internal_user = %3\ndefault_internal_group = %8\n"
             "default_login_user = %4\nmail_location = maildir:%1/mail/%n/Maildir\n"
             "passdb {\n  driver = passwd-file\n  args = scheme=PLAIN username_format=%n "
             "%1/users\n}\n"
-            "userdb {\n  driver = static\n  args = uid=%5 gid=%6 home=%1/mail/%n\n}\n"
-            "service imap-login {\n%7"
-            "  inet_listener imap {\n    address = 127.0.0.1\n    port = %8\n  }\n"
-            "  inet_listener imaps {\n    address = 127.0.0.1\n    port = %9\n    ssl = yes\n  "
+            "userdb {\n  driver = passwd-file\n  args = username_format=%n %1/users\n}\n"
+            "namespace inbox {\n  inbox = yes\n  mailbox 交换 {\n    auto = create\n  }\n  mailbox "
+            "Trash {\n    special_use = \\Trash\n"
+            "    auto = create\n  }\n}\n"
+            "service imap-login {\n%5"
+            "  inet_listener imap {\n    address = 127.0.0.1\n    port = %6\n  }\n"
+            "  inet_listener imaps {\n    address = 127.0.0.1\n    port = %7\n    ssl = yes\n  "
             "}\n}\n")
             .arg(m_root.path(), QString::number(QCoreApplication::applicationPid()), self,
-                 loginUser, mailUser, mailGroup, chroot, QString::number(m_imapPort),
-                 QString::number(m_imapsPort))
-            .arg(selfGroup);
+                 loginUser, chroot, QString::number(m_imapPort), QString::number(m_imapsPort),
+                 selfGroup);
+    // Users and their mail owner, home and capabilities, in dovecot's passwd-file form.
+    const passwd* owner = ::getpwnam(mailUser.toLocal8Bit().constData());
+    const group* ownerGroup = ::getgrnam(mailGroup.toLocal8Bit().constData());
+    QByteArray users;
+    for (const auto& [site, capabilities] : kSites)
+        users +=
+            QStringLiteral("%1:{PLAIN}%2:%3:%4::%5/mail/%1::%6\n")
+                .arg(site, password(site))
+                .arg(owner ? owner->pw_uid : ::geteuid())
+                .arg(ownerGroup ? ownerGroup->gr_gid : ::getegid())
+                .arg(m_root.path(), capabilities.isEmpty()
+                                        ? QString()
+                                        : QStringLiteral("userdb_imap_capability=") + capabilities)
+                .toUtf8();
+    writeFile(path("users"), users);
     const QString file = path(QStringLiteral("dovecot.conf"));
     return writeFile(file, config.toUtf8()) ? file : QString();
 }
@@ -109,17 +133,17 @@ QString MailServers::start() {
     QDir(m_root.path()).mkpath(QStringLiteral("mail"));
     QFile::setPermissions(path(QStringLiteral("mail")), QFileDevice::Permissions(0x7777));
 
-    QProcess openssl;
-    openssl.start(QStringLiteral("openssl"),
-                  {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
-                   "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout",
-                   path("key.pem"), "-out", path("cert.pem")});
-    if (!openssl.waitForFinished(60000) || openssl.exitCode() != 0)
-        return QStringLiteral("openssl: ") + QString::fromLocal8Bit(openssl.readAllStandardError());
-    QByteArray users;
-    for (const QString& site : {QStringLiteral("sitea"), QStringLiteral("siteb")})
-        users += (site + QStringLiteral(":{PLAIN}") + password(site) + '\n').toUtf8();
-    writeFile(path("users"), users);
+    // The servers' certificate, and one that nothing here trusts.
+    for (const QString& name : {QStringLiteral(""), QStringLiteral("untrusted-")}) {
+        QProcess openssl;
+        openssl.start(QStringLiteral("openssl"),
+                      {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
+                       "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout",
+                       path(name + "key.pem"), "-out", path(name + "cert.pem")});
+        if (!openssl.waitForFinished(60000) || openssl.exitCode() != 0)
+            return QStringLiteral("openssl: ") +
+                   QString::fromLocal8Bit(openssl.readAllStandardError());
+    }
 
     m_imapPort = freePort();
     m_imapsPort = freePort();
@@ -180,6 +204,50 @@ int MailServers::inboxSize(const QString& site) const {
             ++count;
     }
     return count;
+}
+
+} // namespace kvx::test
+
+namespace kvx::test {
+
+QString MailServers::maildir(const QString& site, const QString& folder) const {
+    return path(QStringLiteral("mail/") + site + QStringLiteral("/Maildir") +
+                (folder.isEmpty() ? QString() : QStringLiteral("/.") + folder));
+}
+
+void MailServers::plant(const QString& site, const QByteArray& message,
+                        const QString& flags) const {
+    static int planted = 0;
+    const QString box = maildir(site, {});
+    for (const QString& sub :
+         {QStringLiteral("cur"), QStringLiteral("new"), QStringLiteral("tmp")}) {
+        QDir().mkpath(box + '/' + sub);
+        QFile::setPermissions(box + '/' + sub, QFileDevice::Permissions(0x7777));
+    }
+    QFile::setPermissions(box, QFileDevice::Permissions(0x7777));
+    const QString file = box + QStringLiteral("/cur/planted%1.kvx:2,%2").arg(++planted).arg(flags);
+    writeFile(file, message);
+    QFile::setPermissions(file, QFileDevice::Permissions(0x6666));
+}
+
+QStringList MailServers::mailbox(const QString& site, const QString& folder) const {
+    QStringList messages;
+    for (const QString& sub : {QStringLiteral("new"), QStringLiteral("cur")}) {
+        QDirIterator files(maildir(site, folder) + '/' + sub, QDir::Files);
+        while (files.hasNext()) {
+            QFile file(files.next());
+            file.open(QIODevice::ReadOnly);
+            QByteArray subject;
+            for (QByteArray line = file.readLine(); !line.trimmed().isEmpty();
+                 line = file.readLine())
+                if (line.startsWith("Subject: "))
+                    subject = line.mid(9).trimmed();
+            messages.append(QString::fromUtf8(subject) + ':' +
+                            files.fileName().section(QStringLiteral(":2,"), 1));
+        }
+    }
+    messages.sort();
+    return messages;
 }
 
 } // namespace kvx::test

@@ -5,7 +5,7 @@ usage: smtp_server.py MAIL_ROOT USERS_FILE CERT KEY [RUN_AS]
 
 Listens on two free ports, one with STARTTLS and one with TLS from the first byte, prints
 "<starttls port> <tls port>" and serves until it is terminated. Logins are checked against
-USERS_FILE (dovecot's passwd-file form, "name:{PLAIN}password") and are taken only over TLS.
+USERS_FILE (dovecot's passwd-file form, "name:{PLAIN}password:…") and are taken only over TLS.
 Each recipient's copy is delivered into MAIL_ROOT/<local part>/Maildir, where the test's
 IMAP server reads it. Started as root, it drops to RUN_AS after reading the key.
 """
@@ -23,7 +23,7 @@ def read_users(path):
     users = {}
     with open(path, encoding="utf-8") as lines:
         for line in lines:
-            name, _, password = line.strip().partition(":")
+            name, password = line.strip().split(":")[:2]
             users[name] = password.removeprefix("{PLAIN}")
     return users
 

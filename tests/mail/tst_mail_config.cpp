@@ -23,6 +23,11 @@ private Q_SLOTS:
         QTest::newRow("starttls, encoded password")
             << "MAIL:smtp=m:2525;imap=m;user=u;password=p%3Bw%25;from=a@x;to=b@x;mailbox=KVX"
             << "m:2525 m:143 p;w% KVX b@x";
+        QTest::newRow("password in the keyring, size limit")
+            << "mail:smtp=m;imap=m;user=u;from=a@x;to=b@x;maxsize=5"
+            << "m:587 m:143  INBOX b@x keyring u@m, 5242880 bytes";
+        QTest::newRow("bad size limit") << "mail:smtp=m;imap=m;from=a@x;to=b@x;maxsize=0"
+                                        << invalid + "maxsize 须为正整数（兆字节）";
         QTest::newRow("no recipient")
             << "mail:smtp=m;imap=m;from=a@x" << invalid + "须给出发件地址 from 和收件地址 to";
         QTest::newRow("bad port") << "mail:smtp=m:99999;imap=m;from=a@x;to=b@x"
@@ -46,6 +51,9 @@ private Q_SLOTS:
                        .arg(c.imapHost)
                        .arg(c.imapPort)
                        .arg(c.password, c.mailbox, c.to.join(','));
+        if (c.usesKeyring())
+            read +=
+                QStringLiteral(" keyring %1, %2 bytes").arg(c.keyringKey()).arg(c.maxMessageBytes);
         QCOMPARE(read, reading);
     }
 };

@@ -1,12 +1,17 @@
 #include "catalogue/catalogue_tree.h"
 #include "exchange/frm_import.h"
+#include "find_control.h"
 #include "login/login_context.h"
 #include "mail/attachment_mail.h"
 #include "mail/frm_mail.h"
+#include "mail/mail_contents.h"
 #include "mail/received_data_store.h"
 #include "mail_servers.h"
+#include "operator_input.h"
 #include "platform/database.h"
+#include "platform/mail/mime_message.h"
 #include "runs/attachment_queue.h"
+#include "settings/frm_path.h"
 #include "settings/mail_settings.h"
 #include "settings/path_settings.h"
 #include "settings/settings_file.h"
@@ -17,7 +22,10 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QTcpServer>
+#include <QToolBar>
 
 using namespace kvx;
 using namespace kvx::test;
@@ -73,13 +81,32 @@ QByteArray bytes(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// An application folder with its mail transfer window.
+// A message as another site's console sends it: one document in the database attachment.
+QByteArray exchangeMail(const QString& subject, const TestFolder& folder) {
+    folder.write("mail-document.xml", kDocument);
+    QFile::remove(folder.filePath("mail.db"));
+    fillMail(folder.filePath("mail.db"), {{"0", folder.filePath("mail-document.xml")}});
+    return MimeMessage::compose("siteb@kvx.test", {"sitea@kvx.test"}, subject, "text",
+                                {"KV.db", bytes(folder.filePath("mail.db"))});
+}
+
+// An application folder with its mail transfer window, driven as the operator does.
 struct MailSite {
     MailSite(const QString& configText, bool wholeFolder) {
         writeSettings(folder, configText, wholeFolder);
         window = std::make_unique<FrmMail>(services.services, paths, settings, transport);
+        window->show();
     }
-    void transfer() const { window->findChild<QAction*>("Receive")->trigger(); }
+    QWidget* button(const QString& key) const {
+        return findControl<QToolBar>(window.get(), "Toolbar1")
+            ->widgetForAction(findControl<QAction>(window.get(), key));
+    }
+    void click(const QString& key) const { QTest::mouseClick(button(key), Qt::LeftButton); }
+    // Presses 发送/接收 and waits until the transfer has ended.
+    void transfer() const {
+        click("Receive");
+        QTRY_VERIFY_WITH_TIMEOUT(button("Receive")->isEnabled(), 60000);
+    }
 
     TestFolder folder{TestFolder::Content::Empty};
     TestServices services{folder.path()};
@@ -101,8 +128,9 @@ private Q_SLOTS:
     void initTestCase() { m_serversError = m_servers.start(); }
 
     // The mail transfer window with drop folders: what goes out, what comes in, what is said.
+    // An arrived mail leaves the inbox only once every one of its documents is written.
     void mailWindow_data() {
-        QTest::addColumn<QString>("mode"); // single, whole, or unset (no configuration)
+        QTest::addColumn<QString>("mode"); // single, whole, gone (no export folder), unset
         QTest::addColumn<QStringList>("exportFiles");
         QTest::addColumn<QString>("chosen"); // single: the file the operator picks, "" cancels
         QTest::addColumn<QStringList>("arriving"); // documents of a mail in the inbox
@@ -122,6 +150,9 @@ private Q_SLOTS:
         QTest::newRow("whole, three files")
             << "whole" << QStringList{"b.xml", "a.xml", "C.xml", "notes.txt"} << "" << QStringList{}
             << QStringList{"0|a.xml,1|b.xml,2|C.xml"} << QStringList{} << QStringList{};
+        QTest::newRow("whole, export folder missing")
+            << "gone" << QStringList{} << "" << QStringList{} << QStringList{} << QStringList{}
+            << QStringList{"%1目录不存在，未发送邮件！"};
         QTest::newRow("arrived, one document broken")
             << "whole" << QStringList{} << "" << QStringList{"good.xml", "broken.xml"}
             << QStringList{""} << QStringList{"good.xml"} << QStringList{"接收数据不正确！"};
@@ -142,9 +173,11 @@ private Q_SLOTS:
             mode == "unset" ? QString() : dropFolders(drop.filePath("out"), drop.filePath("in"));
         QDir().mkpath(drop.filePath("out"));
         QDir().mkpath(drop.filePath("in"));
-        MailSite site(config, mode == "whole");
+        MailSite site(config, mode != "single");
         for (const QString& name : exportFiles)
             site.folder.write("out/" + name, name == "bad.xml" ? "<ztinterface>" : kDocument);
+        if (mode == "gone")
+            QDir(site.folder.filePath("out")).removeRecursively();
         if (!arriving.isEmpty()) {
             Database db;
             QVERIFY(openStore(db, drop.filePath("in/KV-arrived.db"), nullptr));
@@ -164,8 +197,9 @@ private Q_SLOTS:
         for (const QString& text : messages)
             expected.append(text.contains("%1") ? text.arg(site.folder.filePath("out")) : text);
         QCOMPARE(::messages(site.services.prompter), expected);
-        // An arrived mail leaves the inbox once its documents are written; other files stay.
-        QCOMPARE(QDir(drop.filePath("in")).entryList(QDir::Files).size(), mode == "unset" ? 2 : 1);
+        const bool kept = mode == "unset" || arriving.contains("broken.xml");
+        QCOMPARE(QDir(drop.filePath("in")).entryList(QDir::Files),
+                 (kept ? QStringList{"KV-arrived.db", "notes.db"} : QStringList{"notes.db"}));
     }
 
     // Site A exports for mail in its exchange window; site B receives the documents in its
@@ -215,32 +249,39 @@ private Q_SLOTS:
         login.senderCode = "001";
         login.persistent = siteA.login;
         AttachmentQueue queue;
-        AttachmentMail exchangeMail(queue, siteA.services.prompter);
+        AttachmentMail exchangeMail(queue);
+        QSignalSpy told(&exchangeMail, &AttachmentMail::transferred);
         MailSettings settingsA;
         settingsA.load(siteA.app());
         exchangeMail.initMail(settingsA.configText());
         FrmImport window(siteA.services.services, login, queue);
         window.setMailTransport(&exchangeMail);
+        window.show();
+        auto* tree = findControl<CatalogueTree>(&window, "Dir");
         for (const QString& label : labels) {
-            window.findChild<CatalogueTree*>("Dir")->setCurrentItem(
-                window.findChild<CatalogueTree*>("Dir")->findNode(label));
-            window.findChild<QPushButton*>("cmdMoveIn")->click();
+            QVERIFY(clickNode(tree, tree->findNode(label)));
+            QTest::mouseClick(findControl<QPushButton>(&window, "cmdMoveIn"), Qt::LeftButton);
         }
-        window.findChild<QCheckBox*>("chkMail")->setChecked(true);
-        window.findChild<QPushButton*>("cmdExcute")->click();
+        auto* mail = findControl<QCheckBox>(&window, "chkMail");
+        // On its box, at the left: the layout stretches the control beyond its caption.
+        QTest::mouseClick(mail, Qt::LeftButton, {}, QPoint(mail->height() / 2, mail->height() / 2));
+        QTest::mouseClick(findControl<QPushButton>(&window, "cmdExcute"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(told.size(), 1, 60000);
 
-        const QString refused = "请从“系统菜单-〉数据交换-〉邮件传输”中接收数据！";
+        QStringList notices;
+        for (const MailNotice& notice : told.at(0).at(0).value<QList<MailNotice>>())
+            notices.append(notice.title + ": " + notice.text);
+        const QString refused = "KVX系统工具: 请从“系统菜单-〉数据交换-〉邮件传输”中接收数据！";
         QCOMPARE(mailsForA(), waitingForA + 1);
         if (transport == "no outbox") {
-            QCOMPARE(messages(siteA.prompter()),
-                     (QStringList{refused, "发件目录不存在：" + shared.filePath("gone") +
-                                               "\n导出的文件尚未发送，已留在发送队列中，将随下一封"
-                                               "邮件发出。"}));
+            QCOMPARE(notices,
+                     (QStringList{refused, "提示: 发件目录不存在：" + shared.filePath("gone") +
+                                               "\n导出的文件尚未发送，已留在发送队列中，"
+                                               "将随下一封邮件发出。"}));
             QCOMPARE(queue.size(), 2);
             return;
         }
-        QCOMPARE(messages(siteA.prompter()), QStringList{refused});
-        QCOMPARE(siteA.prompter().last().title, QStringLiteral("KVX系统工具"));
+        QCOMPARE(notices, QStringList{refused});
         QVERIFY(queue.isEmpty());
 
         siteB.transfer();
@@ -251,17 +292,147 @@ private Q_SLOTS:
         QCOMPARE(QDir(siteB.folder.filePath("in")).entryList(QDir::Files).size(), 2);
     }
 
-    // What the servers answer reaches the operator, and nothing is lost.
-    void mailServersRefuseTheLogin() {
+    // A mailbox that other mail programs share: only exchange mails are taken (subject starting
+    // with "KV", exactly), nothing else is marked read, a mail over the size limit is refused
+    // and left, and what was taken is removed without touching another program's deletions:
+    // by UID EXPUNGE, else by moving it to the trash, else it stays flagged deleted.
+    void imapMailbox_data() {
+        QTest::addColumn<QString>("site");
+        QTest::addColumn<QStringList>("inbox"); // "subject:flags" ("T" deleted, "S" seen)
+        QTest::addColumn<QStringList>("trash");
+        const QStringList others = {"KV big:", "Re: KV notes:", "kv lower:", "old:T"};
+        QTest::newRow("UIDPLUS") << "sitee" << others << QStringList{};
+        QTest::newRow("MOVE") << "sitec" << others << QStringList{"KV exchange:T"};
+        QTest::newRow("neither") << "sited"
+                                 << QStringList{"KV big:", "KV exchange:T",
+                                                "Re: KV notes:", "kv lower:", "old:T"}
+                                 << QStringList{};
+    }
+    void imapMailbox() {
+        QFETCH(QString, site);
+        QFETCH(QStringList, inbox);
+        QFETCH(QStringList, trash);
         QVERIFY2(m_serversError.isEmpty(), qPrintable(m_serversError));
-        MailSite site(m_servers.configText("sitea", "siteb", "ssl").replace("pw-sitea", "x"), true);
-        site.transfer();
-        const QStringList lines = messages(site.services.prompter).join('\n').split('\n');
-        QCOMPARE(lines.size(), 2);
-        QVERIFY2(lines.at(0).startsWith("发送邮件失败：") &&
-                     lines.at(1).startsWith("接收邮件失败："),
-                 qPrintable(lines.join('\n')));
-        QCOMPARE(site.services.prompter.last().icon, Prompter::Icon::Information);
+        MailSite receiver(m_servers.configText(site, "siteb", "ssl") + ";maxsize=1", true);
+        m_servers.plant(site, exchangeMail("KV exchange", receiver.folder), "");
+        m_servers.plant(site, exchangeMail("Re: KV notes", receiver.folder), "");
+        m_servers.plant(site,
+                        MimeMessage::compose("b@x", {"a@x"}, "KV big", "big",
+                                             {"KV.db", QByteArray(1600 * 1024, 'x')}),
+                        "");
+        m_servers.plant(site, "Subject: kv lower\r\n\r\nhello\r\n", "");
+        m_servers.plant(site, "Subject: old\r\n\r\nthrown away by another program\r\n", "T");
+
+        receiver.transfer();
+        const QStringList told = messages(receiver.services.prompter);
+        QCOMPARE(told.size(), 1);
+        QVERIFY2(told.at(0).startsWith("接收邮件失败：邮件“KV big”"), qPrintable(told.at(0)));
+        QVERIFY(QFile::exists(receiver.folder.filePath("in/mail-document.xml")));
+        QCOMPARE(m_servers.mailbox(site), inbox);
+        QCOMPARE(m_servers.mailbox(site, "Trash"), trash);
+    }
+
+    // What the servers answer reaches the operator, and nothing is lost: a wrong password, a
+    // certificate that the trusted ones do not vouch for; a password sent without TLS is
+    // warned of, once.
+    void mailServersRefuse_data() {
+        QTest::addColumn<QString>("from"); // in the configuration text
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<QString>("reason"); // in both refusals
+        QTest::addColumn<bool>("warned");
+        QTest::newRow("wrong password") << "pw-sitea"
+                                        << "x"
+                                        << "" << false;
+        QTest::newRow("certificate not trusted") << "{certificate}"
+                                                 << "{untrusted}"
+                                                 << "certificate" << false;
+        QTest::newRow("tls none, wrong password") << "tls=starttls;user=sitea;password=pw-sitea"
+                                                  << "tls=none;user=sitea;password=x"
+                                                  << "" << true;
+    }
+    void mailServersRefuse() {
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(QString, reason);
+        QFETCH(bool, warned);
+        QVERIFY2(m_serversError.isEmpty(), qPrintable(m_serversError));
+        from.replace("{certificate}", m_servers.certificate());
+        to.replace("{untrusted}", m_servers.untrustedCertificate());
+        MailSite site(m_servers.configText("sitea", "siteb", "starttls").replace(from, to), true);
+        const int sent = m_servers.inboxSize("siteb");
+        for (int round = 0; round < 2; ++round) {
+            site.services.prompter.clear();
+            site.transfer();
+            QStringList lines = messages(site.services.prompter).join('\n').split('\n');
+            if (warned && round == 0)
+                QCOMPARE(lines.takeFirst(), MailTransport::clearPasswordWarning());
+            QCOMPARE(lines.size(), 2);
+            QVERIFY2(lines.at(0).startsWith("发送邮件失败：") && lines.at(0).contains(reason) &&
+                         lines.at(1).startsWith("接收邮件失败：") && lines.at(1).contains(reason),
+                     qPrintable(lines.join('\n')));
+            QCOMPARE(site.services.prompter.last().icon, Prompter::Icon::Information);
+        }
+        QCOMPARE(m_servers.inboxSize("siteb"), sent);
+    }
+
+    // The window stays responsive while a server keeps it waiting; closing it asks, and then
+    // waits for the transfer to stop where nothing is lost, or closes at once when the
+    // transfer ended while the question was open.
+    void closingDuringTransferAsksAndWaits_data() {
+        QTest::addColumn<bool>("endsMeanwhile");
+        QTest::newRow("transfer under way") << false;
+        QTest::newRow("transfer ended during the question") << true;
+    }
+    void closingDuringTransferAsksAndWaits() {
+        QFETCH(bool, endsMeanwhile);
+        QTcpServer silent; // takes the connection and never answers
+        QVERIFY(silent.listen(QHostAddress::LocalHost, 0));
+        MailSite site(QStringLiteral("mail:smtp=127.0.0.1:%1;imap=127.0.0.1:%1;tls=none;"
+                                     "from=a@x;to=b@x")
+                          .arg(silent.serverPort()),
+                      true);
+        site.click("Receive");
+        QVERIFY(site.transport.isTransferring());
+        QVERIFY(!site.button("Receive")->isEnabled());
+        site.services.prompter.setOnPrompt([&](const RecordingPrompter::Record&) {
+            if (!endsMeanwhile)
+                return;
+            silent.close(); // the server goes away: the transfer fails and ends
+            QTRY_VERIFY(!site.transport.isTransferring());
+        });
+        site.services.prompter.queueAnswer(Prompter::Answer::Ok);
+        site.click("Quit");
+        QVERIFY(site.services.prompter.texts().contains("邮件传输正在进行，确实想要结束？"));
+        QCOMPARE(site.window->isVisible(), !endsMeanwhile);
+        QTRY_VERIFY_WITH_TIMEOUT(!site.window->isVisible(), 20000);
+        QVERIFY(!site.transport.isTransferring());
+    }
+
+    // Without a password in "\mail.ini" the password is asked once, in the path dialog, and
+    // kept in the system's keyring: a transfer of a window opened afresh finds it there. (The
+    // mailbox read has a Chinese name, which IMAP spells in its own form.)
+    void passwordKeptInTheKeyring() {
+        QVERIFY2(m_serversError.isEmpty(), qPrintable(m_serversError));
+        const QString config = m_servers.configText("siteb", "sitea", "ssl")
+                                   .remove(";password=pw-siteb")
+                                   .append(";mailbox=交换");
+        const int waiting = m_servers.inboxSize("sitea");
+        for (int round = 0; round < 2; ++round) {
+            MailSite site(config, true);
+            site.click("Receive");
+            if (round == 0) {
+                FrmPath* dialog = nullptr;
+                QTRY_VERIFY((dialog = site.window->findChild<FrmPath*>()) && dialog->isVisible());
+                auto* box = findControl<QLineEdit>(dialog, "TxtMailPwd");
+                QTRY_VERIFY(box->hasFocus());
+                QTest::keyClicks(box, "pw-siteb");
+                QTest::mouseClick(findControl<QPushButton>(dialog, "cmdOk"), Qt::LeftButton);
+            }
+            QTRY_VERIFY_WITH_TIMEOUT(site.button("Receive")->isEnabled(), 60000);
+            QCOMPARE(messages(site.services.prompter), QStringList{});
+            QCOMPARE(m_servers.inboxSize("sitea"), waiting + round + 1);
+            QVERIFY(!site.folder.read("mail.ini").contains("pw-"));
+        }
     }
 };
 

@@ -157,28 +157,56 @@ private Q_SLOTS:
         QCOMPARE(rows(f.database).size(), 1);
     }
 
-    // Rows as a peer may send them: names reach the import folder only as plain file names,
-    // documents of one mail never overwrite each other, a broken one is reported alone.
+    // Rows as a peer may send them: names reach the import folder only as plain file names
+    // that every file system takes; a document never overwrites another of its mail, nor a file
+    // already there under a name given in place of its own, and each such name is reported
+    // with the one it replaces; a broken document is reported alone.
     void receivedNamesStayInTheImportFolder_data() {
         QTest::addColumn<QStringList>("names"); // one whole document each, ids 0, 1, …
         QTest::addColumn<QStringList>("written");
+        QTest::addColumn<QStringList>("renamed"); // "name|written name"
         QTest::addColumn<QStringList>("refusals");
-        const QString bad = QStringLiteral("接收的文件名“%1”不合法，该文件未写入！");
         QTest::newRow("paths") << QStringList{"../../x.xml", "..\\..\\y.xml", "/etc/z.xml"}
-                               << QStringList{"x.xml", "y.xml", "z.xml"} << QStringList{};
-        QTest::newRow("reserved") << QStringList{" ", "..", "con.xml", "a:b.xml", "ok.xml"}
-                                  << QStringList{"ok.xml"}
-                                  << QStringList{bad.arg(""), bad.arg(".."), bad.arg("con.xml"),
-                                                 bad.arg("a:b.xml")};
-        QTest::newRow("equal names") << QStringList{"a.xml", "A.xml", "a.xml"}
-                                     << QStringList{"a.xml", "A.1.xml", "a.2.xml"} << QStringList{};
+                               << QStringList{"x.xml", "y.xml", "z.xml"} << QStringList{}
+                               << QStringList{};
+        QTest::newRow("reserved")
+            << QStringList{" ",
+                           "..",
+                           "con.xml",
+                           "a:b.xml",
+                           "a_b.xml",
+                           "taken?.xml",
+                           "abcdefghijklmnopqrstuvwxyz012."}
+            << QStringList{"未命名.xml",
+                           "__",
+                           "con_.xml",
+                           "a_b.xml",
+                           "a_b.4.xml",
+                           "taken_.5.xml",
+                           "abcdefghijklmnopqrstuvwxyz012_"}
+            << QStringList{"|未命名.xml",
+                           "..|__",
+                           "con.xml|con_.xml",
+                           "a:b.xml|a_b.xml",
+                           "a_b.xml|a_b.4.xml",
+                           "taken?.xml|taken_.5.xml",
+                           "abcdefghijklmnopqrstuvwxyz012.|abcdefghijklmnopqrstuvwxyz012_"}
+            << QStringList{};
+        QTest::newRow("equal names")
+            << QStringList{"a.xml", "A.xml", "a.xml"} << QStringList{"a.xml", "A.1.xml", "a.2.xml"}
+            << QStringList{"A.xml|A.1.xml", "a.xml|a.2.xml"} << QStringList{};
+        // "id<tab>name": an id that is no number never becomes part of a path.
+        QTest::newRow("equal names, odd id")
+            << QStringList{"a.xml", "/../../b\ta.xml"} << QStringList{"a.xml", "a.1.xml"}
+            << QStringList{"a.xml|a.1.xml"} << QStringList{};
         QTest::newRow("one broken")
             << QStringList{"good.xml", "broken", "last.xml"} << QStringList{"good.xml", "last.xml"}
-            << QStringList{"接收数据不正确！"};
+            << QStringList{} << QStringList{"接收数据不正确！"};
     }
     void receivedNamesStayInTheImportFolder() {
         QFETCH(QStringList, names);
         QFETCH(QStringList, written);
+        QFETCH(QStringList, renamed);
         QFETCH(QStringList, refusals);
         Fixture f;
         {
@@ -186,18 +214,29 @@ private Q_SLOTS:
             QVERIFY(openStore(db, f.database, nullptr));
             for (int id = 0; id < names.size(); ++id) {
                 const QString text = names.at(id) == "broken" ? "<ztinterface>" : "<ztinterface/>";
+                const QStringList row = (QString::number(id) + '\t' + names.at(id)).split('\t');
                 QVERIFY(db.execute("insert into KVXXml values (?,?,'all',?)",
-                                   {QString::number(id), names.at(id), text}));
+                                   {row.at(row.size() - 2), row.last(), text}));
             }
         }
+        // A file of the import folder that a name given in place of a refused one must spare.
+        f.folder.write("in/taken_.xml", "earlier");
         const ExtractOutcome received = receiveMail(f.database, f.importPath);
         QVERIFY(received.ok());
+        const auto inImportFolder = [&f](const QString& name) {
+            return QDir::toNativeSeparators(f.importPath + '/' + name);
+        };
         QStringList expected;
         for (const QString& name : written)
-            expected.append(QDir::toNativeSeparators(f.importPath + '/' + name));
+            expected.append(inImportFolder(name));
         QCOMPARE(received.written, expected);
+        QStringList notes;
+        for (const QString& pair : renamed)
+            notes.append(renamedDocumentMessage(pair.section('|', 0, 0),
+                                                inImportFolder(pair.section('|', 1))));
+        QCOMPARE(received.renamed, notes);
         QCOMPARE(received.refusals, refusals);
-        QCOMPARE(QDir(f.importPath).entryList(QDir::Files).size(), written.size());
+        QCOMPARE(f.folder.read("in/taken_.xml"), QByteArray("earlier"));
     }
 };
 

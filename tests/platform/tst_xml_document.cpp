@@ -48,6 +48,9 @@ private Q_SLOTS:
         QTest::newRow("Chinese") << QStringLiteral("采购发票") << QByteArray("gb2312");
         // Hangul is a letter in XML names but is not in GBK.
         QTest::newRow("Hangul") << QStringLiteral("项한") << QByteArray("GB18030");
+        // Names the parser reads though libxml2's older name rules refuse them.
+        QTest::newRow("fullwidth digit") << QStringLiteral("客户档８") << QByteArray("gb2312");
+        QTest::newRow("extension A") << QStringLiteral("㐀") << QByteArray("GB18030");
     }
     void elementNamesDecideTheWrittenEncoding() {
         QFETCH(QString, name);

@@ -1,6 +1,11 @@
 #include "run_fixture.h"
 
+#include "runs/export_run.h"
+#include "runs/import_run.h"
+
 #include <QDir>
+#include <QEventLoop>
+#include <memory>
 #include <tuple>
 
 namespace kvx::test {
@@ -66,19 +71,41 @@ ExchangeRunInput RunFixture::input(const QList<SelectedExchangeItem>& items,
     return input;
 }
 
-void RecordingRunHost::showProgress(const QString& text, int item, int count) {
-    progress.append(QStringLiteral("%1 (%2/%3)").arg(text).arg(item).arg(count));
-    if (!m_cancelAt.isEmpty() && text == m_cancelAt)
-        m_cancel = true;
+RunSummary RunWatcher::run(ExchangeRun& run) {
+    QObject::connect(&run, &ExchangeRun::started, [this] { ++started; });
+    QObject::connect(
+        &run, &ExchangeRun::progressed, [this, &run](const QString& text, int item, int count) {
+            progress.append(QStringLiteral("%1 (%2/%3)").arg(text).arg(item).arg(count));
+            if (!m_cancelAt.isEmpty() && text == m_cancelAt)
+                run.cancel();
+        });
+    QObject::connect(&run, &ExchangeRun::waiting, [this, &run](const RequestProgress& shown) {
+        waitedSeconds = std::max(waitedSeconds, shown.waitedSeconds);
+        if (m_cancelAt == QLatin1String("waiting") && ++m_waitingReports == 3)
+            run.cancel();
+    });
+    RunSummary summary;
+    bool finished = false;
+    QEventLoop loop;
+    QObject::connect(&run, &ExchangeRun::finished, [&](const RunSummary& ended) {
+        summary = ended;
+        finished = true;
+        loop.quit();
+    });
+    run.start();
+    if (!finished)
+        loop.exec();
+    return summary;
 }
 
-void RecordingRunHost::showWaiting(const RequestProgress& progress) {
-    waitedSeconds = std::max(waitedSeconds, progress.waitedSeconds);
-    // The first call comes before the request can have gone out; the fourth, some 150 ms
-    // later, while a request to this machine waits for its answer.
-    ++m_waitingCalls;
-    m_cancel = m_cancel || (m_cancelAt == QLatin1String("before sending") && m_waitingCalls == 1) ||
-               (m_cancelAt == QLatin1String("waiting") && m_waitingCalls == 4);
+RunSummary runToEnd(Services& services, bool import, const ExchangeRunInput& input,
+                    RunWatcher& watcher) {
+    std::unique_ptr<ExchangeRun> run;
+    if (import)
+        run = std::make_unique<ImportRun>(services, input);
+    else
+        run = std::make_unique<ExportRun>(services, input);
+    return watcher.run(*run);
 }
 
 QByteArray resultDocumentFor(const QByteArray& postedBody, bool failFirst) {

@@ -3,6 +3,7 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/operations_file.h"
 #include "runs/exchange_run.h"
+#include "runs/exchange_run_input.h"
 #include "settings/login_settings.h"
 #include "test_folder.h"
 #include "test_services.h"
@@ -42,18 +43,16 @@ public:
     OperationsFile operations;
 };
 
-// Records what a run shows; cancels when a progress text appears or a request waits.
-class RecordingRunHost : public RunHost {
+// Follows a run: records what it shows, cancels as the operator would when a progress text
+// appears or a request waits, and waits for its end.
+class RunWatcher {
 public:
-    void runStarted() override { ++started; }
-    void showProgress(const QString& text, int item, int count) override;
-    void showWaiting(const RequestProgress& progress) override;
-    bool cancelRequested() const override { return m_cancel; }
-    void runFinished() override {}
-
-    // The operator confirms cancelling while this progress text is shown ("before sending",
-    // "waiting": while a request goes out, or waits for its answer).
+    // The operator cancels while this progress text is shown, or "waiting": while the
+    // request waits for its answer (its third report, some 150 ms after it started).
     void cancelAt(const QString& progressText) { m_cancelAt = progressText; }
+
+    // Starts the run and waits while the event loop turns until it has finished.
+    RunSummary run(ExchangeRun& run);
 
     int started = 0;
     int waitedSeconds = -1; // the longest waiting time shown
@@ -61,9 +60,12 @@ public:
 
 private:
     QString m_cancelAt;
-    bool m_cancel = false;
-    int m_waitingCalls = 0;
+    int m_waitingReports = 0;
 };
+
+// An import or export run on the services, started and waited for.
+RunSummary runToEnd(Services& services, bool import, const ExchangeRunInput& input,
+                    RunWatcher& watcher);
 
 // An import answer as exchange servers give it: one item per record of the posted document
 // (key = the record's code), the first record failing when `failFirst`.

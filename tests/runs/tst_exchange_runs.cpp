@@ -1,9 +1,9 @@
 #include "fixture_http_server.h"
 #include "login/server_interface.h"
 #include "platform/http_client.h"
+#include "platform/shared_texts.h"
 #include "run_fixture.h"
 #include "runs/attachment_queue.h"
-#include "runs/export_run.h"
 #include "runs/import_run.h"
 #include "runs/mail_hand_over.h"
 #include "test_main.h"
@@ -40,8 +40,7 @@ struct Scenario {
         : run(serverUrl.isEmpty() ? http.baseUrl() : serverUrl) {}
 
     RunSummary exchange(bool import, const ExchangeRunInput& input) {
-        return import ? RunImport(run.services.services, input, host)
-                      : RunExport(run.services.services, input, host);
+        return runToEnd(run.services.services, import, input, host);
     }
     XmlDocument posted(int index) const {
         return XmlDocument::fromBytes(http.requests().at(index).body);
@@ -66,7 +65,7 @@ struct Scenario {
                                                       : resultDocumentFor(request.body)};
     }};
     RunFixture run;
-    RecordingRunHost host;
+    RunWatcher host;
 };
 
 using Setup = std::function<void(Scenario&)>;
@@ -432,7 +431,8 @@ private Q_SLOTS:
                 response.drop = s.http.requests().size() == 1 && first == "drop";
                 return response;
             };
-            s.host.cancelAt(first);
+            // Before sending: while the document is read and completed.
+            s.host.cancelAt(first == "before sending" ? "正在导入客户档案....." : first);
         }
         const RunSummary summary = s.exchange(import, s.run.input(items));
 
@@ -473,6 +473,41 @@ private Q_SLOTS:
         if (!closing.isEmpty())
             report += "\r\n" + closing + "\r\n";
         QCOMPARE(s.run.prompter().displayed(), QStringList{report});
+    }
+
+    // The operator, asked whether to end the run while its request waits, takes time to
+    // answer; the server's answer comes meanwhile and waits too. Confirmed, the run ends
+    // before the next item, and the item asked about is reported as taken.
+    void answerWaitsWhileTheOperatorIsAsked() {
+        Scenario s;
+        s.answer = [](const FixtureHttpServer::Request& request) {
+            return FixtureHttpServer::Response{200, resultDocumentFor(request.body), 100};
+        };
+        s.run.nameFiles("importfile");
+        ImportRun run(s.run.services.services, s.run.input({{"部门档案", ""}, {"客户档案", ""}}));
+        int ended = 0;
+        int endedWhileAsked = -1;
+        QObject::connect(&run, &ExchangeRun::itemFinished, [&] { ++ended; });
+        QObject::connect(&run, &ExchangeRun::waiting, [&] {
+            if (endedWhileAsked >= 0 || !s.run.prompter().records().isEmpty())
+                return;
+            s.run.prompter().queueAnswer(Prompter::Answer::Ok);
+            QVERIFY(run.askToCancel());
+        });
+        s.run.prompter().setOnPrompt([&](const RecordingPrompter::Record&) {
+            const int before = ended;
+            QTest::qWait(600); // the question is open
+            endedWhileAsked = ended - before;
+        });
+        const RunSummary summary = s.host.run(run);
+
+        QCOMPARE(endedWhileAsked, 0);
+        QCOMPARE(s.run.prompter().texts(), QStringList{SharedText::cancelRunQuestion()});
+        QCOMPARE(s.roottags(), QStringList{"department"});
+        QCOMPARE(summary.end, RunSummary::End::Cancelled);
+        QCOMPARE(s.run.prompter().displayed(),
+                 QStringList{"\r\n" + kDepartments + "\r\n导入已取消：成功 1 项，失败 0 项，" +
+                             "结果未知 0 项，未执行 1 项，共 2 项\r\n"});
     }
 
     // A request of a run may take far longer than the login may: it completes normally, and

@@ -1,6 +1,5 @@
 #include "fixture_http_server.h"
 #include "run_fixture.h"
-#include "runs/import_run.h"
 #include "test_main.h"
 #include "tests/server/server_fixture.h"
 
@@ -135,9 +134,9 @@ private Q_SLOTS:
             QFile(written).setPermissions(QFileDevice::ReadOwner);
         }
         run.setConditionAttribute("customer", "客户档案", "001", "importfile", source);
-        RecordingRunHost host;
+        RunWatcher watcher;
         const RunSummary summary =
-            RunImport(run.services.services, run.input({{"客户档案", "添加"}}), host);
+            runToEnd(run.services.services, true, run.input({{"客户档案", "添加"}}), watcher);
 
         QCOMPARE(summary.exchanged, 1);
         const QString report = run.prompter().displayed().value(0);

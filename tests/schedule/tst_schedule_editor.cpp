@@ -3,6 +3,7 @@
 #include "catalogue/exchange_item_list.h"
 #include "conditions/frm_condition.h"
 #include "find_control.h"
+#include "operator_input.h"
 #include "schedule/frm_schedule.h"
 #include "schedule/numeric_ctr.h"
 #include "test_folder.h"
@@ -12,11 +13,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
-#include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSignalSpy>
 
 using namespace kvx;
 using namespace kvx::test;
@@ -24,6 +23,12 @@ using namespace kvx::test;
 namespace {
 
 const QString kFile = QStringLiteral("xml/operation/schedule.xml");
+// Schedules "001" (three imports) and "abc".
+const char* const kSampleWithAbc =
+    "<uinterface><schedule code='001' type='day' begin='2026-01-01' end='2026-12-31' hour='2' "
+    "minute='30' month='1' day='1' weekday='1'><import><客户档案/><凭证/><部门档案/></import>"
+    "<export/></schedule><schedule code='002'><import><采购发票/></import></schedule>"
+    "<schedule code='abc'/></uinterface>";
 
 // The editor on a sample application folder, today 2026-03-15.
 struct Editor {
@@ -33,24 +38,53 @@ struct Editor {
             folder.write(kFile, scheduleFile);
         frm = std::make_unique<FrmSchedule>(services.services, mayEdit, "001");
         frm->show();
+        frm->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(frm.get(), 30000));
     }
 
     template <typename T = QWidget> T* find(const QString& name) const {
         return findControl<T>(frm.get(), name);
     }
-    QPushButton* button(const QString& name) const { return find<QPushButton>(name); }
     NumericCtr* spin(const QString& name) const { return find<NumericCtr>(name); }
     ExchangeItemList* list(const QString& name) const { return find<ExchangeItemList>(name); }
     QComboBox* codes() const { return find<QComboBox>("cmbCode"); }
 
-    void chooseCode(const QString& code) const {
-        codes()->setEditText(code);
-        QTest::keyClick(codes()->lineEdit(), Qt::Key_Return);
+    // A click near the left end, where a radio button or check box has its mark.
+    static void click(QWidget* control) {
+        QTest::mouseClick(control, Qt::LeftButton, {},
+                          QPoint(qMin(8, control->width() / 2), control->height() / 2));
+    }
+    void click(const QString& name) const { click(find(name)); }
+    // Clicks into the box and types over what it holds.
+    static void typeInto(QLineEdit* box, const QString& text) {
+        click(box);
+        retype(box, text);
+    }
+    void typeCode(const QString& code, bool enter = true) const {
+        typeInto(codes()->lineEdit(), code);
+        if (enter)
+            QTest::keyClick(codes()->lineEdit(), Qt::Key_Return);
+    }
+    void typeNumber(const QString& field, const QString& text) const {
+        typeInto(spin(field)->textBox(), text);
+    }
+    void clickEntry(const QString& name, int row, bool twice = false) const {
+        ExchangeItemList* entries = list(name);
+        const QPoint at = entries->visualItemRect(entries->item(row)).center();
+        QTest::mouseClick(entries->viewport(), Qt::LeftButton, {}, at);
+        if (twice) // a widget's double click is the click before and the double click event
+            QTest::mouseDClick(entries->viewport(), Qt::LeftButton, {}, at);
+    }
+    void clickNode(const QString& label) const {
+        auto* tree = find<CatalogueTree>("Dir");
+        QVERIFY(kvx::test::clickNode(tree, tree->findNode(label)));
     }
     void moveIn(const QString& label, const QString& button) const {
-        auto* tree = find<CatalogueTree>("Dir");
-        tree->setCurrentItem(tree->findNode(label));
-        this->button(button)->click();
+        clickNode(label);
+        click(button);
+    }
+    bool chooseOperation(const QString& operation) const {
+        return chooseEntry(find<QComboBox>("cmbOperate"), operation);
     }
     QStringList listed(const QString& name) const { return list(name)->selection().labels(); }
     // What the spin fields and the visible ones show: "month day weekday hour minute".
@@ -97,23 +131,39 @@ private Q_SLOTS:
         QCOMPARE(e.codes()->count(), 3);
         QCOMPARE(e.codes()->itemText(2), "003");
         QVERIFY(!e.frm->isModified());
-        QVERIFY(e.button("cmdSave")->isEnabled());
+        QVERIFY(e.find("cmdSave")->isEnabled());
         QVERIFY(e.services.prompter.records().isEmpty());
+        e.frm->setFocus(); // as the frame does when it opens the window
+        QCOMPARE(QApplication::focusWidget(), e.codes());
     }
 
+    // Without the right the window shows schedules and changes nothing: a double click
+    // leaves the list as it is, the operation cannot be chosen, closing neither asks nor saves.
     void withoutTheRightOnlyShows() {
         Editor e(false);
+        const QByteArray before = e.folder.read(kFile);
         for (const char* name :
              {"frmFreq", "frmPerio", "cmdImportIn", "cmdImportOut", "cmdExportIn", "cmdExportOut",
               "chkImport", "chkExport", "cmdSave"})
             QVERIFY2(!e.find(name)->isEnabled(), name);
-        e.chooseCode("002");
+        e.typeCode("002");
+        e.clickEntry("lstImport", 0, true);
+        e.clickEntry("lstExport", 0, true);
         QCOMPARE(e.listed("lstImport"), QStringList{"采购发票"});
+        QCOMPARE(e.listed("lstExport"), QStringList{"付款单"});
+        e.clickEntry("lstImport", 0);
+        QVERIFY(!e.chooseOperation("修改"));
+        QCOMPARE(e.find<QComboBox>("cmbOperate")->currentText(), "添加");
+        e.services.prompter.queueAnswer(Prompter::Answer::Yes);
+        e.click("cmdOk");
+        QVERIFY(!e.frm->isVisible());
+        QVERIFY(e.services.prompter.records().isEmpty());
+        QCOMPARE(e.folder.read(kFile), before);
         // Without the operations file the window is still prepared, the right included.
         QVERIFY(QFile::remove(e.folder.filePath("xml/operation/ImOperation.xml")));
         e.frm = std::make_unique<FrmSchedule>(e.services.services, false, "001");
         QVERIFY(e.services.prompter.last().text.endsWith("ImOperation.xml文件不存在！"));
-        QVERIFY(!e.button("cmdSave")->isEnabled());
+        QVERIFY(!e.find("cmdSave")->isEnabled());
         QCOMPARE(e.codes()->count(), 3);
     }
 
@@ -133,7 +183,7 @@ private Q_SLOTS:
         QFETCH(QString, option);
         QFETCH(QString, fields);
         Editor e;
-        e.find<QRadioButton>(option)->click();
+        e.click(option);
         QCOMPARE(e.fields(), fields);
         QVERIFY(e.frm->isModified());
     }
@@ -141,14 +191,14 @@ private Q_SLOTS:
     // A stored schedule with its lists, operations and conversion flags.
     void showsAStoredSchedule() {
         Editor e;
-        e.chooseCode("002");
+        e.typeCode("002");
         QVERIFY(e.find<QRadioButton>("optWeek")->isChecked());
         QCOMPARE(e.fields(), "- - 5 22 0");
         QCOMPARE(e.find<QDateEdit>("enddate")->date(), QDate(2026, 12, 31));
         QCOMPARE(e.listed("lstExport"), QStringList{"付款单"});
         QVERIFY(!e.frm->isModified());
 
-        e.list("lstImport")->setCurrentRow(0);
+        e.clickEntry("lstImport", 0);
         QVERIFY(e.find<QRadioButton>("OptIn")->isChecked());
         QCOMPARE(e.find<QComboBox>("cmbOperate")->currentText(), "添加");
         QVERIFY(e.find<QCheckBox>("Check1")->isChecked());  // 专用发票
@@ -158,7 +208,7 @@ private Q_SLOTS:
         QVERIFY(e.find<QCheckBox>("chkImport")->isChecked());
         QVERIFY(!e.find<QCheckBox>("chkExport")->isVisible());
 
-        e.list("lstExport")->setCurrentRow(0);
+        e.clickEntry("lstExport", 0);
         QVERIFY(e.find<QRadioButton>("OptOut")->isChecked());
         QVERIFY(!e.find<QComboBox>("cmbOperate")->isVisible());
         QVERIFY(!e.find<QCheckBox>("Check1")->isVisible());
@@ -174,17 +224,67 @@ private Q_SLOTS:
         Editor reopened(true, "<uinterface><schedule code='009' type='hourly' "
                               "begin='2026-02-30' end='2026-05-01' hour='24' minute='7' "
                               "month='0' day='32' weekday='x'/></uinterface>");
-        reopened.find<QRadioButton>("optMonth")->click();
-        reopened.chooseCode("009");
+        reopened.click("optMonth");
+        reopened.typeCode("009");
         QVERIFY(reopened.find<QRadioButton>("optMonth")->isChecked());
         QCOMPARE(reopened.fields(), "- 1 - 0 7");
         QCOMPARE(reopened.find<QDateEdit>("begindate")->date(), QDate(2026, 3, 15));
-        reopened.button("cmdSave")->click();
+        reopened.click("cmdSave");
         const XmlElement saved = reopened.saved("009");
         QCOMPARE(saved.attribute("type"), "month");
         QCOMPARE(saved.attribute("day"), "1");
         QCOMPARE(saved.attribute("month"), "1");
         QCOMPARE(saved.attribute("hour"), "0");
+    }
+
+    // The code box chooses a stored code only from its list or by Enter on exactly that
+    // code: no prefix is completed, letter case counts, leaving the box chooses nothing. What
+    // is being edited stays until a code is chosen.
+    void codeBoxChoosesOnlyAnExactCode_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("enter");
+        QTest::addColumn<QString>("code"); // the box's text afterwards
+        QTest::addColumn<QStringList>("imports");
+        const QStringList edited = {"客户档案", "凭证", "部门档案", "职员档案"};
+        QTest::newRow("prefix") << "00" << true << "00" << edited;
+        QTest::newRow("other letter case") << "ABC" << true << "ABC" << edited;
+        QTest::newRow("left without Enter") << "002" << false << "002" << edited;
+        QTest::newRow("exact code and Enter") << "002" << true << "002" << QStringList{"采购发票"};
+    }
+    void codeBoxChoosesOnlyAnExactCode() {
+        QFETCH(QString, typed);
+        QFETCH(bool, enter);
+        QFETCH(QString, code);
+        QFETCH(QStringList, imports);
+        Editor e(true, QString(kSampleWithAbc).toUtf8());
+        e.typeCode("001");
+        e.moveIn("职员档案", "cmdImportIn");
+        e.typeCode(typed, enter);
+        e.click("Dir");
+        QCOMPARE(e.codes()->currentText(), code);
+        QCOMPARE(e.listed("lstImport"), imports);
+        if (!enter) {
+            e.click("cmdSave"); // the edited lists go to the typed code
+            QCOMPARE(e.saved(code).select("import/*").size(), 4);
+            QCOMPARE(e.saved("001").select("import/*").size(), 3);
+        }
+    }
+
+    // A schedule file that does not load is named damaged, with the parser's reason, and is
+    // never written over.
+    void damagedFileIsNeverWritten() {
+        const QByteArray damaged = "<uinterface><schedule code='001'>";
+        Editor e(true, damaged);
+        QVERIFY(e.services.prompter.last().text.startsWith(
+            QDir::toNativeSeparators(e.folder.filePath(kFile)) + "文件已损坏"));
+        e.typeCode("004");
+        e.moveIn("客户档案", "cmdImportIn");
+        e.services.prompter.clear();
+        e.click("cmdSave");
+        QVERIFY2(e.services.prompter.last().text.contains("未保存"),
+                 qPrintable(e.services.prompter.last().text));
+        QCOMPARE(e.listed("lstImport"), QStringList{"客户档案"}); // kept for a later save
+        QCOMPARE(e.folder.read(kFile), damaged);
     }
 
     void emptyCodeIsRefused_data() {
@@ -210,8 +310,7 @@ private Q_SLOTS:
         QFETCH(QString, title);
         Editor e;
         const QByteArray before = e.folder.read(kFile);
-        e.codes()->setEditText("  ");
-        e.moveIn("客户档案", button);
+        e.moveIn("客户档案", button); // the code box is still empty
         QCOMPARE(e.services.prompter.last().text, text);
         QCOMPARE(e.services.prompter.last().title, title);
         QCOMPARE(e.services.prompter.last().icon, Prompter::Icon::Warning);
@@ -223,8 +322,8 @@ private Q_SLOTS:
     // The plan conditions of the code: a new condition editor on the plan condition file.
     void conditionsOpenInPlanMode() {
         Editor e;
-        e.codes()->setEditText("002");
-        e.button("cmdCondition")->click();
+        e.typeCode("002", false);
+        e.click("cmdCondition");
         const QList<FrmCondition*> editors = conditionEditors();
         QCOMPARE(editors.size(), 1);
         std::unique_ptr<FrmCondition> editor(editors.first());
@@ -237,7 +336,7 @@ private Q_SLOTS:
 
     void movesItemsInAndOut() {
         Editor e;
-        e.chooseCode("004"); // not stored yet: Enter keeps it as typed
+        e.typeCode("004"); // not stored yet: Enter keeps it as typed
         auto* tree = e.find<CatalogueTree>("Dir");
         e.moveIn("部门档案", "cmdImportIn");
         e.moveIn("客户档案", "cmdImportIn");
@@ -247,30 +346,39 @@ private Q_SLOTS:
         e.moveIn("基础档案", "cmdImportIn"); // a group: nothing
         QCOMPARE(e.listed("lstImport"), (QStringList{"部门档案", "客户档案"}));
         QVERIFY(e.frm->isModified());
-        e.list("lstImport")->setCurrentRow(0);
-        e.button("cmdImportOut")->click();
+        e.clickEntry("lstImport", 0);
+        e.click("cmdImportOut");
         QCOMPARE(e.listed("lstImport"), QStringList{"客户档案"});
         QCOMPARE(e.list("lstImport")->currentRow(), 0);
+        e.clickEntry("lstImport", 0, true);
+        QVERIFY(e.listed("lstImport").isEmpty());
+        // By keyboard: from the tree's item Tab to the button, Space.
+        e.clickNode("客户档案");
+        QTest::keyClick(tree, Qt::Key_Tab);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QCOMPARE(e.listed("lstImport"), QStringList{"客户档案"});
     }
 
     // The operator's daily schedule for "001" through the controls, then read back.
     void savesWhatIsShown() {
         Editor e;
-        e.chooseCode("001");
-        e.find<QRadioButton>("optDay")->click();
-        e.spin("txtHour")->textBox()->setText("14");
-        e.spin("txtMinute")->textBox()->setText("05");
-        e.find<QDateEdit>("enddate")->setDate(QDate(2026, 6, 30));
-        e.list("lstImport")->setCurrentRow(2); // 部门档案, "默认"
-        auto* operations = e.find<QComboBox>("cmbOperate");
-        emit operations->activated(operations->findText("修改"));
-        e.find<QCheckBox>("chkImport")->click(); // "y" to "n"
-        e.list("lstImport")->setCurrentRow(0);
-        e.button("cmdImportOut")->click(); // 客户档案 leaves
+        e.typeCode("001");
+        e.click("optDay");
+        e.typeNumber("txtHour", "14");
+        e.typeNumber("txtMinute", "05");
+        auto* end = e.find<QDateEdit>("enddate");
+        QTest::mouseClick(end, Qt::LeftButton);
+        QTest::keyClick(end, Qt::Key_Home);
+        QTest::keyClicks(end, "2026-06-30");
+        e.clickEntry("lstImport", 2); // 部门档案, "默认"
+        QVERIFY(e.chooseOperation("修改"));
+        e.click("chkImport"); // "y" to "n"
+        e.clickEntry("lstImport", 0);
+        e.click("cmdImportOut"); // 客户档案 leaves
         e.moveIn("凭证", "cmdExportIn");
-        e.list("lstExport")->setCurrentRow(2);
-        e.find<QCheckBox>("chkExport")->click();
-        e.button("cmdSave")->click();
+        e.clickEntry("lstExport", 2);
+        e.click("chkExport");
+        e.click("cmdSave");
 
         QVERIFY(!e.frm->isModified());
         QVERIFY(e.listed("lstImport").isEmpty() && e.listed("lstExport").isEmpty());
@@ -286,7 +394,7 @@ private Q_SLOTS:
         QCOMPARE(items, (QStringList{"凭证 n 添加|自动编号|按编码匹配科目", "部门档案 n 修改",
                                      "销售发票 n ", "存货档案  ", "凭证 y "}));
         // Choosing the code again shows what was saved.
-        e.chooseCode("001");
+        e.typeCode("001");
         QCOMPARE(e.listed("lstImport"), (QStringList{"凭证", "部门档案"}));
         QCOMPARE(e.fields(), "- - - 14 05");
     }
@@ -306,11 +414,11 @@ private Q_SLOTS:
         QFETCH(bool, closed);
         QFETCH(QString, savedHour);
         Editor e;
-        e.chooseCode("003");
-        e.spin("txtHour")->setValue("6");
-        e.codes()->setEditText(code);
+        e.typeCode("003");
+        e.typeNumber("txtHour", "6");
+        e.typeCode(code, false);
         e.services.prompter.queueAnswer(answer);
-        e.button("cmdOk")->click();
+        e.click("cmdOk");
         QCOMPARE(e.services.prompter.records().first().text, "修改尚未保存，是否保存？");
         QCOMPARE(e.services.prompter.records().first().buttons, Prompter::Buttons::YesNo);
         QCOMPARE(e.frm->isVisible(), !closed);

@@ -6,9 +6,7 @@
 #include "test_main.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QStringEncoder>
-#include <unistd.h>
 
 using namespace kvx;
 using test::outline;
@@ -30,10 +28,10 @@ QStringList schedulesOf(const XmlDocument& document) {
     return result;
 }
 
-ScheduleContent content(const QString& type, QList<ScheduledItem> imports = {},
-                        QList<ScheduledItem> exports = {}) {
-    return {type,   QDate(2026, 3, 15), QDate(2026, 12, 31), "7", "05", "1", "1", "1", imports,
-            exports};
+Schedule content(const QString& type, QList<ScheduledItem> imports = {},
+                 QList<ScheduledItem> exports = {}) {
+    return {{},      type,   QDate(2026, 3, 15), QDate(2026, 12, 31), "7", "05", "1", "1", "1",
+            imports, exports};
 }
 
 const QString kTimes = "begin=2026-03-15,end=2026-12-31,hour=7,minute=05,month=1,day=1,weekday=1";
@@ -45,7 +43,7 @@ struct Editor {
     ScheduleDocument document{app};
 
     Editor() { catalogue.load(app); }
-    bool save(const QString& code, const ScheduleContent& c) {
+    bool save(const QString& code, const Schedule& c) {
         QString error;
         const bool saved = document.SaveSchedule(code, c, catalogue, &error);
         if (!saved)
@@ -55,13 +53,6 @@ struct Editor {
     QStringList saved() const { return schedulesOf(XmlDocument::fromFile(folder.filePath(kFile))); }
 };
 
-// Makes a file unchangeable even for root; false when this system cannot.
-bool setImmutable(const QString& path, bool on) {
-    if (geteuid() != 0)
-        return false;
-    return QProcess::execute("chattr", {on ? "+i" : "-i", path}) == 0;
-}
-
 } // namespace
 
 class ScheduleFileTest : public QObject {
@@ -69,7 +60,7 @@ class ScheduleFileTest : public QObject {
 private Q_SLOTS:
     void savesOneScheduleInPlace_data() {
         QTest::addColumn<QString>("code");
-        QTest::addColumn<ScheduleContent>("content");
+        QTest::addColumn<Schedule>("content");
         QTest::addColumn<int>("position");
         QTest::addColumn<QString>("expected");
         const ScheduledItem customer{"客户档案", "添加|已存在时跳过", "y"};
@@ -92,7 +83,7 @@ private Q_SLOTS:
     }
     void savesOneScheduleInPlace() {
         QFETCH(QString, code);
-        QFETCH(ScheduleContent, content);
+        QFETCH(Schedule, content);
         QFETCH(int, position);
         QFETCH(QString, expected);
         Editor e;
@@ -113,6 +104,46 @@ private Q_SLOTS:
         QCOMPARE(stored->imports, content.imports);
         QCOMPARE(stored->exports, content.exports);
         QCOMPARE(stored->end, content.end);
+    }
+
+    // What the plan agent needs to tell when a schedule runs.
+    void timingRefusesWhatCannotRun_data() {
+        QTest::addColumn<QString>("attributes");
+        QTest::addColumn<QString>("problem");
+        const QString period = "begin='2026-01-01' end='2026-12-31' ";
+        QTest::newRow("fields the type does not use")
+            << period + "type='day' hour='02' minute='30' "
+                        "month='0' day='32' weekday='x'"
+            << "";
+        QTest::newRow("no type") << period + "hour='1' minute='0'"
+                                 << "执行频率“”无法识别";
+        QTest::newRow("month 0 of a yearly run")
+            << period + "type='year' month='0' day='1' hour='1' minute='0'"
+            << "月份“0”不在1到12之间";
+        QTest::newRow("weekday 8") << period + "type='week' weekday='8' hour='1' minute='0'"
+                                   << "星期“8”不在1到7之间";
+        QTest::newRow("hour 24") << period + "type='day' hour='24' minute='0'"
+                                 << "时“24”不在0到23之间";
+        QTest::newRow("day missing") << period + "type='month' hour='1' minute='0'"
+                                     << "日期“”不在1到31之间";
+        QTest::newRow("bad date") << "begin='2026-02-30' end='2026-12-31' type='day' hour='1' "
+                                     "minute='0'"
+                                  << "执行期间的日期无法识别";
+    }
+    void timingRefusesWhatCannotRun() {
+        QFETCH(QString, attributes);
+        QFETCH(QString, problem);
+        const QList<Schedule> schedules = Schedule::readAll(XmlDocument::fromString(
+            "<uinterface><schedule code='001' " + attributes +
+            "><import><客户档案 operation='添加|x' needexchanged='y'/></import><export><凭证 "
+            "needexchanged='n'/></export></schedule><schedule/></uinterface>"));
+        QCOMPARE(schedules.size(), 1);
+        QString found;
+        QCOMPARE(bool(schedules[0].timing(&found)), problem.isEmpty());
+        QCOMPARE(found, problem);
+        // The items are read in any case: a run at once runs them.
+        QCOMPARE(schedules[0].imports, (QList<ScheduledItem>{{"客户档案", "添加|x", "y"}}));
+        QVERIFY(schedules[0].imports[0].converts() && !schedules[0].exports[0].converts());
     }
 
     void codesDifferingInCaseAreTwoSchedules() {
@@ -140,9 +171,9 @@ private Q_SLOTS:
         test::TestFolder folder(test::TestFolder::Content::Empty);
         QDir().mkpath(folder.filePath(kFolder));
         ScheduleDocument document{AppFolder(folder.path())};
-        QVERIFY(!document.OpenScheduleDocument(ScheduleDocument::Mode::View));
-        QCOMPARE(document.missingFileMessage(),
-                 QDir::toNativeSeparators(folder.filePath(kFile)) + "文件不存在！");
+        QString error;
+        QVERIFY(!document.OpenScheduleDocument(ScheduleDocument::Mode::View, &error));
+        QCOMPARE(error, QDir::toNativeSeparators(folder.filePath(kFile)) + "文件不存在！");
         XmlDocument* created = document.OpenScheduleDocument(ScheduleDocument::Mode::Write);
         QVERIFY(created);
         QCOMPARE(created->toString(),
@@ -216,29 +247,14 @@ private Q_SLOTS:
         if (!backupName.isEmpty())
             folder.write(kFolder + "/" + backupName, gb2312Document(backup));
 
-        QCOMPARE(CheckScheduleFile(folder.filePath(kFolder + "/" + fileName.toLower())), exists);
+        QString error;
+        QCOMPARE(CheckScheduleFile(folder.filePath(kFolder + "/" + fileName.toLower()), &error),
+                 exists);
         QCOMPARE(QDir(folder.filePath(kFolder)).entryList(QDir::Files, QDir::Name), remaining);
+        QCOMPARE(error.isEmpty(), remaining.size() < 2); // a merge that failed says why
         if (exists)
             QCOMPARE(schedulesOf(XmlDocument::fromFile(folder.filePath(kFolder + "/" + fileName))),
                      schedules);
-    }
-
-    // The merged file replaces the old one only when it is written; until then the backup
-    // stays for the next try.
-    void mergeThatCannotBeWrittenKeepsTheBackup() {
-        test::TestFolder folder(test::TestFolder::Content::Empty);
-        const QString old = "<uinterface><schedule code='1'/></uinterface>";
-        folder.write(kFile, gb2312Document(old));
-        folder.write(kFolder + "/scheduleBak.xml", gb2312Document("<uinterface/>"));
-        const QString path = folder.filePath(kFile);
-        if (!setImmutable(path, true))
-            QSKIP("this system cannot make a file unchangeable for this user");
-        CheckScheduleFile(path);
-        setImmutable(path, false);
-        QVERIFY(QFile::exists(folder.filePath(kFolder + "/scheduleBak.xml")));
-        QCOMPARE(schedulesOf(XmlDocument::fromFile(path)), QStringList{"schedule(code=1)"});
-        QVERIFY(CheckScheduleFile(path)); // the next check merges
-        QVERIFY(!QFile::exists(folder.filePath(kFolder + "/scheduleBak.xml")));
     }
 
     void readOnlyFileIsReplaced() {

@@ -1,5 +1,6 @@
 #include "server_fixture.h"
 
+#include "http_wait.h"
 #include "platform/password_encryptor.h"
 #include "server/demo_seed.h"
 #include "server/record_fields.h"
@@ -57,7 +58,7 @@ QString ServerFixture::baseUrl() const {
 }
 
 HttpResult ServerFixture::post(const QString& page, const QByteArray& body) {
-    return m_http.post(baseUrl() + page, body);
+    return postAndWait(m_http, baseUrl() + page, body);
 }
 
 XmlDocument ServerFixture::exchangeDocument(const QByteArray& body) {

@@ -42,6 +42,7 @@ private Q_SLOTS:
         dialog.findChild<QLineEdit*>(QStringLiteral("txtPwd"))->setText(user);
         dialog.findChild<QLineEdit*>(QStringLiteral("txtSender"))->setText(QStringLiteral(" 001"));
         dialog.findChild<QPushButton*>(QStringLiteral("cmdOk"))->click();
+        QTRY_VERIFY(!dialog.isBusy());
 
         QVERIFY2(s.prompter.records().isEmpty(), qPrintable(s.prompter.texts().join('\n')));
         QVERIFY(dialog.loginSucceeded());

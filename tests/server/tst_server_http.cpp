@@ -1,5 +1,6 @@
 // The exchange pages over real HTTP: paths, methods and limits, login answers and access to
 // imports and queries, and the fault flags.
+#include "http_wait.h"
 #include "server_fixture.h"
 #include "test_main.h"
 
@@ -234,7 +235,7 @@ private Q_SLOTS:
         {
             HttpClient impatient;
             impatient.setTimeoutMilliseconds(50);
-            QVERIFY(!impatient.post(server.baseUrl() + u"M6KVX/login.asp"_s, loginRequest())
+            QVERIFY(!postAndWait(impatient, server.baseUrl() + u"M6KVX/login.asp"_s, loginRequest())
                          .answered());
         }
         QElapsedTimer clock;

@@ -1,6 +1,7 @@
 // kvx-exchange-server as a program: its command line, its printed address and log, seeding
 // only an empty store, and a document killed mid-import being in the store entirely or not
 // at all.
+#include "http_wait.h"
 #include "server_fixture.h"
 #include "test_main.h"
 
@@ -31,9 +32,17 @@ public:
     }
     ~ServerProcess() { killHard(); }
 
+    // `cancel`, asked while the request waits, drops it by answering true.
     HttpResult post(const QString& page, const QByteArray& body,
                     const std::function<bool()>& cancel = {}) {
-        return HttpClient().post(m_url + page, body, cancel);
+        HttpClient http;
+        HttpRequest* request = http.post(m_url + page, body, HttpClient::Limit::Login);
+        if (cancel)
+            QObject::connect(request, &HttpRequest::waiting, request, [request, cancel] {
+                if (cancel())
+                    request->cancel();
+            });
+        return waitFor(request);
     }
     QString url() const { return m_url; }
     QByteArray readStderr() { return m_process.readAllStandardError(); }

@@ -34,6 +34,9 @@ private Q_SLOTS:
                  QStringEncoder("GB18030").encode("\"" + values.join("\"\r\n\"") + "\"\r\n"));
         QVERIFY(folder.read("round.ini").contains(QByteArray("\xCD\xF5\x88\xD2\x86\xB4"))); // GBK
         QCOMPARE(SettingsFile::read(path).value_or(QStringList{"<missing>"}), values);
+        // "膜" is C4 A4 in GBK, which is "Ĥ" in UTF-8: it still reads back as written.
+        QVERIFY(SettingsFile::write(path, {"膜"}));
+        QCOMPARE(SettingsFile::read(path).value_or(QStringList{"<missing>"}), QStringList{"膜"});
     }
 
     // The form cannot hold these; writing them would read back as other items.

@@ -3,19 +3,27 @@
 #include "platform/mail/mail_carrier.h"
 #include "platform/mail/mail_config.h"
 
+#include <QHash>
+#include <QSet>
+#include <atomic>
 #include <memory>
+#include <optional>
+
+typedef void CURL;
 
 namespace kvx {
 
-class CurlSession;
+class ImapConnection;
 
 // Exchange mails through mail servers: sent by SMTP as a message whose subject starts with
 // the exchange tag and whose attachment is the database file, received by IMAP from the
-// configured mailbox. A mail taken in is deleted from the mailbox; any other mail there is
-// left alone.
+// configured mailbox. Only messages whose subject starts with the tag, exactly, are read, and
+// they are read without marking them seen. A mail taken in is removed by itself alone (UID
+// EXPUNGE where the server offers UIDPLUS, else moved to the trash where it offers MOVE, else
+// left flagged deleted), so messages that another mail program flagged deleted stay.
 class InternetMailCarrier : public MailCarrier {
 public:
-    InternetMailCarrier(MailConfig config, QString tag);
+    InternetMailCarrier(MailConfig config, QString tag, const std::atomic_bool* cancel);
     ~InternetMailCarrier() override;
 
     bool send(const QString& databasePath, const QString& mailName, QString* error) override;
@@ -25,16 +33,25 @@ public:
     bool finish(QString* error) override;
 
 private:
-    QString serverUrl(const QString& scheme, const QString& host, int port) const;
-    void setCommonOptions(CurlSession& session) const;
-    // The IMAP session of this transfer, connected on first use.
-    CurlSession& imap();
-    bool imapCommand(const QString& command, QString* error);
+    struct Waiting {
+        QString subject;
+        qint64 size = 0;
+    };
+
+    QByteArray serverUrl(const QString& scheme, const QString& host, int port) const;
+    void setCommonOptions(CURL* curl) const;
+    // Connects, logs in, learns the server's capabilities and selects the mailbox.
+    bool openMailbox(QString* error);
+    // The trash folder as the server names it in a command; empty when it has none.
+    QByteArray trashMailbox();
 
     MailConfig m_config;
     QString m_tag;
-    std::unique_ptr<CurlSession> m_imap;
-    bool m_removed = false;
+    const std::atomic_bool* m_cancel;
+    std::unique_ptr<ImapConnection> m_imap;
+    QSet<QByteArray> m_capabilities;
+    QHash<QString, Waiting> m_waiting;
+    std::optional<QByteArray> m_trash;
 };
 
 } // namespace kvx

@@ -74,6 +74,7 @@ bool parseInternetMail(QMap<QString, QString>& values, MailConfig* config, QStri
     if (config->imapPort == 0)
         config->imapPort = implicit ? 993 : 143;
     config->user = values.take(QStringLiteral("user"));
+    config->passwordGiven = values.contains(QStringLiteral("password"));
     config->password = values.take(QStringLiteral("password"));
     config->from = values.take(QStringLiteral("from"));
     config->to = values.take(QStringLiteral("to")).split(QLatin1Char(','), Qt::SkipEmptyParts);
@@ -88,6 +89,15 @@ bool parseInternetMail(QMap<QString, QString>& values, MailConfig* config, QStri
     if (!mailbox.isEmpty())
         config->mailbox = mailbox;
     config->caCertificates = values.take(QStringLiteral("cacert"));
+    if (values.contains(QStringLiteral("maxsize"))) {
+        bool ok = false;
+        const int megabytes = values.take(QStringLiteral("maxsize")).toInt(&ok);
+        if (!ok || megabytes <= 0) {
+            *error = invalid(QStringLiteral("maxsize 须为正整数（兆字节）"));
+            return false;
+        }
+        config->maxMessageBytes = qint64(megabytes) * 1024 * 1024;
+    }
     config->kind = MailConfig::Kind::InternetMail;
     return true;
 }

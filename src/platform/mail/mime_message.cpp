@@ -1,5 +1,7 @@
 #include "platform/mail/mime_message.h"
 
+#include <QFile>
+#include <fcntl.h>
 #include <gmime/gmime.h>
 
 namespace kvx::MimeMessage {
@@ -37,20 +39,12 @@ QByteArray toBytes(GMimeObject* object) {
     return QByteArray(reinterpret_cast<const char*>(bytes->data), qsizetype(bytes->len));
 }
 
+// The first part with a file name.
 void findAttachment(GMimeObject*, GMimeObject* part, gpointer data) {
-    auto* found = static_cast<std::optional<Attachment>*>(data);
-    if (found->has_value() || !GMIME_IS_PART(part))
-        return;
-    const char* name = g_mime_part_get_filename(GMIME_PART(part));
-    GMimeDataWrapper* content = g_mime_part_get_content(GMIME_PART(part));
-    if (!name || !content)
-        return;
-    Ref<GMimeStream> stream(g_mime_stream_mem_new());
-    g_mime_data_wrapper_write_to_stream(content, stream.object); // decoded
-    GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(stream.object));
-    *found =
-        Attachment{QString::fromUtf8(name),
-                   QByteArray(reinterpret_cast<const char*>(bytes->data), qsizetype(bytes->len))};
+    auto* found = static_cast<GMimePart**>(data);
+    if (!*found && GMIME_IS_PART(part) && g_mime_part_get_filename(GMIME_PART(part)) &&
+        g_mime_part_get_content(GMIME_PART(part)))
+        *found = GMIME_PART(part);
 }
 
 } // namespace
@@ -91,18 +85,50 @@ QByteArray compose(const QString& from, const QStringList& to, const QString& su
     return toBytes(GMIME_OBJECT(message.object));
 }
 
-std::optional<Parsed> parse(const QByteArray& bytes) {
+QString subject(const QByteArray& header) {
     initializeGMime();
     Ref<GMimeStream> stream(
-        g_mime_stream_mem_new_with_buffer(bytes.constData(), size_t(bytes.size())));
+        g_mime_stream_mem_new_with_buffer(header.constData(), size_t(header.size())));
     Ref<GMimeParser> parser(g_mime_parser_new_with_stream(stream.object));
     Ref<GMimeMessage> message(g_mime_parser_construct_message(parser.object, nullptr));
-    if (!message.object)
-        return std::nullopt;
-    Parsed parsed;
-    parsed.subject = QString::fromUtf8(g_mime_message_get_subject(message.object));
-    g_mime_message_foreach(message.object, findAttachment, &parsed.attachment);
-    return parsed;
+    const char* text = message.object ? g_mime_message_get_subject(message.object) : nullptr;
+    return text ? QString::fromUtf8(text) : QString();
+}
+
+Extracted extractAttachment(const QString& messagePath, const QString& attachmentPath,
+                            QString* error) {
+    initializeGMime();
+    GError* failure = nullptr;
+    // A file stream: the parser keeps only where each part lies, not its content.
+    Ref<GMimeStream> input(
+        g_mime_stream_fs_open(QFile::encodeName(messagePath).constData(), O_RDONLY, 0, &failure));
+    if (!input.object) {
+        *error = QString::fromUtf8(failure->message);
+        g_error_free(failure);
+        return Extracted::Failed;
+    }
+    Ref<GMimeParser> parser(g_mime_parser_new_with_stream(input.object));
+    Ref<GMimeMessage> message(g_mime_parser_construct_message(parser.object, nullptr));
+    GMimePart* attachment = nullptr;
+    if (message.object)
+        g_mime_message_foreach(message.object, findAttachment, &attachment);
+    if (!attachment)
+        return Extracted::NoAttachment;
+    QFile output(attachmentPath);
+    if (!output.open(QIODevice::WriteOnly)) {
+        *error = output.errorString();
+        return Extracted::Failed;
+    }
+    Ref<GMimeStream> stream(g_mime_stream_fs_new(output.handle()));
+    g_mime_stream_fs_set_owner(GMIME_STREAM_FS(stream.object), FALSE);
+    const bool written = g_mime_data_wrapper_write_to_stream(g_mime_part_get_content(attachment),
+                                                             stream.object) >= 0 &&
+                         g_mime_stream_flush(stream.object) == 0;
+    if (!written) {
+        *error = QStringLiteral("无法写入") + attachmentPath;
+        return Extracted::Failed;
+    }
+    return Extracted::Written;
 }
 
 } // namespace kvx::MimeMessage

@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
-#include <optional>
 
 namespace kvx {
 
@@ -19,13 +18,14 @@ struct Attachment {
 QByteArray compose(const QString& from, const QStringList& to, const QString& subject,
                    const QString& text, const Attachment& attachment);
 
-struct Parsed {
-    QString subject;
-    std::optional<Attachment> attachment; // the first part with a file name
-};
+// The subject of a message's header lines, decoded ("=?utf-8?…?=" words, folded lines).
+QString subject(const QByteArray& header);
 
-// nullopt when the bytes are not a message.
-std::optional<Parsed> parse(const QByteArray& message);
+enum class Extracted { Written, NoAttachment, Failed };
+// Reads the message file as it stands on disk and writes the first part that has a file name
+// to `attachmentPath`, decoded, without holding either in memory.
+Extracted extractAttachment(const QString& messagePath, const QString& attachmentPath,
+                            QString* error);
 
 } // namespace MimeMessage
 

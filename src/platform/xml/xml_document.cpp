@@ -126,6 +126,17 @@ XmlDocument XmlDocument::fromFile(const QString& path, QString* error) {
             *error = file.errorString();
         return {};
     }
+    // Parsing the file mapped into memory spares libxml2 reading it in small pieces.
+    if (const qint64 size = file.size(); size > 0 && size <= std::numeric_limits<int>::max()) {
+        if (const uchar* mapped = file.map(0, size)) {
+            xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
+            XmlDocument document =
+                parseMemory(ctxt, QByteArrayView(reinterpret_cast<const char*>(mapped), size),
+                            nullptr, error, nullptr);
+            xmlFreeParserCtxt(ctxt);
+            return document;
+        }
+    }
     xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
     const QByteArray url = path.toUtf8();
     XmlDocument document(read(
@@ -165,7 +176,7 @@ XmlElement XmlDocument::root() const {
 
 XmlElement XmlDocument::setRoot(const QString& name) {
     const QByteArray n = name.toUtf8();
-    if (!m_doc || n.isEmpty() || xmlValidateName(utf8(n), 0) != 0)
+    if (!m_doc || !detail::isXmlName(n))
         return {};
     xmlNode* root = xmlNewDocNode(m_doc, nullptr, utf8(n), nullptr);
     if (xmlNode* old = xmlDocSetRootElement(m_doc, root))

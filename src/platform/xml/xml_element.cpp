@@ -1,7 +1,9 @@
 #include "platform/xml/xml_element.h"
 
+#include "platform/xml/xml_parse_rules.h"
 #include "platform/xml/xpath_query.h"
 
+#include <QVarLengthArray>
 #include <libxml/parserInternals.h>
 #include <libxml/tree.h>
 
@@ -23,8 +25,40 @@ QString takeXml(xmlChar* text) {
     return result;
 }
 
-bool isValidName(const QByteArray& name) {
-    return !name.isEmpty() && xmlValidateName(utf8(name), 0) == 0;
+// The UTF-8 of a name or value for libxml2, NUL-terminated. Attributes are read and written by
+// the ten thousand when a condition file is saved; the usual plain ASCII ones are converted on
+// the stack instead of into a string of their own each time.
+class Utf8Text {
+public:
+    explicit Utf8Text(const QString& text) {
+        m_stack.resize(text.size() + 1);
+        char* out = m_stack.data();
+        for (const QChar c : text) {
+            if (c.unicode() >= 0x80) {
+                m_heap = text.toUtf8();
+                m_data = m_heap.constData();
+                return;
+            }
+            *out++ = char(c.unicode());
+        }
+        *out = 0;
+        m_data = m_stack.constData();
+    }
+    Utf8Text(const Utf8Text&) = delete;
+    Utf8Text& operator=(const Utf8Text&) = delete;
+
+    const xmlChar* get() const { return reinterpret_cast<const xmlChar*>(m_data); }
+
+private:
+    QVarLengthArray<char, 128> m_stack;
+    QByteArray m_heap;
+    const char* m_data = nullptr;
+};
+
+// A name is written only when the parser would read it back as it stands.
+bool isValidName(const xmlChar* name) {
+    const auto* text = reinterpret_cast<const char*>(name);
+    return detail::isXmlName(QByteArray::fromRawData(text, int(qstrlen(text))));
 }
 
 // libxml2's serializer goes through its output buffer a few bytes at a time, which shows when
@@ -139,27 +173,27 @@ QString XmlElement::name() const {
 }
 
 bool XmlElement::hasAttribute(const QString& name) const {
-    return m_node && xmlHasProp(m_node, utf8(name.toUtf8())) != nullptr;
+    return m_node && xmlHasProp(m_node, Utf8Text(name).get()) != nullptr;
 }
 
 QString XmlElement::attribute(const QString& name) const {
     if (!m_node)
         return {};
-    return takeXml(xmlGetProp(m_node, utf8(name.toUtf8())));
+    return takeXml(xmlGetProp(m_node, Utf8Text(name).get()));
 }
 
 bool XmlElement::setAttribute(const QString& name, const QString& value) {
-    const QByteArray n = name.toUtf8();
-    if (!m_node || !isValidName(n))
+    const Utf8Text n(name);
+    if (!m_node || !isValidName(n.get()))
         return false;
-    xmlSetProp(m_node, utf8(n), utf8(value.toUtf8()));
+    xmlSetProp(m_node, n.get(), Utf8Text(value).get());
     return true;
 }
 
 void XmlElement::removeAttribute(const QString& name) {
     if (!m_node)
         return;
-    if (xmlAttrPtr attr = xmlHasProp(m_node, utf8(name.toUtf8())))
+    if (xmlAttrPtr attr = xmlHasProp(m_node, Utf8Text(name).get()))
         xmlRemoveProp(attr);
 }
 
@@ -276,10 +310,10 @@ XmlElement XmlElement::parentElement() const {
 }
 
 XmlElement XmlElement::appendChild(const QString& name) {
-    const QByteArray n = name.toUtf8();
-    if (!m_node || !isValidName(n))
+    const Utf8Text n(name);
+    if (!m_node || !isValidName(n.get()))
         return {};
-    return XmlElement(xmlNewChild(m_node, nullptr, utf8(n), nullptr));
+    return XmlElement(xmlNewChild(m_node, nullptr, n.get(), nullptr));
 }
 
 XmlElement XmlElement::appendCopy(const XmlElement& source) {

@@ -1,5 +1,8 @@
 #include "platform/xml/xml_parse_rules.h"
 
+#include <algorithm>
+#include <libxml/tree.h>
+
 namespace kvx::detail {
 
 namespace {
@@ -17,7 +20,10 @@ QString shown(const xmlChar* text) {
 } // namespace
 
 int xmlParseOptions() {
-    return XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+    // Short texts (the indentation between elements, most values) are kept inside their node
+    // instead of in an allocation of their own, as xmllint reads; libxml2 changes and frees
+    // such nodes like any other.
+    return XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_COMPACT;
 }
 
 QString describeParseError(xmlParserCtxtPtr context) {
@@ -27,6 +33,22 @@ QString describeParseError(xmlParserCtxtPtr context) {
     return QStringLiteral("第 %1 行：%2")
         .arg(error->line)
         .arg(QString::fromUtf8(error->message).trimmed());
+}
+
+bool isXmlName(const QByteArray& name) {
+    if (name.isEmpty())
+        return false;
+    const auto* text = reinterpret_cast<const xmlChar*>(name.constData());
+    // The two rules agree on ASCII names, the common case, which is checked quickly.
+    if (std::all_of(name.begin(), name.end(), [](char c) { return uchar(c) < 0x80; }))
+        return xmlValidateName(text, 0) == 0;
+    const QByteArray element = "<" + name + "/>";
+    xmlDoc* doc = xmlReadMemory(element.constData(), int(element.size()), nullptr, "UTF-8",
+                                xmlParseOptions());
+    const xmlNode* root = doc ? xmlDocGetRootElement(doc) : nullptr;
+    const bool read = root && !root->children && xmlStrEqual(root->name, text);
+    xmlFreeDoc(doc);
+    return read;
 }
 
 DoctypeGuard::DoctypeGuard(xmlParserCtxtPtr context)

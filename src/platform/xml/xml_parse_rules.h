@@ -14,6 +14,12 @@ int xmlParseOptions();
 // Why a parse failed, for a person: the line and libxml2's message.
 QString describeParseError(xmlParserCtxtPtr context);
 
+// True when the parser reads the UTF-8 text as an element or attribute name. libxml2's own check
+// (xmlValidateName) follows XML 1.0 before its fifth edition, which its parser no longer does: a
+// name with a letter Unicode added later (rare Chinese characters, full-width digits) would read
+// from a file but could not be written back.
+bool isXmlName(const QByteArray& name);
+
 // Interface documents never need entities. A document type declaration that declares an entity
 // (general or parameter, parsed or not) or names an external subset stops the parse as soon as
 // the parser meets it, before any entity can be referenced: a reference the store could not
