@@ -45,7 +45,7 @@ bool ImapConnection::waitForSocket(bool forWriting, bool cancellable, QString* e
         *error = QStringLiteral("与服务器的连接已断开");
         return false;
     }
-    const QDeadlineTimer stalled(std::chrono::seconds(CurlSession::kStallSeconds));
+    const QDeadlineTimer stalled{std::chrono::seconds(CurlSession::kStallSeconds)};
     while (!stalled.hasExpired()) {
         if (cancellable && m_cancel && *m_cancel) {
             *error = cancelled();
