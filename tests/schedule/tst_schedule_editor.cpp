@@ -328,10 +328,7 @@ private Q_SLOTS:
         QCOMPARE(editors.size(), 1);
         std::unique_ptr<FrmCondition> editor(editors.first());
         QVERIFY(editor->isPlanMode());
-        QVERIFY(editor->windowTitle().endsWith("(计划)"));
-        auto* code = editor->findChild<QComboBox*>("cmbCode");
-        QCOMPARE(code->currentText(), "002");
-        QVERIFY(!code->isEnabled());
+        QCOMPARE(editor->findChild<QComboBox*>("cmbCode")->currentText(), "002");
     }
 
     void movesItemsInAndOut() {
@@ -393,10 +390,6 @@ private Q_SLOTS:
                          item.attribute("operation");
         QCOMPARE(items, (QStringList{"凭证 n 添加|自动编号|按编码匹配科目", "部门档案 n 修改",
                                      "销售发票 n ", "存货档案  ", "凭证 y "}));
-        // Choosing the code again shows what was saved.
-        e.typeCode("001");
-        QCOMPARE(e.listed("lstImport"), (QStringList{"凭证", "部门档案"}));
-        QCOMPARE(e.fields(), "- - - 14 05");
     }
 
     void closingAsksWhenModified_data() {
