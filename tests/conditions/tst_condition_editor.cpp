@@ -182,7 +182,6 @@ private Q_SLOTS:
         QFETCH(QString, structure);
         QFETCH(bool, grid);
         QFETCH(bool, paths);
-        QFETCH(int, rows);
         Editor e(
             [&](TestFolder& folder) {
                 const QString file = folder.filePath("xml/rsxml/customerxmlrs.xml");
@@ -198,7 +197,7 @@ private Q_SLOTS:
         QCOMPARE(e.find("cmdDelLine")->isEnabled(), grid);
         QCOMPARE(e.box("txtExport")->isEnabled(), paths);
         QCOMPARE(e.find("cmdFileIn")->isEnabled(), paths);
-        QCOMPARE(e.grid()->rowCount(), rows);
+        QTEST(e.grid()->rowCount(), "rows");
         QVERIFY(e.s.prompter.texts().isEmpty());
     }
 
