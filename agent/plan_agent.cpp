@@ -168,6 +168,17 @@ bool PlanAgent::runNow(const QString& code, QString* error) {
     return false;
 }
 
+void PlanAgent::noteProblem(const QString& report, const QList<RunSummary>& runs) {
+    if (std::none_of(runs.cbegin(), runs.cend(),
+                     [](const RunSummary& run) { return run.hasProblem(); }))
+        return;
+    // The report's first line names the schedule and the time, which the summary says.
+    const QString code = m_current->code();
+    m_notifier.notify(QStringLiteral("计划 %1 的运行失败或结果未知").arg(code),
+                      report.section(QLatin1Char('\n'), 1) +
+                          QStringLiteral("\n详见控制台的运行记录。"));
+}
+
 bool PlanAgent::isRunning() const {
     return m_current || !m_waiting.empty();
 }
@@ -184,15 +195,17 @@ void PlanAgent::runNextSchedule() {
     Waiting next = std::move(m_waiting.front());
     m_waiting.erase(m_waiting.begin());
     m_lastRuns.insert(next.schedule.code, m_services.clock.now());
-    m_current =
-        new ScheduleRun(m_services, m_prompter, std::move(next.schedule), std::move(next.lock), this);
-    connect(m_current, &ScheduleRun::finished, this, [this](const QString& report) {
-        m_log(report);
-        m_current->deleteLater();
-        m_current = nullptr;
-        Q_EMIT scheduleFinished(report);
-        runNextSchedule();
-    });
+    m_current = new ScheduleRun(m_services, m_prompter, std::move(next.schedule),
+                                std::move(next.lock), this);
+    connect(m_current, &ScheduleRun::finished, this,
+            [this](const QString& report, const QList<RunSummary>& runs) {
+                m_log(report);
+                noteProblem(report, runs);
+                m_current->deleteLater();
+                m_current = nullptr;
+                Q_EMIT scheduleFinished(report, runs);
+                runNextSchedule();
+            });
     m_current->start();
 }
 

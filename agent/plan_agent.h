@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/desktop_notifier.h"
+#include "runs/run_summary.h"
 #include "schedule/schedule.h"
 
 #include <QDateTime>
@@ -23,7 +25,8 @@ struct Services;
 // clock is set back (the run history keeps when each schedule last ran), and after a sleep
 // only the latest time missed. A run that fell due before the agent started is not made up.
 // A schedule runs in one process at a time: each run holds the schedule's run lock from the
-// moment it is due until it ends.
+// moment it is due until it ends. Nobody watches the runs, so one that did not end well is
+// also noted on the desktop, where the session offers notifications.
 class PlanAgent : public QObject {
     Q_OBJECT
 public:
@@ -55,8 +58,8 @@ public:
     bool isRunning() const;
 
 Q_SIGNALS:
-    // A schedule's run ended; its report is logged too.
-    void scheduleFinished(const QString& report);
+    // A schedule's run ended; its report is logged too. `runs` as ScheduleRun::finished.
+    void scheduleFinished(const QString& report, const QList<RunSummary>& runs);
 
 private:
     // The schedule's run at a look, under its run lock; passed by when another process runs
@@ -68,6 +71,8 @@ private:
     // under way; the lock is held until its run ends.
     void runSchedule(const Schedule& schedule, std::unique_ptr<ProcessLock> lock);
     void runNextSchedule();
+    // The desktop note of the current schedule's run when a direction did not end well.
+    void noteProblem(const QString& report, const QList<RunSummary>& runs);
     void scheduleNextLook();
     void logSchedules();
 
@@ -93,6 +98,7 @@ private:
     std::vector<Waiting> m_waiting;
     QPointer<ScheduleRun> m_current;
     QTimer m_timer;
+    DesktopNotifier m_notifier{QStringLiteral("KVXTimer")};
 };
 
 } // namespace kvx

@@ -51,6 +51,9 @@ void ScheduleRun::runItems(RunHistory::Direction direction) {
             {0, now, {}, RunHistory::Origin::Agent, direction, {}, m_schedule.code, {}, {}});
         history.finishRun(QStringLiteral("refused"), refusal, now);
         m_report << refusal;
+        RunSummary refused;
+        refused.count = int(items.size());
+        m_runs << refused;
         next(direction);
         return;
     }
@@ -73,6 +76,7 @@ void ScheduleRun::runItems(RunHistory::Direction direction) {
 }
 
 void ScheduleRun::onRunFinished(RunHistory::Direction direction, const RunSummary& summary) {
+    m_runs << summary;
     const bool imports = direction == RunHistory::Direction::Import;
     m_report << QStringLiteral("%1 %2 项，成功 %3 项")
                     .arg(imports ? QStringLiteral("导入") : QStringLiteral("导出"))
@@ -89,7 +93,7 @@ void ScheduleRun::next(RunHistory::Direction done) {
     if (done == RunHistory::Direction::Import)
         runItems(RunHistory::Direction::Export);
     else
-        Q_EMIT finished(m_report.join(QLatin1Char('\n')));
+        Q_EMIT finished(m_report.join(QLatin1Char('\n')), m_runs);
 }
 
 } // namespace kvx

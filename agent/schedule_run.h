@@ -3,6 +3,7 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/operations_file.h"
 #include "history/run_history.h"
+#include "runs/run_summary.h"
 #include "schedule/schedule.h"
 #include "settings/login_settings.h"
 
@@ -17,12 +18,13 @@ namespace kvx {
 class AgentPrompter;
 class ExchangeRun;
 class ProcessLock;
-struct RunSummary;
 struct Services;
 
 // One run of a schedule: its imports, then its exports, through the console's runs with
 // nobody to answer, driven by the agent's event loop. Its report names the schedule and the
 // time, then for each direction the counts, what the run said and the files exported.
+// Beside it come the directions' own summaries: nobody watched the run, so whoever reads the
+// report must also be able to tell whether it ended well.
 class ScheduleRun : public QObject {
     Q_OBJECT
 public:
@@ -32,9 +34,12 @@ public:
     ~ScheduleRun() override;
 
     void start();
+    const QString& code() const { return m_schedule.code; }
 
 Q_SIGNALS:
-    void finished(const QString& report);
+    // `runs`: one summary for each direction with items, imports first; a direction refused
+    // for want of a login is one that ended refused.
+    void finished(const QString& report, const QList<RunSummary>& runs);
 
 private:
     // The direction's items through the console's run; then the next direction, or the end.
@@ -51,6 +56,7 @@ private:
     OperationsFile m_operations;
     QPointer<ExchangeRun> m_run;
     QStringList m_report;
+    QList<RunSummary> m_runs;
 };
 
 } // namespace kvx

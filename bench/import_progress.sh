@@ -7,6 +7,7 @@
 set -euo pipefail
 build=${1:?usage: import_progress.sh <build folder>}
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/timing.bash"
 records=100000
 out="$here/out/import_progress"
 rm -rf "$out"
@@ -14,17 +15,7 @@ mkdir -p "$out/app"
 cp -r "$here/../sample/xml" "$out/app/"
 "$build/bench/import_bench" generate "$out" "$records" 20000
 
-: >"$out/server.out"
-"$build/server/kvx-exchange-server" --listen 127.0.0.1:0 --demo --data "$out/store.sqlite" \
-  >"$out/server.out" 2>"$out/server.log" &
-server=$!
-trap 'kill "$server" 2>/dev/null || true; wait "$server" 2>/dev/null || true' EXIT
-for _ in $(seq 100); do
-  grep -q '^listening on' "$out/server.out" && break
-  sleep 0.1
-done
-url=$(sed -n 's/^listening on \(.*\)$/\1/p' "$out/server.out")
-[ -n "$url" ] || { echo "server did not start" >&2; exit 1; }
+start_server "$build" "$out"
 "$build/bench/import_bench" prepare "$out/app" "$out/document.xml" "$url"
 
 "$build/bench/progress_bench" "$out/app" >"$out/run.out" 2>"$out/run.err"

@@ -10,19 +10,9 @@ build=${1:?usage: server_exchange.sh <build folder> [records]}
 records=${2:-100000}
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/timing.bash"
-server="$build/server/kvx-exchange-server"
 work="$here/out/server"
 rm -rf "$work"
 mkdir -p "$work"
-server_pid=""
-stop_server() {
-  if [ -n "$server_pid" ]; then
-    kill "$server_pid" 2>/dev/null || true
-    wait "$server_pid" 2>/dev/null || true
-    server_pid=""
-  fi
-}
-trap stop_server EXIT
 
 pwd_hash=$(openssl kdf -keylen 32 -kdfopt digest:SHA256 -kdfopt pass:demo -kdfopt salt:KVXEncrypt \
   -kdfopt iter:10000 PBKDF2 | tr -d ':' | tr 'A-F' 'a-f')
@@ -59,18 +49,7 @@ unset -f prepare
 # One round: a fresh server and store, the import, the export, a post to a missing page, and
 # the server's peak memory. Prints "import-s export-s curl-s peak-kb".
 round() {
-  trap stop_server EXIT
-  rm -f "$work"/store.sqlite*
-  : >"$work/server.out" # exists before the server writes to it
-  "$server" --listen 127.0.0.1:0 --demo \
-    --data "$work/store.sqlite" >"$work/server.out" 2>"$work/server.log" &
-  server_pid=$!
-  for _ in $(seq 1 100); do
-    grep -q '^listening on' "$work/server.out" && break
-    sleep 0.1
-  done
-  url=$(sed -n 's/^listening on \(.*\)$/\1/p' "$work/server.out")
-  [ -n "$url" ] || { echo "server did not start" >&2; cat "$work/server.log" >&2; exit 1; }
+  start_server "$build" "$work"
   post() { # name, body file, page
     /usr/bin/time -f "%e %M" -o "$work/$1.t" curl -s -o "$work/$1.answer" -w '%{http_code}' \
       --data-binary @"$2" "$url$3" >"$work/$1.status"

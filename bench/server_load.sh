@@ -10,26 +10,17 @@ build=${1:?usage: server_load.sh <build folder> [clients] [seconds]}
 clients=${2:-50}
 seconds=${3:-60}
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/timing.bash"
 out="$here/out/server_load"
 rm -rf "$out"
 mkdir -p "$out"
 
-: >"$out/server.out"
-"$build/server/kvx-exchange-server" --listen 127.0.0.1:0 --demo --data "$out/store.sqlite" \
-  >"$out/server.out" 2>"$out/server.log" &
-server=$!
-trap 'kill "$server" 2>/dev/null || true; wait "$server" 2>/dev/null || true' EXIT
-for _ in $(seq 100); do
-  grep -q '^listening on' "$out/server.out" && break
-  sleep 0.1
-done
-url=$(sed -n 's/^listening on \(.*\)$/\1/p' "$out/server.out")
-[ -n "$url" ] || { echo "server did not start" >&2; cat "$out/server.log" >&2; exit 1; }
+start_server "$build" "$out"
 
 echo "load on the reference server ($(uptime | sed 's/.*load average/load average/'))"
 status=0
 "$build/bench/server_load" "$url" "$clients" "$seconds" >"$out/load.out" || status=1
 sed 's/^/  /' "$out/load.out"
-kill -0 "$server" 2>/dev/null || { echo "the server ended under load"; status=1; }
+kill -0 "$server_pid" 2>/dev/null || { echo "the server ended under load"; status=1; }
 [ $status = 0 ] || echo "server load target missed"
 exit $status

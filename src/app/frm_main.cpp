@@ -1,5 +1,6 @@
 #include "app/frm_main.h"
 
+#include "app/agent_run_notice.h"
 #include "app/app_context.h"
 #include "app/command_dispatcher.h"
 #include "app/command_dock.h"
@@ -76,6 +77,7 @@ void FrmMain::createStatusBar() {
         statusBar()->addPermanentWidget(m_panels[i], i < 3 ? 1 : 0);
     }
     m_panels[4]->setText(Product::makerName());
+    m_agentRuns = new AgentRunNotice(*this, *statusBar());
     connect(m_clockTimer, &QTimer::timeout, this, &FrmMain::updateClock);
     m_clockTimer->start(1000);
 }
@@ -87,6 +89,7 @@ void FrmMain::refreshStatusBar() {
     m_panels[2]->setText(QStringLiteral("业务日期：") + login.businessDate);
     updateClock();
     applyRights();
+    m_agentRuns->refresh();
 }
 
 void FrmMain::updateClock() {

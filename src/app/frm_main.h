@@ -13,6 +13,7 @@ class QTimer;
 
 namespace kvx {
 
+class AgentRunNotice;
 class CommandDispatcher;
 struct AppContext;
 struct Services;
@@ -40,8 +41,10 @@ public:
     QWidget* openWorkWindow(WorkWindow kind, const WindowPreparer& beforeShow = {});
     QWidget* workWindow(WorkWindow kind) const;
 
-    // Panels 1 to 4 from the session's login and the clock; the menu items of the two rights.
+    // Panels 1 to 4 from the session's login and the clock; the menu items of the two rights;
+    // the notice of the plan agent's runs the operator has not seen.
     void refreshStatusBar();
+    AgentRunNotice& agentRunNotice() { return *m_agentRuns; }
     // Opens the address in the browser; a failure is reported.
     bool viewWeb(const QString& address);
 
@@ -89,6 +92,7 @@ private:
     WorkWindowSlots m_slots;
     std::unique_ptr<CommandDispatcher> m_commands;
     QLabel* m_panels[5] = {};
+    AgentRunNotice* m_agentRuns = nullptr;
     QTimer* m_clockTimer;
     QMenu* m_windowMenu = nullptr;
     QList<QAction*> m_windowListActions;

@@ -13,8 +13,9 @@ struct SelectedExchangeItem {
     QString operationString;
     // The item's own conversion flag (a schedule keeps one per item); none: the run's.
     std::optional<bool> conversion = std::nullopt;
-    // Imports: a file chosen beforehand (the run history's import of mended failed records);
-    // empty: the condition item's file, else the operator's choice.
+    // A file chosen beforehand (the run history's import of mended failed records, the
+    // command line's file to import or to write); empty: the condition item's file, else the
+    // operator's choice.
     QString file = QString();
 };
 

@@ -42,6 +42,11 @@ XmlElement OperationsFile::findOperationElement(const QString& operationName) co
     return findFirstElementNamed(root(), operationName);
 }
 
+QString OperationsFile::missingProcMessage(const QString& operationName) {
+    return QStringLiteral("ImOperation.xml中的操作“") + operationName +
+           QStringLiteral("”没有proc属性！");
+}
+
 QString OperationsFile::procOf(const QString& operationName) const {
     return findOperationElement(operationName).attribute(QStringLiteral("proc"));
 }

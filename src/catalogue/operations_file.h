@@ -33,6 +33,8 @@ public:
     // The first element of the whole file whose tag name is the operation's name; the import
     // run takes its `proc`.
     XmlElement findOperationElement(const QString& operationName) const;
+    // The import run's error when that element is missing or has no `proc`.
+    static QString missingProcMessage(const QString& operationName);
     QString procOf(const QString& operationName) const;
 
 private:

@@ -44,6 +44,23 @@ QString ItemStructure::FieldNameOf(const QString& display) const {
     return m_nameByDisplay.value(display);
 }
 
+QList<StructureField> ItemStructure::fields() const {
+    QList<StructureField> fields;
+    const QString typeAttribute = QStringLiteral("type");
+    const XmlElement root = m_document.root();
+    for (const XmlElement& element : m_document.select(QStringLiteral("//*[@display]"))) {
+        StructureField field;
+        for (XmlElement group = element.parentElement(); group && !(group == root);
+             group = group.parentElement())
+            field.groups.prepend(group.name());
+        field.name = element.text().trimmed();
+        field.type = element.hasAttribute(typeAttribute) ? element.attribute(typeAttribute)
+                                                         : QStringLiteral("文本");
+        fields.append(field);
+    }
+    return fields;
+}
+
 QString ItemStructure::keyField() const {
     for (const XmlElement& element : m_document.select(QStringLiteral("//*[@iskey]"))) {
         if (element.attribute(QStringLiteral("iskey"))

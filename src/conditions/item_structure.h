@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace kvx {
 
@@ -16,6 +17,15 @@ struct ConditionField {
     QString type;
 
     bool operator==(const ConditionField&) const = default;
+};
+
+// A field of the item's records as the structure file places it: the names of the elements
+// between the file's root and the field element (such as "voucher", "header"), the field's
+// name (the element's text) and its type ("文本" when the file gives none).
+struct StructureField {
+    QStringList groups;
+    QString name;
+    QString type;
 };
 
 // The item structure file of one exchange item: "\xml\rsxml\" + interface name +
@@ -39,6 +49,8 @@ public:
     // The field name (text content) of the first element whose `display` equals the text;
     // "" for an empty text, an unknown text or no document.
     QString FieldNameOf(const QString& display) const;
+    // Every field element (an element with a `display`), in document order.
+    QList<StructureField> fields() const;
     // The field that identifies a record: the text of the first element marked `iskey` "Y"
     // in any letter case; empty when the file marks none.
     QString keyField() const;

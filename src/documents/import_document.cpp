@@ -45,8 +45,7 @@ bool ImportDocument::load(const QString& path, QString* error) {
         m_source = m_bytes;
         const XmlOutline outline = XmlOutline::scan(m_bytes);
         if (outline.refused) {
-            *error = QDir::toNativeSeparators(path) + QStringLiteral("不能导入：") + outline.error +
-                     QStringLiteral("！");
+            *error = refusedMessage(path, outline.error);
             return false;
         }
         m_rootName = outline.rootName;
@@ -54,21 +53,41 @@ bool ImportDocument::load(const QString& path, QString* error) {
         if (outline.wellFormed && (prepareSplice() || loadWhole()))
             return true;
     }
-    *error = QDir::toNativeSeparators(path) + QStringLiteral("不是Xml格式的文件!");
+    *error = notXmlMessage(path);
     return false;
+}
+
+QString ImportDocument::notXmlMessage(const QString& path) {
+    return QDir::toNativeSeparators(path) + QStringLiteral("不是Xml格式的文件!");
+}
+
+QString ImportDocument::refusedMessage(const QString& path, const QString& reason) {
+    return QDir::toNativeSeparators(path) + QStringLiteral("不能导入：") + reason +
+           QStringLiteral("！");
+}
+
+QString ImportDocument::missingRoottagMessage(const QString& path) {
+    return QDir::toNativeSeparators(path) + QStringLiteral("该文件中没有必须的roottag属性！");
+}
+
+QString ImportDocument::otherItemMessage(const QString& label, const QString& interfaceName) {
+    return QStringLiteral("选择的文件不是与") + label + QStringLiteral("(") + interfaceName +
+           QStringLiteral(")") + QStringLiteral("相关的文件!");
+}
+
+QString ImportDocument::noRecordsMessage() {
+    return QStringLiteral("选择的文件格式不对或文件中不包含数据!");
 }
 
 bool ImportDocument::checkItem(const CatalogueItem& item, QString* error) const {
     const XmlElement rootElement = root();
     const QString roottag = QStringLiteral("roottag");
     if (!rootElement.hasAttribute(roottag))
-        *error =
-            QDir::toNativeSeparators(m_path) + QStringLiteral("该文件中没有必须的roottag属性！");
+        *error = missingRoottagMessage(m_path);
     else if (rootElement.attribute(roottag) != item.interfaceName)
-        *error = QStringLiteral("选择的文件不是与") + item.label + QStringLiteral("(") +
-                 item.interfaceName + QStringLiteral(")") + QStringLiteral("相关的文件!");
+        *error = otherItemMessage(item.label, item.interfaceName);
     else if (!hasChildElement(item.interfaceName))
-        *error = QStringLiteral("选择的文件格式不对或文件中不包含数据!");
+        *error = noRecordsMessage();
     else
         return true;
     return false;

@@ -24,6 +24,14 @@ public:
     // declaration that declares an entity or names an external subset); *error then names the
     // file and says which.
     bool load(const QString& path, QString* error);
+    // The messages of a file that is no document of the item, as load() and checkItem() give
+    // them.
+    static QString notXmlMessage(const QString& path);
+    static QString refusedMessage(const QString& path, const QString& reason);
+    static QString missingRoottagMessage(const QString& path);
+    static QString otherItemMessage(const QString& label, const QString& interfaceName);
+    static QString noRecordsMessage();
+
     // True when the loaded file is a document of the exchange item: its root's roottag is the
     // item's interface name (letter case counts) and it holds at least one record; otherwise
     // *error says what is wrong.

@@ -3,6 +3,7 @@
 #include "catalogue/catalogue_tree.h"
 #include "catalogue/exchange_item_list.h"
 #include "catalogue/operation_panel.h"
+#include "exchange/import_file_checker.h"
 #include "login/login_context.h"
 #include "platform/prompter.h"
 #include "platform/services.h"
@@ -56,6 +57,8 @@ FrmImport::FrmImport(Services& services, const LoginContext& login, AttachmentQu
     connect(m_setting, &QPushButton::clicked, this, &FrmImport::onSettingClicked);
     connect(m_quit, &QPushButton::clicked, this, &FrmImport::onQuitClicked);
 
+    m_checker =
+        new ImportFileChecker(services, m_catalogue, m_operations, *m_list, *m_importMode, *m_code);
     m_tree->initTree(m_catalogue, services.folder, services.prompter);
     m_code->addItem(login.senderCode);
     m_code->setCurrentText(login.senderCode);
@@ -196,6 +199,7 @@ void FrmImport::setRunning(bool running) {
     m_quit->setVisible(!running);
     m_cancel->setVisible(running);
     m_cancel->setEnabled(running);
+    m_checker->setRunning(running);
 }
 
 void FrmImport::onCancelClicked() {

@@ -21,6 +21,7 @@ class AttachmentQueue;
 class CatalogueTree;
 class ExchangeItemList;
 class ExchangeRun;
+class ImportFileChecker;
 class MailHandOver;
 class OperationPanel;
 class RunProgressFrame;
@@ -32,6 +33,7 @@ struct Services;
 // imports, an operation and options per item, and runs the import or export. While a run
 // works the window stays responsive and shows how long the server has been working on the
 // current item; only cancelling is offered, and it drops a request that is still waiting.
+// The selection list's menu checks the listed import items' files before they are sent.
 class FrmImport : public QWidget {
     Q_OBJECT
 public:
@@ -106,6 +108,7 @@ private:
     QCheckBox* m_transfer = nullptr;
     QCheckBox* m_mail = nullptr;
     RunProgressFrame* m_waiting = nullptr;
+    ImportFileChecker* m_checker = nullptr;
     QPushButton* m_execute = nullptr;
     QPushButton* m_cancel = nullptr;
     QPushButton* m_setting = nullptr;

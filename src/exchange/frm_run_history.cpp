@@ -76,6 +76,10 @@ FrmRunHistory::FrmRunHistory(Services& services, const LoginContext& login, QWid
                 applyFilter();
         });
     }
+    connect(m_onlyRuns, &QCheckBox::toggled, this, [this](bool on) {
+        m_onlyRuns->setVisible(on);
+        applyFilter();
+    });
     connect(m_byDate, &QCheckBox::toggled, this, [this](bool on) {
         m_from->setEnabled(on);
         m_to->setEnabled(on);
@@ -116,6 +120,8 @@ void FrmRunHistory::createControls() {
     for (const QString& state : RunHistoryRow::filterStates())
         m_state->addItem(RunHistoryRow::stateText(state), state);
     m_byDate = named(new QCheckBox(QStringLiteral("开始日期"), this), QStringLiteral("chkDate"));
+    m_onlyRuns = named(new QCheckBox(this), QStringLiteral("chkRuns"));
+    m_onlyRuns->hide();
     m_from = makeDate(QStringLiteral("dtpFrom"), this);
     m_to = makeDate(QStringLiteral("dtpTo"), this);
     m_from->setDate(QDate::currentDate().addDays(-7));
@@ -157,6 +163,7 @@ void FrmRunHistory::createControls() {
     m_cancel = makeButton(QStringLiteral("取消"), QStringLiteral("cmdCancel"), this);
     m_close = makeButton(QStringLiteral("关闭(&X)"), QStringLiteral("cmdClose"), this);
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_onlyRuns);
     buttons->addWidget(m_count, 1);
     for (QPushButton* button : {m_report, m_reimport, m_cancel, m_close})
         buttons->addWidget(button);
@@ -186,11 +193,23 @@ void FrmRunHistory::applyFilter() {
         filter.from = m_from->date();
         filter.to = m_to->date();
     }
+    if (m_onlyRuns->isChecked())
+        filter.runIds = m_runIds;
     m_count->setText(QStringLiteral("正在统计……"));
     m_model->setFilter(filter);
     if (m_model->rowCount() > 0)
         m_grid->selectRow(0);
     onSelectionChanged();
+}
+
+void FrmRunHistory::showRuns(const QList<qint64>& runIds) {
+    m_runIds = runIds;
+    m_onlyRuns->setText(QStringLiteral("仅计划代理的这 %1 次运行").arg(runIds.size()));
+    const QSignalBlocker blocker(m_onlyRuns);
+    m_onlyRuns->setChecked(true);
+    m_onlyRuns->show();
+    applyFilter();
+    m_grid->setFocus();
 }
 
 const RunHistoryRow* FrmRunHistory::selectedLine() const {
@@ -271,7 +290,7 @@ void FrmRunHistory::closeWindow() {
 
 void FrmRunHistory::setRunning(bool running) {
     for (QWidget* control : std::initializer_list<QWidget*>{m_item, m_code, m_state, m_byDate,
-                                                            m_refresh, m_grid, m_close})
+                                                            m_onlyRuns, m_refresh, m_grid, m_close})
         control->setEnabled(!running);
     m_from->setEnabled(!running && m_byDate->isChecked());
     m_to->setEnabled(!running && m_byDate->isChecked());

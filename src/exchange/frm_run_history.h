@@ -28,6 +28,7 @@ struct Services;
 // code, outcome and the days the runs started. The selected run's report opens in the report
 // window; the refused records of a selected import, once mended in their failed-records file,
 // are imported again through the ordinary import run, which shows its progress here.
+// Opened from the status bar's notice of the plan agent's failed runs, it lists those runs.
 class FrmRunHistory : public QWidget {
     Q_OBJECT
 public:
@@ -35,6 +36,9 @@ public:
     ~FrmRunHistory() override;
 
     RunHistoryModel& model() { return *m_model; }
+    // Lists only these runs (the plan agent's runs the operator is told of), until the box
+    // that says so is unticked.
+    void showRuns(const QList<qint64>& runIds);
     // The import of mended records under way, until it has finished; null otherwise.
     ExchangeRun* run() const;
     // Wide enough for every column of a line.
@@ -68,6 +72,8 @@ private:
     QComboBox* m_code = nullptr;
     QComboBox* m_state = nullptr;
     QCheckBox* m_byDate = nullptr;
+    QCheckBox* m_onlyRuns = nullptr;
+    QList<qint64> m_runIds;
     QDateEdit* m_from = nullptr;
     QDateEdit* m_to = nullptr;
     QPushButton* m_refresh = nullptr;

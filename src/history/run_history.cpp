@@ -20,7 +20,8 @@ const QStringList kSchema = {
                    "id integer primary key autoincrement, started text not null, "
                    "finished text, origin text not null, direction text not null, "
                    "operator text not null default '', sender text not null default '', "
-                   "outcome text not null, note text not null default '')"),
+                   "outcome text not null, note text not null default '', "
+                   "seen integer not null default 1)"),
     QStringLiteral("create table if not exists run_items ("
                    "id integer primary key autoincrement, "
                    "run_id integer not null references runs(id), position integer not null, "
@@ -42,10 +43,26 @@ const QStringList kSchema = {
 };
 
 // Columns added since the first files were written, added to such a file when it is opened.
-const QList<QPair<QString, QString>> kAddedColumns = {
-    {QStringLiteral("operation"), QStringLiteral("text not null default ''")},
-    {QStringLiteral("conversion"), QStringLiteral("integer not null default 0")},
-    {QStringLiteral("failed_file"), QStringLiteral("text not null default ''")},
+// The runs of an older file count as seen: the operator is not told of old news.
+struct AddedColumn {
+    QString table;
+    QString name;
+    QString type;
+};
+const QList<AddedColumn> kAddedColumns = {
+    {QStringLiteral("run_items"), QStringLiteral("operation"),
+     QStringLiteral("text not null default ''")},
+    {QStringLiteral("run_items"), QStringLiteral("conversion"),
+     QStringLiteral("integer not null default 0")},
+    {QStringLiteral("run_items"), QStringLiteral("failed_file"),
+     QStringLiteral("text not null default ''")},
+    {QStringLiteral("runs"), QStringLiteral("seen"), QStringLiteral("integer not null default 1")},
+};
+
+// Indexes of added columns, made once the columns are there.
+const QStringList kLaterIndexes = {
+    // The plan agent's runs the operator has not looked at, asked for while the console runs.
+    QStringLiteral("create index if not exists runs_unseen on runs(id) where seen = 0"),
 };
 
 // How long a writer waits for another's lock (the console's and the agent's runs).
@@ -63,14 +80,23 @@ QString timeText(const QDateTime& time) {
     return time.isValid() ? time.toString(Qt::ISODate) : QString();
 }
 
-QString originText(RunHistory::Origin origin) {
-    return origin == RunHistory::Origin::Agent ? QStringLiteral("agent")
-                                               : QStringLiteral("console");
-}
-
 QString directionText(RunHistory::Direction direction) {
     return direction == RunHistory::Direction::Export ? QStringLiteral("export")
                                                       : QStringLiteral("import");
+}
+
+const QString kInsertRun =
+    QStringLiteral("insert into runs (started, origin, direction, operator, sender, outcome, "
+                   "seen) values (?, ?, ?, ?, ?, 'running', ?)");
+
+// The plan agent's runs wait until the operator has seen them.
+QVariantList runValues(const RunHistory::Run& run) {
+    return {timeText(run.started),
+            RunHistory::storedOrigin(run.origin),
+            directionText(run.direction),
+            run.operatorName,
+            run.senderCode,
+            run.origin == RunHistory::Origin::Agent ? 0 : 1};
 }
 
 QString newConnectionName() {
@@ -82,6 +108,38 @@ QString newConnectionName() {
 
 QString RunHistory::relativePath() {
     return QStringLiteral("\\KVXRunHistory.db");
+}
+
+QString RunHistory::storedOrigin(Origin origin) {
+    switch (origin) {
+    case Origin::Console:
+        break;
+    case Origin::Agent:
+        return QStringLiteral("agent");
+    case Origin::CommandLine:
+        return QStringLiteral("cli");
+    }
+    return QStringLiteral("console");
+}
+
+RunHistory::Origin RunHistory::originOf(const QString& stored) {
+    if (stored == QLatin1String("agent"))
+        return Origin::Agent;
+    if (stored == QLatin1String("cli"))
+        return Origin::CommandLine;
+    return Origin::Console;
+}
+
+QString RunHistory::originText(Origin origin) {
+    switch (origin) {
+    case Origin::Console:
+        break;
+    case Origin::Agent:
+        return QStringLiteral("计划代理");
+    case Origin::CommandLine:
+        return QStringLiteral("命令行");
+    }
+    return QStringLiteral("控制台");
 }
 
 RunHistory::RunHistory(const AppFolder& folder)
@@ -113,17 +171,22 @@ bool RunHistory::open() {
     m_open = execute(QStringLiteral("pragma journal_mode = wal"), {});
     for (const QString& statement : kSchema)
         m_open = m_open && execute(statement, {});
-    QSqlQuery columns(db);
-    QStringList present;
-    if (m_open && columns.exec(QStringLiteral("pragma table_info(run_items)"))) {
-        while (columns.next())
-            present.append(columns.value(1).toString());
+    for (const QString& table : {QStringLiteral("runs"), QStringLiteral("run_items")}) {
+        QSqlQuery columns(db);
+        QStringList present;
+        if (m_open && columns.exec(QStringLiteral("pragma table_info(%1)").arg(table))) {
+            while (columns.next())
+                present.append(columns.value(1).toString());
+        }
+        for (const AddedColumn& column : kAddedColumns) {
+            if (m_open && column.table == table && !present.contains(column.name))
+                m_open = execute(QStringLiteral("alter table %1 add column %2 %3")
+                                     .arg(table, column.name, column.type),
+                                 {});
+        }
     }
-    for (const auto& [name, type] : kAddedColumns) {
-        if (m_open && !present.contains(name))
-            m_open = execute(
-                QStringLiteral("alter table run_items add column %1 %2").arg(name, type), {});
-    }
+    for (const QString& statement : kLaterIndexes)
+        m_open = m_open && execute(statement, {});
     if (!m_open)
         db.close();
     return m_open;
@@ -230,24 +293,14 @@ bool RunHistory::write(const QString& sql, const std::function<QVariantList()>& 
 }
 
 bool RunHistory::insertRun() {
-    return execute(QStringLiteral("insert into runs (started, origin, direction, operator, "
-                                  "sender, outcome) values (?, ?, ?, ?, ?, 'running')"),
-                   {timeText(m_run.started), originText(m_run.origin),
-                    directionText(m_run.direction), m_run.operatorName, m_run.senderCode},
-                   &m_runId);
+    return execute(kInsertRun, runValues(m_run), &m_runId);
 }
 
 bool RunHistory::beginRun(const Run& run) {
     m_run = run;
     m_runId = 0;
     return write(
-        QStringLiteral("insert into runs (started, origin, direction, operator, "
-                       "sender, outcome) values (?, ?, ?, ?, ?, 'running')"),
-        [&run] {
-            return QVariantList{timeText(run.started), originText(run.origin),
-                                directionText(run.direction), run.operatorName, run.senderCode};
-        },
-        &m_runId);
+        kInsertRun, [&run] { return runValues(run); }, &m_runId);
 }
 
 bool RunHistory::addItem(const Item& item) {
@@ -286,7 +339,7 @@ QDateTime RunHistory::lastStarted(Origin origin, const QString& senderCode) cons
         return {};
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     query.prepare(QStringLiteral("select max(started) from runs where origin = ? and sender = ?"));
-    query.addBindValue(originText(origin));
+    query.addBindValue(storedOrigin(origin));
     query.addBindValue(senderCode);
     if (!query.exec() || !query.next())
         return {};
@@ -308,8 +361,7 @@ QList<RunHistory::Run> RunHistory::runs(int limit) const {
         run.id = query.value(0).toLongLong();
         run.started = QDateTime::fromString(query.value(1).toString(), Qt::ISODate);
         run.finished = QDateTime::fromString(query.value(2).toString(), Qt::ISODate);
-        run.origin =
-            query.value(3).toString() == QLatin1String("agent") ? Origin::Agent : Origin::Console;
+        run.origin = originOf(query.value(3).toString());
         run.direction = query.value(4).toString() == QLatin1String("export") ? Direction::Export
                                                                              : Direction::Import;
         run.operatorName = query.value(5).toString();

@@ -20,9 +20,12 @@ namespace kvx {
 // A history that cannot be written never stops a run: every call answers false and the run
 // goes on. A damaged file is set aside under a name of its own, never overwritten, and a new
 // one is begun; the operator is told of such a problem once in a process (takeProblem).
+// The plan agent's runs are kept unseen (column `seen` 0) until the operator has looked at
+// them; every other run is seen as it is made (history/unseen_agent_runs.h).
 class RunHistory {
 public:
-    enum class Origin { Console, Agent };
+    // Stored as "console", "agent" and "cli".
+    enum class Origin { Console, Agent, CommandLine };
     enum class Direction { Import, Export };
 
     struct Run {
@@ -54,6 +57,11 @@ public:
     };
 
     static QString relativePath();
+    // The origin as the file keeps it, and back (an unknown text is the console's).
+    static QString storedOrigin(Origin origin);
+    static Origin originOf(const QString& stored);
+    // As the operator reads it: "控制台", "计划代理", "命令行".
+    static QString originText(Origin origin);
 
     // Opens (and creates) the file of the application folder.
     explicit RunHistory(const AppFolder& folder);

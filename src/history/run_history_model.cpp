@@ -34,6 +34,16 @@ struct Conditions {
             filter.from.toString(Qt::ISODate));
         add(filter.to.isValid(), QStringLiteral("r.started < ?"),
             filter.to.addDays(1).toString(Qt::ISODate));
+        if (filter.problemsOnly)
+            sql += QStringLiteral(" and ") + kState + QStringLiteral(" in (") +
+                   RunHistoryRow::problemStates().join(QLatin1Char(',')) + QLatin1Char(')');
+        // Numbers only: nothing of a text reaches the statement.
+        if (filter.runIds) {
+            QStringList ids;
+            for (const qint64 id : *filter.runIds)
+                ids.append(QString::number(id));
+            sql += QStringLiteral(" and r.id in (") + ids.join(QLatin1Char(',')) + QLatin1Char(')');
+        }
     }
     void add(bool used, const QString& condition, const QVariant& value) {
         if (!used)
@@ -42,11 +52,6 @@ struct Conditions {
         values.append(value);
     }
 };
-
-QString originText(RunHistory::Origin origin) {
-    return origin == RunHistory::Origin::Agent ? QStringLiteral("计划代理")
-                                               : QStringLiteral("控制台");
-}
 
 QString directionText(RunHistory::Direction direction) {
     return direction == RunHistory::Direction::Export ? QStringLiteral("导出")
@@ -89,6 +94,11 @@ QString RunHistoryRow::stateText(const QString& state) {
         {QStringLiteral("aborted"), QStringLiteral("因错误中止")},
         {QStringLiteral("completed"), QStringLiteral("完成")}};
     return texts.value(state, state);
+}
+
+QStringList RunHistoryRow::problemStates() {
+    return {QStringLiteral("'failed'"), QStringLiteral("'partial'"), QStringLiteral("'unanswered'"),
+            QStringLiteral("'refused'"), QStringLiteral("'aborted'")};
 }
 
 QStringList RunHistoryRow::filterStates() {
@@ -195,9 +205,7 @@ QList<RunHistoryRow> RunHistoryModel::readPage() const {
         row.runId = query.value(0).toLongLong();
         row.position = query.value(1).toInt();
         row.started = QDateTime::fromString(query.value(2).toString(), Qt::ISODate);
-        row.origin = query.value(3).toString() == QLatin1String("agent")
-                         ? RunHistory::Origin::Agent
-                         : RunHistory::Origin::Console;
+        row.origin = RunHistory::originOf(query.value(3).toString());
         row.direction = query.value(4).toString() == QLatin1String("export")
                             ? RunHistory::Direction::Export
                             : RunHistory::Direction::Import;
@@ -253,7 +261,7 @@ QVariant RunHistoryModel::data(const QModelIndex& index, int role) const {
     case Time:
         return timeText(row.started);
     case Origin:
-        return originText(row.origin);
+        return RunHistory::originText(row.origin);
     case Operator:
         return row.operatorName;
     case SenderCode:
@@ -311,11 +319,10 @@ QString RunHistoryModel::runReport(qint64 runId) const {
     const auto time = [&query](int column) {
         return timeText(QDateTime::fromString(query.value(column).toString(), Qt::ISODate));
     };
-    const bool agent = query.value(2).toString() == QLatin1String("agent");
     const bool exported = query.value(3).toString() == QLatin1String("export");
     QString text =
         QStringLiteral("%1 %2，%3至%4\r\n操作员：%5，注册编码：%6，结果：%7\r\n")
-            .arg(originText(agent ? RunHistory::Origin::Agent : RunHistory::Origin::Console),
+            .arg(RunHistory::originText(RunHistory::originOf(query.value(2).toString())),
                  directionText(exported ? RunHistory::Direction::Export
                                         : RunHistory::Direction::Import),
                  time(0), query.value(1).toString().isEmpty() ? QStringLiteral("—") : time(1),

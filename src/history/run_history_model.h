@@ -8,6 +8,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 class QThread;
 
@@ -20,6 +21,11 @@ struct RunHistoryFilter {
     QString state;      // one of RunHistoryRow's states
     QDate from;         // runs started on or after this day
     QDate to;           // runs started on or before this day
+    // Only the lines that did not end well: failed, partly refused, outcome not known,
+    // refused or aborted.
+    bool problemsOnly = false;
+    // Only these runs, when given.
+    std::optional<QList<qint64>> runIds;
 };
 
 // One line of the run history: an item of a run, or a run that reached no item.
@@ -45,6 +51,8 @@ struct RunHistoryRow {
     static QString stateText(const QString& state);
     // The states a filter offers, in the order offered.
     static QStringList filterStates();
+    // The states of lines that did not end well, quoted for SQL.
+    static QStringList problemStates();
 };
 
 // The run history as the run history window lists it, newest run first, its items in order.

@@ -137,7 +137,7 @@ void ExchangeRun::endItem(ItemEnd end) {
         m_item.report += m_abortMessage;
     m_item.finished = m_services.clock.now();
     m_record.addItem(m_item);
-    m_itemsDone.append(m_item);
+    m_summary.items.append(m_item);
     m_summary.exchanged += end == ItemEnd::Exchanged ? 1 : 0;
     m_summary.failed += end == ItemEnd::Failed || end == ItemEnd::Aborted ? 1 : 0;
     m_summary.unanswered += end == ItemEnd::Unanswered ? 1 : 0;

@@ -144,8 +144,6 @@ protected:
     // The history's record of the item under way: the runs fill in its file, records and
     // report.
     RunHistory::Item m_item;
-    // The items reached, in list order, as the history keeps them.
-    QList<RunHistory::Item> m_itemsDone;
 
 private:
     enum class State { Ready, Working, Finished };

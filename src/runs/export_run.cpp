@@ -81,7 +81,9 @@ void ExportRun::runItem(const SelectedExchangeItem& selected, int position) {
         if (condition.attribute(kValue).toUpper() == QLatin1String("TODAY"))
             condition.setAttribute(kValue, m_today);
     }
-    m_current.path = conditionItem.attribute(QStringLiteral("exportfile")).trimmed();
+    m_current.path = selected.file.isEmpty()
+                         ? conditionItem.attribute(QStringLiteral("exportfile")).trimmed()
+                         : selected.file;
     if (m_current.path.isEmpty())
         m_current.path = ChooseExportFile(label);
     if (m_current.path.isEmpty()) {
@@ -136,12 +138,12 @@ QString ExportRun::summaryText() const {
     QString text = QStringLiteral("导出结果") + kCrLf;
     for (int i = 0; i < m_summary.count; ++i) {
         text += m_input.items.at(i).label + QStringLiteral("：");
-        if (i >= m_itemsDone.size()) {
+        if (i >= m_summary.items.size()) {
             text += m_summary.end == RunSummary::End::Aborted ? QStringLiteral("未执行") : kNotRun;
             text += kCrLf;
             continue;
         }
-        const RunHistory::Item& done = m_itemsDone.at(i);
+        const RunHistory::Item& done = m_summary.items.at(i);
         static const QHash<QString, QString> outcomes = {
             {QStringLiteral("failed"), QStringLiteral("失败：")},
             {QStringLiteral("unanswered"), QStringLiteral("结果未知：")}};

@@ -195,8 +195,7 @@ bool ImportRun::findOperationsEntry(const SelectedExchangeItem& item, Operations
     const QString operation = operationNameOf(item.operationString).trimmed();
     const XmlElement operationElement = operations->findOperationElement(operation);
     if (operationElement.isNull() || !operationElement.hasAttribute(QStringLiteral("proc"))) {
-        *error = QStringLiteral("ImOperation.xml中的操作“") + operation +
-                 QStringLiteral("”没有proc属性！");
+        *error = OperationsFile::missingProcMessage(operation);
         return false;
     }
     entry->exists = true;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "history/run_history.h"
+
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -22,11 +25,21 @@ struct RunSummary {
     QStringList files;  // exports: the files written, in order
     // Imports: the files of failed records written, in order.
     QStringList failedRecordFiles;
+    // The items reached, in list order, as the run history keeps them.
+    QList<RunHistory::Item> items;
 
     // Items skipped (no file chosen) or never reached.
     int notRun() const { return count - exchanged - failed - unanswered; }
     // "成功 1 项，失败 0 项，结果未知 0 项，未执行 1 项，共 2 项"
     QString countsText() const;
+    // Records the server refused, over every item.
+    int refusedRecords() const;
+    // Refused, ended by an error, or an item failed, had records refused or was not answered:
+    // what the operator of an unattended run must be told of.
+    bool hasProblem() const {
+        return end == End::Refused || end == End::Aborted || failed > 0 || unanswered > 0 ||
+               refusedRecords() > 0;
+    }
 };
 
 } // namespace kvx

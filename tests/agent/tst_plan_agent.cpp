@@ -14,6 +14,7 @@
 #include "test_services.h"
 #include "tests/server/server_fixture.h"
 
+#include <QDBusConnection>
 #include <QDir>
 #include <QProcess>
 
@@ -90,6 +91,21 @@ struct Agent : AgentServices {
 
     QStringList log;
     PlanAgent agent;
+};
+
+// A desktop's notification service on a session bus of the test's own.
+class NotificationService : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    QStringList notes; // "summary\nbody"
+
+public Q_SLOTS:
+    uint Notify(const QString&, uint, const QString&, const QString& summary, const QString& body,
+                const QStringList&, const QVariantMap&, int) {
+        notes << summary + "\n" + body;
+        return uint(notes.size());
+    }
 };
 
 QDateTime at(const QString& time, const QDate& day = QDate(2026, 3, 15)) {
@@ -264,6 +280,44 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(agent.state() == QProcess::NotRunning, 60000);
         QCOMPARE(agent.exitCode(), 1);
         QVERIFY(agent.readAllStandardError().contains("404"));
+    }
+
+    // A run that did not end well is noted on the desktop where the session bus has a
+    // notification service; without a bus the agent's log is all.
+    void notifiesTheDesktop() {
+        QProcess daemon;
+        daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address"});
+        QVERIFY(daemon.waitForReadyRead(10000));
+        const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+        qputenv("DBUS_SESSION_BUS_ADDRESS", address.toUtf8());
+        // A connection of its own: this process's session bus was settled by the agents that
+        // ran in it before.
+        QDBusConnection bus = QDBusConnection::connectToBus(address, "notification service");
+        NotificationService service;
+        QVERIFY(bus.registerService("org.freedesktop.Notifications"));
+        QVERIFY(bus.registerObject("/org/freedesktop/Notifications", &service,
+                                   QDBusConnection::ExportAllSlots));
+
+        AgentFolder f("http://127.0.0.1:9/"); // nobody answers there
+        QProcess agent;
+        agent.start(kAgent, {"--app-dir", f.folder.path(), "--run-now", "001"});
+        QTRY_VERIFY_WITH_TIMEOUT(agent.state() == QProcess::NotRunning, 60000);
+        QCOMPARE(service.notes.size(), 1);
+        QVERIFY2(
+            service.notes[0].startsWith("计划 001 的运行失败或结果未知\n导入 3 项，成功 0 项\n"),
+            qPrintable(service.notes[0]));
+
+        QProcessEnvironment noBus = QProcessEnvironment::systemEnvironment();
+        noBus.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + f.folder.filePath("no-bus"));
+        agent.setProcessEnvironment(noBus);
+        agent.start(kAgent, {"--app-dir", f.folder.path(), "--run-now", "001"});
+        QTRY_VERIFY_WITH_TIMEOUT(agent.state() == QProcess::NotRunning, 60000);
+        QCOMPARE(agent.exitCode(), 0);
+        QVERIFY(QString::fromLocal8Bit(agent.readAllStandardOutput()).contains("连接失败"));
+        QCOMPARE(service.notes.size(), 1);
+        QDBusConnection::disconnectFromBus("notification service");
+        daemon.kill();
+        daemon.waitForFinished();
     }
 
     // The console imports again and again while KVXTimer runs schedule 001 in a process of its
