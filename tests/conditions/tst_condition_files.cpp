@@ -167,7 +167,6 @@ private Q_SLOTS:
         QFETCH(QString, element);
         QFETCH(QString, code);
         QFETCH(QList<ConditionRow>, rows);
-        QFETCH(QString, expected);
         Sample s;
         if (!file.isEmpty())
             s.folder.write(kConditionFile, file);
@@ -180,7 +179,7 @@ private Q_SLOTS:
             s.saved().select("//*[name()=$e and @name=$n and @code=$c]",
                              {{"e", element}, {"n", label}, {"c", code.trimmed()}});
         QCOMPARE(stored.size(), 1);
-        QCOMPARE(outline(stored.first()), expected);
+        QTEST(outline(stored.first()), "expected");
         // A template stays as it was.
         const XmlElement templ = s.written.root().firstChildElement();
         QCOMPARE(templ.attribute("code"), QString());

@@ -82,8 +82,6 @@ private Q_SLOTS:
         QFETCH(QString, server);
         QFETCH(int, outcome);
         QFETCH(bool, sent);
-        QFETCH(QString, importMessage);
-        QFETCH(QString, exportMessage);
         FixtureHttpServer fixture([server](const FixtureHttpServer::Request&) {
             FixtureHttpServer::Response response;
             response.status = server.section(' ', 0, 0).toInt();
@@ -111,8 +109,8 @@ private Q_SLOTS:
         const HttpResult result = test::waitFor(request);
         QCOMPARE(int(result.outcome), outcome);
         QCOMPARE(result.requestSent, sent);
-        QCOMPARE(ServerInterface::importTransportFailure(result), importMessage);
-        QCOMPARE(ServerInterface::exportTransportFailure(result), exportMessage);
+        QTEST(ServerInterface::importTransportFailure(result), "importMessage");
+        QTEST(ServerInterface::exportTransportFailure(result), "exportMessage");
         // Nothing is ever sent a second time.
         QCOMPARE(fixture.requests().size(), server == "closed" || server == "bad" ? 0 : 1);
     }

@@ -38,7 +38,6 @@ private Q_SLOTS:
     }
     void configurationTexts() {
         QFETCH(QString, text);
-        QFETCH(QString, reading);
         QString error;
         const MailConfig c = MailConfig::parse(text, &error);
         QString read = error;
@@ -54,7 +53,7 @@ private Q_SLOTS:
         if (c.usesKeyring())
             read +=
                 QStringLiteral(" keyring %1, %2 bytes").arg(c.keyringKey()).arg(c.maxMessageBytes);
-        QCOMPARE(read, reading);
+        QTEST(read, "reading");
     }
 };
 

@@ -40,11 +40,10 @@ QByteArray envelopeFor(const XmlElement& item, const QString& sender,
 }
 
 // Completes a sample data file as the import run does and returns the run report's block.
-QString importSample(ServerFixture& server, const QString& file, const QString& operation = {},
-                     const OperationsEntry& entry = {}) {
+QString importSample(ServerFixture& server, const QString& file) {
     XmlDocument document = sampleFile("data/" + file);
     const ImportCompletion completion{u"n"_s, file, u"组"_s, u"001"_s, demoCredentials()};
-    if (!completeImportDocument(document, workOutImportDirectives(operation, entry), completion))
+    if (!completeImportDocument(document, workOutImportDirectives({}, {}), completion))
         return u"not completed"_s;
     const HttpResult answer = server.exchange(document.toBytes());
     return answer.ok() ? AppendResultReport(XmlDocument::fromBytes(answer.body), file, {})
@@ -174,33 +173,19 @@ private Q_SLOTS:
         }
     }
 
-    // The keys of the sample data files are new to the demo data; a second import of the
-    // customers with "skip existing" skips them.
+    // The keys of the sample data files are new to the demo data. (How the server answers
+    // options and vouchers, and how the report reads its answers, their own suites check.)
     void sampleFilesImportThroughTheConsolesDocuments() {
         ServerFixture server({}, ServerFixture::Content::DemoData);
         const QStringList files =
             QDir(TestFolder::sampleDir() + u"/data"_s).entryList({u"*.xml"_s}, QDir::Files);
         QVERIFY(files.size() >= 10);
-        QString reports;
         for (const QString& file : files) {
             const QString report = importSample(server, file);
             QVERIFY2(report.contains(u"导入、导出成功！"_s) &&
                          !report.contains(u"导入导出失败！"_s),
                      qPrintable(report));
-            reports += report;
         }
-        static const QRegularExpression voucherLine(
-            u"导入、导出成功！【关键字=PZ202611001】【凭证类别=记】【凭证号=1】【M6凭证号=\\d+】"
-            "【凭证期间=202611】已添加\r\n"_s);
-        QVERIFY2(voucherLine.match(reports).hasMatch(), qPrintable(reports));
-
-        const OperationsEntry entry{true,
-                                    u"Add"_s,
-                                    {{u"已存在时更新"_s, u"updateexisting"_s, {}},
-                                     {u"已存在时跳过"_s, u"skipexisting"_s, {}}}};
-        const QString skipped = importSample(server, "customer.xml", "添加|已存在时跳过", entry);
-        QVERIFY2(skipped.contains(u"导入、导出成功！【关键字=C002】已存在，已跳过\r\n"_s),
-                 qPrintable(skipped));
     }
 
     // The sample's customer condition of sender 002 (from C003 on, not disabled) answered

@@ -56,12 +56,11 @@ private Q_SLOTS:
     void boundsBringTheTextIntoRange() {
         QFETCH(int, min);
         QFETCH(int, max);
-        QFETCH(QString, shown);
         QFETCH(QStringList, ups);
         QFETCH(QStringList, downs);
         NumericCtrRules rules;
         QCOMPARE(rules.lastValid(), "0");
-        QCOMPARE(rules.setBounds(short(min), short(max)), shown);
+        QTEST(rules.setBounds(short(min), short(max)), "shown");
         for (const QString& expected : ups)
             QCOMPARE(rules.stepUp(), expected);
         for (const QString& expected : downs)
@@ -89,10 +88,9 @@ private Q_SLOTS:
     }
     void valueOnlyInRange() {
         QFETCH(QString, value);
-        QFETCH(bool, accepted);
         NumericCtrRules rules;
         rules.setBounds(1, 31);
-        QCOMPARE(rules.acceptsValue(value), accepted);
+        QTEST(rules.acceptsValue(value), "accepted");
     }
 };
 
