@@ -222,6 +222,9 @@ QString receivedFileName(const QString& storedName) {
     if (dots.hasMatch())
         name.replace(dots.capturedStart(), dots.capturedLength(),
                      QString(dots.capturedLength(), QLatin1Char('_')));
+    // A name starting with a dot would make a hidden file that the import dialog does not show.
+    if (name.startsWith(QLatin1Char('.')))
+        name[0] = QLatin1Char('_');
     const QString base = name.section(QLatin1Char('.'), 0, 0);
     if (base.trimmed().contains(device))
         name.insert(base.size(), QLatin1Char('_'));

@@ -15,10 +15,13 @@ const QList<QPair<QString, ScheduleFrequency>> kFrequencies = {
     {kTypeWeek, ScheduleFrequency::Week},
     {kTypeDay, ScheduleFrequency::Day}};
 
-QList<ScheduledItem> readItems(const XmlElement& list) {
+// Exports take no operation: one written beside an export item by another program means
+// nothing and is not read.
+QList<ScheduledItem> readItems(const XmlElement& list, bool withOperation) {
     QList<ScheduledItem> items;
     for (const XmlElement& item : list.childElements())
-        items.append({item.name(), item.attribute(kOperation), item.attribute(kNeedExchanged)});
+        items.append({item.name(), withOperation ? item.attribute(kOperation) : QString(),
+                      item.attribute(kNeedExchanged)});
     return items;
 }
 
@@ -47,8 +50,8 @@ Schedule Schedule::read(const XmlElement& element) {
     schedule.month = element.attribute(kMonth);
     schedule.day = element.attribute(kDay);
     schedule.weekday = element.attribute(kWeekday);
-    schedule.imports = readItems(element.firstChildElement(kImport));
-    schedule.exports = readItems(element.firstChildElement(kExport));
+    schedule.imports = readItems(element.firstChildElement(kImport), true);
+    schedule.exports = readItems(element.firstChildElement(kExport), false);
     return schedule;
 }
 

@@ -71,6 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 QList<QByteArray> fuzz::seeds(const QList<QByteArray>& files) {
     // Besides the sample's files, documents that the outline and the parser must read alike.
     return QList<QByteArray>(files)
+           << ""
            << "<r><a><b/></a>text<c/><a/></r>"
            << "<r><a></r>"
            << "<r/><s/>"

@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     "a received file stays in the import folder", path);
         fuzz::check(!XmlDocument::fromFile(path).isNull(), "a received file loads again", path);
     }
-    fuzz::check(QDir(importPath).entryList(QDir::Files).size() == outcome.written.size(),
+    fuzz::check(QDir(importPath).entryList(QDir::Files | QDir::Hidden).size() == outcome.written.size(),
                 "documents of one mail never overwrite one another");
     return 0;
 }

@@ -161,21 +161,24 @@ private Q_SLOTS:
                            "a:b.xml",
                            "a_b.xml",
                            "taken?.xml",
-                           "abcdefghijklmnopqrstuvwxyz012."}
+                           "abcdefghijklmnopqrstuvwxyz012.",
+                           ".hidden.xml"}
             << QStringList{"未命名.xml",
                            "__",
                            "con_.xml",
                            "a_b.xml",
                            "a_b.4.xml",
                            "taken_.5.xml",
-                           "abcdefghijklmnopqrstuvwxyz012_"}
+                           "abcdefghijklmnopqrstuvwxyz012_",
+                           "_hidden.xml"}
             << QStringList{"|未命名.xml",
                            "..|__",
                            "con.xml|con_.xml",
                            "a:b.xml|a_b.xml",
                            "a_b.xml|a_b.4.xml",
                            "taken?.xml|taken_.5.xml",
-                           "abcdefghijklmnopqrstuvwxyz012.|abcdefghijklmnopqrstuvwxyz012_"}
+                           "abcdefghijklmnopqrstuvwxyz012.|abcdefghijklmnopqrstuvwxyz012_",
+                           ".hidden.xml|_hidden.xml"}
             << QStringList{};
         QTest::newRow("equal names")
             << QStringList{"a.xml", "A.xml", "a.xml"} << QStringList{"a.xml", "A.1.xml", "a.2.xml"}

@@ -130,13 +130,15 @@ private Q_SLOTS:
         const QList<Schedule> schedules = Schedule::readAll(XmlDocument::fromString(
             "<uinterface><schedule code='001' " + attributes +
             "><import><客户档案 operation='添加|x' needexchanged='y'/></import><export><凭证 "
-            "needexchanged='n'/></export></schedule><schedule/></uinterface>"));
+            "operation='x' needexchanged='n'/></export></schedule><schedule/></uinterface>"));
         QCOMPARE(schedules.size(), 1);
         QString found;
         QCOMPARE(bool(schedules[0].timing(&found)), problem.isEmpty());
         QCOMPARE(found, problem);
         // The items are read in any case: a run at once runs them.
         QCOMPARE(schedules[0].imports, (QList<ScheduledItem>{{"客户档案", "添加|x", "y"}}));
+        // An export takes no operation, and the editor writes none back.
+        QCOMPARE(schedules[0].exports, (QList<ScheduledItem>{{"凭证", "", "n"}}));
         QVERIFY(schedules[0].imports[0].converts() && !schedules[0].exports[0].converts());
     }
 

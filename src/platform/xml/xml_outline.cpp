@@ -1,5 +1,6 @@
 #include "platform/xml/xml_outline.h"
 
+#include "platform/xml/xml_document.h"
 #include "platform/xml/xml_parse_rules.h"
 
 #include <libxml/parser.h>
@@ -75,7 +76,8 @@ XmlOutline XmlOutline::scan(const QByteArray& bytes) {
     }
     xmlParserCtxtPtr ctxt = xmlCreateMemoryParserCtxt(bytes.constData(), int(bytes.size()));
     if (!ctxt) {
-        outline.error = QStringLiteral("XML 解析失败");
+        // libxml2 makes no context for an empty input; the parser says why it is no document.
+        XmlDocument::fromBytes(bytes, &outline.error);
         return outline;
     }
     xmlCtxtUseOptions(ctxt, detail::xmlParseOptions());
