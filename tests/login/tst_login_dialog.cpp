@@ -2,6 +2,7 @@
 #include "fixture_http_server.h"
 #include "login/frm_http_login.h"
 #include "login/login_context.h"
+#include "operator_input.h"
 #include "platform/xml/xml_document.h"
 #include "test_folder.h"
 #include "test_main.h"
@@ -40,10 +41,10 @@ struct Fixture {
     // Fills the shown dialog's boxes.
     void fill(FrmHttpLogin& dialog, const QString& address, const QString& sender = "001",
               const QString& user = "demo", const QString& password = "demo") {
-        findControl<QLineEdit>(&dialog, "txtHttpServer")->setText(address);
-        findControl<QLineEdit>(&dialog, "txtUser")->setText(user);
-        findControl<QLineEdit>(&dialog, "txtPwd")->setText(password);
-        findControl<QLineEdit>(&dialog, "txtSender")->setText(sender);
+        test::retype(findControl<QLineEdit>(&dialog, "txtHttpServer"), address);
+        test::retype(findControl<QLineEdit>(&dialog, "txtUser"), user);
+        test::retype(findControl<QLineEdit>(&dialog, "txtPwd"), password);
+        test::retype(findControl<QLineEdit>(&dialog, "txtSender"), sender);
     }
 
     // Shows the dialog, fills it and presses the login button; returns when the attempt is over.
@@ -55,7 +56,7 @@ struct Fixture {
     }
     // The dialog waits for the server while the event loop turns, until the attempt is over.
     static void pressLogin(FrmHttpLogin& dialog) {
-        findControl<QPushButton>(&dialog, "cmdOk")->click();
+        QTest::mouseClick(findControl<QPushButton>(&dialog, "cmdOk"), Qt::LeftButton);
         QTRY_VERIFY(!dialog.isBusy());
     }
 
@@ -159,7 +160,7 @@ private Q_SLOTS:
         }
         QCOMPARE(stops, QStringList({"txtPwd", "dpLogin", "txtSender"}));
         QCOMPARE(findControl<QLineEdit>(&again, "txtPwd")->text(), QString());
-        again.findChild<QPushButton*>("cmdExit")->click();
+        QTest::mouseClick(findControl<QPushButton>(&again, "cmdExit"), Qt::LeftButton);
         QVERIFY(!again.isVisible() && again.loginSucceeded() == false);
     }
 
@@ -237,8 +238,8 @@ private Q_SLOTS:
         dialog.show();
         f.fill(dialog, f.server.baseUrl(), "NEW");
         if (!field.isEmpty())
-            findControl<QLineEdit>(&dialog, field)
-                ->setText(typed.replace("SERVER", f.server.baseUrl()));
+            test::retype(findControl<QLineEdit>(&dialog, field),
+                         typed.replace("SERVER", f.server.baseUrl()));
         Fixture::pressLogin(dialog);
         QCOMPARE(f.server.requests().size(), status < 0 ? 0 : 1);
         f.verifyOneMessage(message, Prompter::Icon(icon));
@@ -268,7 +269,7 @@ private Q_SLOTS:
             if (throughCloseBox)
                 dialog.close();
             else
-                findControl<QPushButton>(&dialog, "cmdCancel")->click();
+                QTest::mouseClick(findControl<QPushButton>(&dialog, "cmdCancel"), Qt::LeftButton);
         };
         QTimer::singleShot(200, &dialog, [&] {
             sawBusy = Fixture::controlState(dialog) == "busy";

@@ -9,13 +9,18 @@
 // false when it is not.
 namespace kvx::test {
 
-// Selects the whole text of the box and types over it (ASCII: QTest::keyClicks stops at
-// Chinese characters); an empty text deletes it.
+// Selects the whole text of the box and types over it; an empty text deletes it. Characters
+// beyond ASCII, which QTest::keyClicks refuses, come as the key events an input method sends.
 inline void retype(QWidget* box, const QString& text) {
     QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
     if (text.isEmpty())
         QTest::keyClick(box, Qt::Key_Backspace);
-    QTest::keyClicks(box, text);
+    for (const QChar c : text) {
+        if (c.unicode() < 0x80)
+            QTest::keyClicks(box, QString(c));
+        else
+            QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
 }
 
 // Clicks the node of a tree or the row of a list: each closed group above it is opened by its
