@@ -1,3 +1,4 @@
+#include "operator_input.h"
 #include "platform/app_folder.h"
 #include "recording_prompter.h"
 #include "settings/frm_path.h"
@@ -79,9 +80,9 @@ private Q_SLOTS:
         auto absolute = [&f](const QString& text) {
             return text.trimmed().isEmpty() ? text : f.sub(text);
         };
-        dialog.findChild<QLineEdit*>("TxtInXml")->setText(absolute(importText));
-        dialog.findChild<QLineEdit*>("TxtOutXml")->setText(absolute(exportText));
-        dialog.findChild<QPushButton*>("cmdOk")->click();
+        test::retype(dialog.findChild<QLineEdit*>("TxtInXml"), absolute(importText));
+        test::retype(dialog.findChild<QLineEdit*>("TxtOutXml"), absolute(exportText));
+        QTest::mouseClick(dialog.findChild<QPushButton*>("cmdOk"), Qt::LeftButton);
 
         QCOMPARE(f.prompter.records().size(), 1);
         QTEST(f.prompter.last().text, "message");
@@ -104,9 +105,9 @@ private Q_SLOTS:
         QCOMPARE(exportBox->text(), QString("/out/"));
         QVERIFY(dialog.findChild<QCheckBox*>("CheckOutPath")->isChecked());
 
-        importBox->setText("  " + f.sub("in") + "  ");
-        exportBox->setText(f.sub("out") + "/ ");
-        dialog.findChild<QPushButton*>("cmdOk")->click();
+        test::retype(importBox, "  " + f.sub("in") + "  ");
+        test::retype(exportBox, f.sub("out") + "/ ");
+        QTest::mouseClick(dialog.findChild<QPushButton*>("cmdOk"), Qt::LeftButton);
         QVERIFY(f.prompter.records().isEmpty());
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QCOMPARE(f.paths.importPath, f.sub("in"));
@@ -122,9 +123,13 @@ private Q_SLOTS:
         const QByteArray fileBefore = f.folder.read("xml.ini");
         FrmPath dialog(f.paths, f.app, f.prompter);
         dialog.show();
-        dialog.findChild<QLineEdit*>("TxtInXml")->setText(f.sub("in"));
-        dialog.findChild<QCheckBox*>("CheckOutPath")->setChecked(true);
-        dialog.findChild<QPushButton*>("CmdEsc")->click();
+        test::retype(dialog.findChild<QLineEdit*>("TxtInXml"), f.sub("in"));
+        auto* wholeFolder = dialog.findChild<QCheckBox*>("CheckOutPath");
+        // On its box, at the left: the layout stretches the control beyond its caption.
+        QTest::mouseClick(wholeFolder, Qt::LeftButton, {},
+                          QPoint(wholeFolder->height() / 2, wholeFolder->height() / 2));
+        QVERIFY(wholeFolder->isChecked());
+        QTest::mouseClick(dialog.findChild<QPushButton*>("CmdEsc"), Qt::LeftButton);
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
         QCOMPARE(f.paths.importPath, PathSettings::defaults(f.app).importPath);
         QCOMPARE(f.paths.exportWholeFolder, QString("false"));
@@ -137,7 +142,7 @@ private Q_SLOTS:
         dialog.show();
         auto* importBox = dialog.findChild<QLineEdit*>("TxtInXml");
         auto* exportBox = dialog.findChild<QLineEdit*>("TxtOutXml");
-        importBox->setText(f.sub("in"));
+        test::retype(importBox, f.sub("in"));
         bool opened = false;
         onPicker([&](PathDlg* picker) {
             opened = true;
@@ -149,9 +154,9 @@ private Q_SLOTS:
             tree->setCurrentIndex(
                 qobject_cast<QFileSystemModel*>(tree->model())->index(f.sub("out")));
             QCOMPARE(text->text(), QDir::toNativeSeparators(f.sub("out")));
-            picker->findChild<QPushButton*>("cmdOk")->click();
+            QTest::mouseClick(picker->findChild<QPushButton*>("cmdOk"), Qt::LeftButton);
         });
-        dialog.findChild<QPushButton*>("Cmdin")->click();
+        QTest::mouseClick(dialog.findChild<QPushButton*>("Cmdin"), Qt::LeftButton);
         QVERIFY(opened);
         QCOMPARE(importBox->text(), withSeparator(f.sub("out")));
 
@@ -160,7 +165,7 @@ private Q_SLOTS:
         opened = false;
         onPicker([&opened](PathDlg* picker) {
             opened = true;
-            picker->findChild<QPushButton*>("CmdEsc")->click();
+            QTest::mouseClick(picker->findChild<QPushButton*>("CmdEsc"), Qt::LeftButton);
         });
         QTest::keyClick(exportBox, Qt::Key_Return);
         QVERIFY(opened);
