@@ -55,7 +55,7 @@ QString UserAppFolder::installedSample(const QString& programFolder) {
 
 QString UserAppFolder::path() {
     QString data = qEnvironmentVariable("XDG_DATA_HOME");
-    // The base directory specification ignores a relative path.
+    // The XDG base directory rules ignore a relative path.
     if (data.isEmpty() || QDir::isRelativePath(data))
         data = QDir::homePath() + QStringLiteral("/.local/share");
     return QDir::cleanPath(data + QStringLiteral("/kvx"));
