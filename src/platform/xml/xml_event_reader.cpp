@@ -96,18 +96,10 @@ XmlEventReader::Outcome XmlEventReader::read(QByteArrayView bytes) {
         outcome.error = QStringLiteral("文档过大");
         return outcome;
     }
-    m_state->depth = 0;
-    m_state->rootSeen = false;
-    xmlCtxtResetPush(m_state->context, nullptr, 0, nullptr, nullptr);
+    restart();
     detail::DoctypeGuard guard(m_state->context);
     xmlParseChunk(m_state->context, bytes.data(), int(bytes.size()), 1);
-    if (guard.refused()) {
-        releaseDocument();
-        outcome.refused = true;
-        outcome.error = guard.refusal();
-        return outcome;
-    }
-    return finish();
+    return finish(guard);
 }
 
 XmlEventReader::Outcome XmlEventReader::readFile(const QString& path) {
@@ -118,9 +110,7 @@ XmlEventReader::Outcome XmlEventReader::readFile(const QString& path) {
             AppFolder::toNative(path) + QStringLiteral("无法读取：") + file.errorString();
         return outcome;
     }
-    m_state->depth = 0;
-    m_state->rootSeen = false;
-    xmlCtxtResetPush(m_state->context, nullptr, 0, nullptr, nullptr);
+    restart();
     detail::DoctypeGuard guard(m_state->context);
     QByteArray piece(kPieceBytes, Qt::Uninitialized);
     for (;;) {
@@ -131,13 +121,7 @@ XmlEventReader::Outcome XmlEventReader::readFile(const QString& path) {
         if (last || guard.refused() || !m_state->context->wellFormed)
             break;
     }
-    if (guard.refused()) {
-        releaseDocument();
-        outcome.refused = true;
-        outcome.error = guard.refusal();
-        return outcome;
-    }
-    return finish();
+    return finish(guard);
 }
 
 // The parser makes a document of its own for the declarations of a document type, even with no
@@ -148,9 +132,20 @@ void XmlEventReader::releaseDocument() {
     m_state->context->myDoc = nullptr;
 }
 
-XmlEventReader::Outcome XmlEventReader::finish() {
+void XmlEventReader::restart() {
+    m_state->depth = 0;
+    m_state->rootSeen = false;
+    xmlCtxtResetPush(m_state->context, nullptr, 0, nullptr, nullptr);
+}
+
+XmlEventReader::Outcome XmlEventReader::finish(const detail::DoctypeGuard& guard) {
     releaseDocument();
     Outcome outcome;
+    if (guard.refused()) {
+        outcome.refused = true;
+        outcome.error = guard.refusal();
+        return outcome;
+    }
     outcome.wellFormed = m_state->context->wellFormed && m_state->rootSeen;
     if (!outcome.wellFormed)
         outcome.error = m_state->rootSeen || !m_state->context->wellFormed

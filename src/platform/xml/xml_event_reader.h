@@ -5,6 +5,10 @@
 
 namespace kvx {
 
+namespace detail {
+class DoctypeGuard;
+}
+
 // Reads a document as a stream of element starts, ends and text, by the rules XmlDocument reads
 // by (same parser options, same refusal of entity declarations and external subsets), without
 // building a tree: a document of many thousand records is checked in one pass at the parser's
@@ -44,7 +48,10 @@ public:
 
 private:
     struct State;
-    Outcome finish();
+    // Makes the parser ready for a new document.
+    void restart();
+    // The outcome once the whole input has been given: refused by the guard, or as parsed.
+    Outcome finish(const detail::DoctypeGuard& guard);
     void releaseDocument();
 
     State* m_state;
