@@ -86,13 +86,17 @@ int run(const QString& app) {
     window.findChild<QRadioButton*>(QStringLiteral("OptIn"))->setChecked(true);
 
     StallMeter meter(*window.findChild<RunProgressFrame*>(QStringLiteral("frmWaiting")));
-    meter.start();
-    window.findChild<QPushButton*>(QStringLiteral("cmdExcute"))->click();
-    if (ExchangeRun* run = window.run()) {
-        QObject::connect(run, &ExchangeRun::finished, qApp, &QCoreApplication::quit,
-                         Qt::QueuedConnection);
-        QApplication::exec();
-    }
+    // The operator clicks 执行 in a window that has been painted, its fonts loaded.
+    QTimer::singleShot(500, &window, [&] {
+        meter.start();
+        window.findChild<QPushButton*>(QStringLiteral("cmdExcute"))->click();
+        if (ExchangeRun* run = window.run())
+            QObject::connect(run, &ExchangeRun::finished, qApp, &QCoreApplication::quit,
+                             Qt::QueuedConnection);
+        else
+            QCoreApplication::quit();
+    });
+    QApplication::exec();
     meter.stop();
 
     QTextStream out(stdout);

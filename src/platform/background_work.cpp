@@ -17,10 +17,13 @@ void BackgroundWork::startThread(std::function<void()> work, std::function<void(
     // The thread of the previous piece has posted its result and is ending, if not gone.
     if (m_thread)
         m_thread->wait();
-    m_thread.reset(
-        QThread::create([owner = m_owner, work = std::move(work), deliver = std::move(deliver)] {
+    m_thread.reset(QThread::create(
+        [owner = m_owner, work = std::move(work), deliver = std::move(deliver)]() mutable {
             work();
-            QMetaObject::invokeMethod(owner, deliver, Qt::QueuedConnection);
+            // What the work held (a document of many megabytes) is freed here, not on the
+            // owner's thread when this thread is next waited for.
+            work = nullptr;
+            QMetaObject::invokeMethod(owner, std::move(deliver), Qt::QueuedConnection);
         }));
     m_thread->start();
 }

@@ -45,7 +45,8 @@ ExchangeRun::ExchangeRun(Services& services, ExchangeRunInput input,
     , m_setup(services.folder)
     , m_senderCode(m_input.senderCode.trimmed())
     , m_direction(direction)
-    , m_record(services, m_input.origin, direction, m_input.login.operatorName, m_senderCode)
+    , m_record(services, this, m_input.origin, direction, m_input.login.operatorName, m_senderCode,
+               [this](const QString& problem) { tellProblem(problem); })
     , m_work(this, [this](const QString& error) {
         resume([this, error] { fail(QStringLiteral("运行错误：") + error); });
     }) {
@@ -67,8 +68,15 @@ void ExchangeRun::start() {
     if (m_state != State::Ready)
         return;
     if (!checkInput()) {
-        m_state = State::Finished;
-        Q_EMIT finished(m_summary);
+        if (m_refusal.isNull()) {
+            m_state = State::Finished;
+            Q_EMIT finished(m_summary);
+            return;
+        }
+        m_state = State::Ending;
+        m_concluded = true;
+        m_record.begin();
+        recordEnd(QStringLiteral("refused"), m_refusal);
         return;
     }
     m_state = State::Working;
@@ -79,7 +87,7 @@ void ExchangeRun::start() {
 }
 
 void ExchangeRun::cancel() {
-    if (!isWorking())
+    if (m_state != State::Working)
         return;
     m_cancelled = true;
     if (m_request)
@@ -87,24 +95,34 @@ void ExchangeRun::cancel() {
 }
 
 bool ExchangeRun::askToCancel() {
-    if (!isWorking() || m_cancelled)
+    if (m_state != State::Working || m_cancelled)
         return isWorking();
     ++m_holds;
     const bool confirmed =
         m_services.prompter.question(SharedText::cancelRunQuestion(), SharedText::promptTitle(),
                                      Prompter::Buttons::OkCancel,
                                      Prompter::Icon::Question) == Prompter::Answer::Ok;
-    --m_holds;
     if (confirmed)
         cancel();
-    // From the event loop, so that the caller has done with its question first.
-    if (m_heldStep)
-        QMetaObject::invokeMethod(this, &ExchangeRun::resumeHeld, Qt::QueuedConnection);
+    release();
     return confirmed;
 }
 
+void ExchangeRun::tellProblem(const QString& problem) {
+    ++m_holds;
+    m_services.prompter.message(problem, SharedText::promptTitle(), Prompter::Icon::Warning);
+    release();
+}
+
+void ExchangeRun::release() {
+    --m_holds;
+    // From the event loop, so that the caller has done with its question first.
+    if (m_heldStep)
+        QMetaObject::invokeMethod(this, &ExchangeRun::resumeHeld, Qt::QueuedConnection);
+}
+
 void ExchangeRun::nextItems() {
-    while (isWorking() && !m_inItem) {
+    while (m_state == State::Working && !m_inItem) {
         if (m_cancelled) {
             endRun(RunSummary::End::Cancelled);
             return;
@@ -148,19 +166,35 @@ void ExchangeRun::endItem(ItemEnd end) {
         nextItems();
 }
 
+// The run has finished when its report has been shown and its record is in the history.
 void ExchangeRun::endRun(RunSummary::End end) {
     m_summary.end = end;
+    m_state = State::Ending;
     Q_EMIT stopped();
     static const QHash<RunSummary::End, QString> outcomes = {
         {RunSummary::End::Completed, QStringLiteral("completed")},
         {RunSummary::End::Cancelled, QStringLiteral("cancelled")},
         {RunSummary::End::Aborted, QStringLiteral("aborted")}};
     const bool aborted = end == RunSummary::End::Aborted;
-    m_record.finish(outcomes.value(end), aborted ? m_abortMessage : QString());
+    recordEnd(outcomes.value(end), aborted ? m_abortMessage : QString());
     if (aborted)
         m_services.prompter.message(m_abortMessage, SharedText::promptTitle(),
                                     Prompter::Icon::Critical);
     concludeRun();
+    m_concluded = true;
+    finishWhenDone();
+}
+
+void ExchangeRun::recordEnd(const QString& outcome, const QString& note) {
+    m_record.finish(outcome, note, [this] {
+        m_recorded = true;
+        finishWhenDone();
+    });
+}
+
+void ExchangeRun::finishWhenDone() {
+    if (!m_recorded || !m_concluded)
+        return;
     m_state = State::Finished;
     if (runUnderway == this)
         runUnderway = nullptr;
@@ -191,7 +225,7 @@ void ExchangeRun::guarded(const std::function<void()>& step) {
 
 // An unexpected error ends the run; the item under way counts as failed.
 void ExchangeRun::fail(const QString& message) {
-    if (!isWorking())
+    if (m_state != State::Working)
         return;
     m_abortMessage = message;
     m_startingItem = false;
@@ -205,8 +239,7 @@ void ExchangeRun::fail(const QString& message) {
 
 void ExchangeRun::refuse(const QString& text) {
     warn(text);
-    m_record.begin();
-    m_record.finish(QStringLiteral("refused"), text);
+    m_refusal = text;
 }
 
 QString ExchangeRun::conversionFlag(const SelectedExchangeItem& item) const {

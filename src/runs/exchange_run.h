@@ -39,20 +39,20 @@ public:
     // The run that works in this process now, if any; no other is started beside it.
     static ExchangeRun* underway();
 
-    // Checks what the run needs: a refusal is shown and the run has finished when this
-    // returns. Otherwise it works on the first item until that waits; the rest follows from
-    // the event loop.
+    // Checks what the run needs: a refusal is shown when this returns, and the run finishes
+    // once the refusal is in the run history. Otherwise it works on the first item until that
+    // waits; the rest follows from the event loop.
     void start();
     // The operator's wish to end the run: it stops before its next item, and a request that
     // waits for its answer is dropped (that item's outcome is not known).
     void cancel();
     // Asks the operator whether to end the run, and cancels it on OK; true when it is
-    // cancelled (without a question when it was already). While the question is open the run
-    // stands still: an answer that arrives meanwhile is taken up afterwards.
+    // cancelled (without a question when it was already, or when it is ending). While the question
+    // is open the run stands still: an answer that arrives meanwhile is taken up afterwards.
     bool askToCancel();
 
     // From start until finished.
-    bool isWorking() const { return m_state == State::Working; }
+    bool isWorking() const { return m_state == State::Working || m_state == State::Ending; }
     bool isCancelled() const { return m_cancelled; }
     const RunSummary& summary() const { return m_summary; }
 
@@ -146,10 +146,17 @@ protected:
     RunHistory::Item m_item;
 
 private:
-    enum class State { Ready, Working, Finished };
+    // Ending: no item follows; the report or the run's record is not yet done with.
+    enum class State { Ready, Working, Ending, Finished };
 
     void nextItems();
     void endRun(RunSummary::End end);
+    void recordEnd(const QString& outcome, const QString& note);
+    void finishWhenDone();
+    // A problem of the run history, told while the run stands still.
+    void tellProblem(const QString& problem);
+    // After a question or message: a step that came meanwhile goes on.
+    void release();
     // The next step after something the run waited for; held while the operator is asked.
     void resume(std::function<void()> step);
     void resumeHeld();
@@ -167,6 +174,9 @@ private:
     bool m_inItem = false;       // an item is under way
     bool m_startingItem = false; // runItem() has not returned yet
     int m_holds = 0;             // questions open
+    QString m_refusal;           // why checkInput() refused the run
+    bool m_concluded = false;    // the end's messages and report are done with
+    bool m_recorded = false;     // the end is in the run history
     std::function<void()> m_heldStep;
     QPointer<HttpRequest> m_request;
     BackgroundWork m_work;
