@@ -126,13 +126,11 @@ private Q_SLOTS:
         QFETCH(QString, type);
         QFETCH(QString, text);
         QFETCH(QString, locale);
-        QFETCH(bool, passed);
-        QFETCH(QString, message);
         const ValueCheck check = onLeaving ? txtValue_Validate(type, text, QLocale(locale))
                                            : ValidUserInput(type, text, QLocale(locale));
-        QCOMPARE(check.passed, passed);
+        QTEST(check.passed, "passed");
         QTEST(check.text, "after");
-        QCOMPARE(check.message, message);
+        QTEST(check.message, "message");
     }
 
     void typingFilters() {

@@ -232,12 +232,11 @@ private Q_SLOTS:
     void operationFaults() {
         QFETCH(QString, label);
         QFETCH(QString, operation);
-        QFETCH(QStringList, findings);
         TestFolder folder;
         const AppFolder app(folder.path());
         OperationsFile operations;
         QVERIFY(operations.load(app));
-        QCOMPARE(checkOperationString(operation, label, operations, app), findings);
+        QTEST(checkOperationString(operation, label, operations, app), "findings");
     }
 
     // What would stop the import run stops the dry run too: no operations file, or an

@@ -70,17 +70,12 @@ private Q_SLOTS:
     }
     void readsAnswers() {
         QFETCH(QByteArray, body);
-        QFETCH(int, kind);
-        QFETCH(bool, canConfigure);
-        QFETCH(bool, canExecute);
-        QFETCH(QString, description);
-        QFETCH(bool, canEditSchedules);
         const LoginAnswer answer = LoginAnswer::read(body);
-        QCOMPARE(int(answer.kind), kind);
-        QCOMPARE(answer.canConfigure, canConfigure);
-        QCOMPARE(answer.canExecute, canExecute);
-        QCOMPARE(answer.description, description);
-        QCOMPARE(answer.canEditSchedules, canEditSchedules);
+        QTEST(int(answer.kind), "kind");
+        QTEST(answer.canConfigure, "canConfigure");
+        QTEST(answer.canExecute, "canExecute");
+        QTEST(answer.description, "description");
+        QTEST(answer.canEditSchedules, "canEditSchedules");
     }
 };
 

@@ -80,7 +80,6 @@ private Q_SLOTS:
     }
     void requestsAndTheirMessages() {
         QFETCH(QString, server);
-        QFETCH(int, outcome);
         QFETCH(bool, sent);
         FixtureHttpServer fixture([server](const FixtureHttpServer::Request&) {
             FixtureHttpServer::Response response;
@@ -107,7 +106,7 @@ private Q_SLOTS:
         if (server == "cancel")
             QTimer::singleShot(100, request, [request] { request->cancel(); });
         const HttpResult result = test::waitFor(request);
-        QCOMPARE(int(result.outcome), outcome);
+        QTEST(int(result.outcome), "outcome");
         QCOMPARE(result.requestSent, sent);
         QTEST(ServerInterface::importTransportFailure(result), "importMessage");
         QTEST(ServerInterface::exportTransportFailure(result), "exportMessage");

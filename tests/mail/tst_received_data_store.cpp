@@ -195,7 +195,6 @@ private Q_SLOTS:
         QFETCH(QStringList, names);
         QFETCH(QStringList, written);
         QFETCH(QStringList, renamed);
-        QFETCH(QStringList, refusals);
         Fixture f;
         {
             Database db;
@@ -223,7 +222,7 @@ private Q_SLOTS:
             notes.append(renamedDocumentMessage(pair.section('|', 0, 0),
                                                 inImportFolder(pair.section('|', 1))));
         QCOMPARE(received.renamed, notes);
-        QCOMPARE(received.refusals, refusals);
+        QTEST(received.refusals, "refusals");
         QCOMPARE(f.folder.read("in/taken_.xml"), QByteArray("earlier"));
     }
 };

@@ -260,7 +260,6 @@ private Q_SLOTS:
         QFETCH(bool, import);
         QFETCH(Setup, setup);
         QFETCH(QStringList, messages);
-        QFETCH(int, icon);
         QFETCH(QStringList, posted);
         Scenario s;
         s.run.nameFiles(import ? "importfile" : "exportfile");
@@ -275,7 +274,7 @@ private Q_SLOTS:
         for (int i = 0; i < texts.size(); ++i)
             QVERIFY2(texts[i] == messages[i] || texts[i].startsWith(messages[i] + "\n"),
                      qPrintable(texts[i]));
-        QCOMPARE(int(s.run.prompter().last().icon), icon);
+        QTEST(int(s.run.prompter().last().icon), "icon");
         QCOMPARE(s.roottags(), posted + QStringList{"department"});
         const bool customersTaken = messages.size() == 2;
         QCOMPARE(summary.exchanged, customersTaken ? 2 : 1);
@@ -570,7 +569,6 @@ private Q_SLOTS:
         QFETCH(bool, connected);
         QFETCH(bool, cancelAfterFirst);
         QFETCH(int, queued);
-        QFETCH(int, transfers);
         Scenario s;
         s.run.nameFiles("exportfile");
         AttachmentQueue queue;
@@ -587,7 +585,7 @@ private Q_SLOTS:
             {"1", s.run.folder.filePath("out/customer.xml")},
             {"2", s.run.folder.filePath("out/department.xml")}};
         QCOMPARE(queue.entries(), expected.mid(0, queued));
-        QCOMPARE(transport.transfers, transfers);
+        QTEST(transport.transfers, "transfers");
         QTEST(s.run.prompter().texts(), "messages");
     }
 
