@@ -152,11 +152,6 @@ private Q_SLOTS:
         QVERIFY(imported["report"].toString().contains("【关键字=C005】"));
         QCOMPARE(f.kvx({"import", "person", "data/mend/person.xml"}).status, 1);
 
-        const QList<RunHistory::Run> runs = RunHistory(f.app).runs();
-        QCOMPARE(runs.size(), 2);
-        QCOMPARE(runs[0].origin, RunHistory::Origin::CommandLine);
-        QCOMPARE(runs[0].operatorName, "demo");
-
         const QStringList lines = f.kvx({"history"}).out.split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 3);
         QCOMPARE(lines[0], "时间\t来源\t操作员\t注册编码\t项目\t方向\t成功记录\t失败记录\t结果");
@@ -203,7 +198,6 @@ private Q_SLOTS:
         QFETCH(bool, lockHeld);
         QFETCH(int, status);
         QFETCH(QString, said);
-        QFETCH(QStringList, runs);
         ServerFixture server({}, ServerFixture::Content::DemoData);
         const CliFolder f(serverUp ? server.baseUrl() : QStringLiteral("http://127.0.0.1:9/"));
         const QString planConditions = "xml/operation/ScheCondition.xml";
@@ -229,7 +223,7 @@ private Q_SLOTS:
                 RunHistory::storedOrigin(run.origin) +
                 (run.direction == RunHistory::Direction::Import ? " import " : " export ") +
                 run.outcome);
-        QCOMPARE(kept, runs);
+        QTEST(kept, "runs");
     }
 
     // A terminal gets the progress line of a document of more than a megabyte, a pipe none.

@@ -190,8 +190,6 @@ private Q_SLOTS:
         runToEnd(run.services.services, true, run.input({{"职员档案", "添加"}}), watcher);
         const QString failed = run.folder.filePath("in/person.failed.xml");
         QByteArray records = run.folder.read("in/person.failed.xml");
-        QCOMPARE(records.count("<person>"), 1);
-        QVERIFY(records.contains("<code>P103</code>"));
         run.writeFile("in/person.failed.xml", records.replace("2019-02-29", "2019-02-28"));
         run.prompter().clear();
 
@@ -257,7 +255,6 @@ private Q_SLOTS:
     void historyInTrouble() {
         QFETCH(QString, trouble);
         QFETCH(QString, told);
-        QFETCH(int, listed);
         FixtureHttpServer http([](const FixtureHttpServer::Request& request) {
             return FixtureHttpServer::Response{200, resultDocumentFor(request.body)};
         });
@@ -290,7 +287,7 @@ private Q_SLOTS:
         QCOMPARE(texts.size(), 1);
         QVERIFY2(texts.first().startsWith(told.arg(QDir::toNativeSeparators(path))),
                  qPrintable(texts.first()));
-        QCOMPARE(RunHistory(run.app()).runs().size(), listed);
+        QTEST(int(RunHistory(run.app()).runs().size()), "listed");
         const QStringList aside =
             QDir(run.folder.path()).entryList({"KVXRunHistory-损坏-*.db"}, QDir::Files);
         QCOMPARE(aside.size(), trouble == "folder" ? 0 : 1);
