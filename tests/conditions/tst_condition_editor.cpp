@@ -89,24 +89,6 @@ struct Driver {
     QWidget* window = nullptr;
 };
 
-// The item as written: "importfile|exportfile|display op value logic, ...".
-QString stored(const TestFolder& folder, const QString& element, const QString& code,
-               const QString& file = kConditionFile) {
-    const XmlDocument doc = XmlDocument::fromFile(folder.filePath(file));
-    const XmlElement item =
-        doc.selectFirst("//*[name()=$e and @code=$c]", {{"e", element}, {"c", code}});
-    if (item.isNull())
-        return "none";
-    QStringList fields;
-    for (const XmlElement& field : item.childElements()) {
-        fields.append(QStringList{field.attribute("display"), field.attribute("operation"),
-                                  field.attribute("value"), field.attribute("logic")}
-                          .join(' '));
-    }
-    return item.attribute("importfile") + "|" + item.attribute("exportfile") + "|" +
-           fields.join(", ");
-}
-
 // A condition editor on a sample application folder, logged in with sender code 001, opened
 // in the mode given (none: not set) for the code given (empty: the login's).
 struct Editor : Driver {
@@ -131,9 +113,22 @@ struct Editor : Driver {
         s.prompter.queueAnswer(Prompter::Answer::No);
         delete frm.data();
     }
+    // The item as written: "importfile|exportfile|display op value logic, ...".
     QString stored(const QString& element, const QString& code,
                    const QString& file = kConditionFile) const {
-        return ::stored(folder, element, code, file);
+        const XmlDocument doc = XmlDocument::fromFile(folder.filePath(file));
+        const XmlElement item =
+            doc.selectFirst("//*[name()=$e and @code=$c]", {{"e", element}, {"c", code}});
+        if (item.isNull())
+            return "none";
+        QStringList fields;
+        for (const XmlElement& field : item.childElements()) {
+            fields.append(QStringList{field.attribute("display"), field.attribute("operation"),
+                                      field.attribute("value"), field.attribute("logic")}
+                              .join(' '));
+        }
+        return item.attribute("importfile") + "|" + item.attribute("exportfile") + "|" +
+               fields.join(", ");
     }
 
     TestFolder folder;

@@ -35,7 +35,6 @@ public:
     // The last prompt but a displayed report.
     Record last() const;
     void clear() { m_records.clear(); }
-    int pendingAnswers() const { return int(m_answers.size() + m_paths.size()); }
 
     void message(const QString& text, const QString& title, Icon icon) override;
     Answer question(const QString& text, const QString& title, Buttons buttons, Icon icon) override;
