@@ -107,23 +107,6 @@ private Q_SLOTS:
         QVERIFY(entries >= 3);
     }
 
-    void everyConditionItemNamesAnItem_data() {
-        QTest::addColumn<QString>("file");
-        QTest::newRow("conditions") << QStringLiteral("\\Xml\\Operation\\Condition.xml");
-        QTest::newRow("plan conditions") << QStringLiteral("\\xml\\Operation\\ScheCondition.xml");
-    }
-    void everyConditionItemNamesAnItem() {
-        QFETCH(QString, file);
-        const XmlDocument conditions = XmlDocument::fromFile(path(file));
-        QVERIFY(!conditions.isNull());
-        for (const XmlElement& condition : conditions.root().childElements()) {
-            const CatalogueItem item =
-                m_catalogue.item(condition.attribute(QStringLiteral("name")));
-            QVERIFY2(!item.isNull(), qPrintable(condition.attribute(QStringLiteral("name"))));
-            QCOMPARE(condition.name(), item.interfaceName);
-        }
-    }
-
     void everyDataFileBelongsToAnItemAndHoldsRecords() {
         QDirIterator it(path(QStringLiteral("\\data")), {QStringLiteral("*.xml")}, QDir::Files);
         QStringList interfaceNames;
@@ -153,23 +136,28 @@ private Q_SLOTS:
         }
     }
 
-    void everyStoredConditionFindsData_data() {
+    // Every item of the condition files names a catalogue item by its label and interface
+    // name, and finds data on the demo server.
+    void everyConditionItemNamesAnItemAndFindsData_data() {
         QTest::addColumn<QString>("file");
-        QTest::newRow("conditions") << "xml/operation/Condition.xml";
-        QTest::newRow("plan conditions") << "xml/operation/ScheCondition.xml";
+        QTest::newRow("conditions") << QStringLiteral("\\Xml\\Operation\\Condition.xml");
+        QTest::newRow("plan conditions") << QStringLiteral("\\xml\\Operation\\ScheCondition.xml");
     }
-    void everyStoredConditionFindsData() {
+    void everyConditionItemNamesAnItemAndFindsData() {
         QFETCH(QString, file);
         ServerFixture server({}, ServerFixture::Content::DemoData);
-        const XmlDocument conditions = sampleFile(file);
+        const XmlDocument conditions = XmlDocument::fromFile(path(file));
         const QList<XmlElement> items = conditions.root().childElements();
         QVERIFY(!items.isEmpty());
-        for (const XmlElement& item : items) {
-            const QString code = item.attribute(u"code"_s).trimmed();
+        for (const XmlElement& condition : items) {
+            const QString label = condition.attribute(u"name"_s);
+            QVERIFY2(!m_catalogue.item(label).isNull(), qPrintable(label));
+            QCOMPARE(condition.name(), m_catalogue.item(label).interfaceName);
+            const QString code = condition.attribute(u"code"_s).trimmed();
             const XmlDocument data =
-                server.exchangeDocument(envelopeFor(item, code.isEmpty() ? "001" : code));
-            QVERIFY2(!data.root().firstChildElement(item.name()).isNull(),
-                     qPrintable(item.name() + u' ' + code));
+                server.exchangeDocument(envelopeFor(condition, code.isEmpty() ? "001" : code));
+            QVERIFY2(!data.root().firstChildElement(condition.name()).isNull(),
+                     qPrintable(condition.name() + u' ' + code));
         }
     }
 
