@@ -1,8 +1,13 @@
+#include "app/agent_run_notice.h"
 #include "app/app_context.h"
 #include "app/frm_about.h"
 #include "app/frm_main.h"
 #include "app/help_topics.h"
+#include "app/work_windows.h"
+#include "find_control.h"
 #include "fixture_http_server.h"
+#include "history/run_history.h"
+#include "history/unseen_agent_runs.h"
 #include "login/frm_http_login.h"
 #include "test_folder.h"
 #include "test_main.h"
@@ -10,13 +15,17 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QStatusBar>
+#include <QTableView>
 #include <QTimer>
 
 using namespace kvx;
@@ -27,7 +36,11 @@ using test::TestFolder;
 namespace {
 
 struct Fixture {
-    TestFolder folder{TestFolder::Content::Empty};
+    explicit Fixture(TestFolder::Content content = TestFolder::Content::Empty)
+        : folder(content) {}
+
+    TestFolder folder;
+    AppFolder app{folder.path()};
     test::TestServices s{folder.path()};
     AppContext context;
 
@@ -38,7 +51,52 @@ struct Fixture {
         frame->show();
         return frame;
     }
+    // The frame as it is made after the login, with its work windows.
+    std::unique_ptr<FrmMain> loggedInFrame() {
+        auto frame = std::make_unique<FrmMain>(s.services, context);
+        registerWorkWindows(*frame, s.services, context);
+        frame->show();
+        return frame;
+    }
 };
+
+using Origin = RunHistory::Origin;
+
+// A finished run of one item: "outcome", or "exchanged" with `failed` records refused; no
+// item for a run refused before its first.
+void addRun(const AppFolder& app, Origin origin, const QString& item, const QString& outcome,
+            int failed = 0, const QString& runOutcome = "completed") {
+    RunHistory history(app);
+    const QDateTime time(QDate(2026, 3, 15), QTime(2, 30));
+    QVERIFY(history.beginRun(
+        {0, time, {}, origin, RunHistory::Direction::Import, "demo", "001", {}, {}}));
+    if (!item.isEmpty()) {
+        RunHistory::Item done;
+        done.position = 1;
+        done.item = item;
+        done.outcome = outcome;
+        done.succeeded = 2;
+        done.failed = failed;
+        QVERIFY(history.addItem(done));
+    }
+    if (runOutcome != "running")
+        QVERIFY(history.finishRun(runOutcome, {}, time.addSecs(5)));
+}
+
+QPushButton* agentNotice(FrmMain& frame) {
+    return findControl<QPushButton>(&frame, "stBarAgentRuns");
+}
+
+// The run history window's lines: "item state".
+QStringList historyLines(FrmMain& frame) {
+    const QAbstractItemModel* model =
+        findControl<QTableView>(frame.workWindow(WorkWindow::RunHistory), "grdRuns")->model();
+    QStringList lines;
+    for (int row = 0; row < model->rowCount(); ++row)
+        lines << model->index(row, 4).data().toString() + " " +
+                     model->index(row, 8).data().toString();
+    return lines;
+}
 
 QAction* item(FrmMain& frame, const char* name) {
     QAction* action = frame.findChild<QAction*>(QString::fromLatin1(name));
@@ -122,19 +180,6 @@ private Q_SLOTS:
         }
     }
 
-    // Applied at the start and again on every refresh.
-    void rightsDecideTheTwoItems() {
-        Fixture f;
-        auto frame = f.frame(true, false);
-        QVERIFY(item(*frame, "miSetting")->isVisible());
-        QVERIFY(!item(*frame, "miExcute")->isVisible());
-        f.context.login.canConfigure = false;
-        f.context.login.canExecute = true;
-        frame->refreshStatusBar();
-        QVERIFY(!item(*frame, "miSetting")->isVisible());
-        QVERIFY(item(*frame, "miExcute")->isVisible());
-    }
-
     // The session's login, whatever a failed save left in "\LoginWan.ini".
     void statusBarShowsTheSessionsLogin() {
         Fixture f;
@@ -164,6 +209,15 @@ private Q_SLOTS:
         QCOMPARE(frame->mdiArea()->activeSubWindow()->widget(), exchange);
         item(*frame, "miPlan")->trigger();
         QCOMPARE(childTitles(*frame), (QStringList{"导入导出", "导入导出设置", "计划"}));
+        // The window menu lists them, the active one ticked.
+        auto* menu = frame->findChild<QMenu*>("mnuWindow");
+        QMetaObject::invokeMethod(menu, "aboutToShow");
+        QStringList listed;
+        for (QAction* action : menu->actions()) {
+            if (action->text().startsWith('&'))
+                listed.append(action->text() + (action->isChecked() ? "*" : ""));
+        }
+        QCOMPARE(listed, (QStringList{"&1 导入导出", "&2 导入导出设置", "&3 计划*"}));
 
         // The mail item opens a new window every time.
         item(*frame, "SendMail")->trigger();
@@ -203,21 +257,6 @@ private Q_SLOTS:
                  QString("realExchangeWindow"));
     }
 
-    void windowMenuListsTheChildren() {
-        Fixture f;
-        auto frame = f.frame();
-        item(*frame, "miExcute")->trigger();
-        item(*frame, "miSetting")->trigger();
-        auto* menu = frame->findChild<QMenu*>("mnuWindow");
-        QMetaObject::invokeMethod(menu, "aboutToShow");
-        QStringList listed;
-        for (QAction* action : menu->actions()) {
-            if (action->text().startsWith('&'))
-                listed.append(action->text() + (action->isChecked() ? "*" : ""));
-        }
-        QCOMPARE(listed, (QStringList{"&1 导入导出", "&2 导入导出设置*"}));
-    }
-
     void reloginClosesWorkWindowsAndAppliesTheNewLogin() {
         FixtureHttpServer server([](const FixtureHttpServer::Request&) {
             return FixtureHttpServer::Response{
@@ -227,6 +266,8 @@ private Q_SLOTS:
         Fixture f;
         f.context.login.senderCode = "OLD";
         auto frame = f.frame(false, true);
+        // The rights decide the two items, at the start and again after a login.
+        QVERIFY(!item(*frame, "miSetting")->isVisible() && item(*frame, "miExcute")->isVisible());
         item(*frame, "miExcute")->trigger();
         item(*frame, "miPlan")->trigger();
         item(*frame, "SendMail")->trigger();
@@ -318,6 +359,62 @@ private Q_SLOTS:
         QCOMPARE(f.s.prompter.last().text,
                  QString("System Information Is Unavailable At This Time"));
         QCOMPARE(f.s.prompter.last().icon, Prompter::Icon::None);
+    }
+    // The plan agent's runs that did not end well are announced at the login and while the
+    // console runs; a click lists them in the run history window, and they are seen then.
+    void agentRunsAnnouncedUntilSeen() {
+        Fixture f(TestFolder::Content::Sample);
+        addRun(f.app, Origin::Agent, "客户档案", "exchanged", 1);         // records refused
+        addRun(f.app, Origin::Agent, "凭证", "exchanged");                // ended well
+        addRun(f.app, Origin::Agent, "", "", 0, "refused");               // refused before any item
+        addRun(f.app, Origin::Console, "部门档案", "failed");             // the operator was there
+        addRun(f.app, Origin::CommandLine, "部门档案", "unanswered");     // so was the script's
+        addRun(f.app, Origin::Agent, "存货档案", "failed", 0, "running"); // still under way
+        auto frame = f.loggedInFrame();
+        QPushButton* notice = agentNotice(*frame);
+        QVERIFY(notice->isVisible());
+        QCOMPARE(notice->text(), "计划代理有 2 次运行失败或结果未知，单击查看");
+
+        QTest::mouseClick(notice, Qt::LeftButton);
+        QWidget* history = frame->workWindow(WorkWindow::RunHistory);
+        QVERIFY(history && history->isVisible());
+        QCOMPARE(historyLines(*frame), (QStringList{" 被拒绝", "客户档案 部分记录失败"}));
+        QVERIFY(notice->isHidden());
+        QVERIFY(UnseenAgentRuns::find(RunHistory(f.app)).isEmpty());
+
+        // A new one while the console runs.
+        frame->agentRunNotice().setInterval(50);
+        addRun(f.app, Origin::Agent, "凭证", "unanswered");
+        QTRY_COMPARE(notice->text(), "计划代理有 1 次运行失败或结果未知，单击查看");
+        QVERIFY(notice->isVisible());
+        // The window lets the first ones go when its box is unticked.
+        auto* only = findControl<QCheckBox>(history, "chkRuns");
+        QCOMPARE(only->text(), "仅计划代理的这 2 次运行");
+        QTest::mouseClick(only, Qt::LeftButton, {}, QPoint(4, only->height() / 2));
+        QCOMPARE(historyLines(*frame).size(), 7);
+        QVERIFY(only->isHidden());
+    }
+
+    // The runs of a history written before runs were marked are old news: not announced.
+    void agentRunsOfOlderHistoriesAreSeen() {
+        TestFolder folder;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "older");
+            db.setDatabaseName(folder.filePath("KVXRunHistory.db"));
+            QVERIFY(db.open());
+            QSqlQuery query(db);
+            QVERIFY(query.exec("create table runs (id integer primary key autoincrement, "
+                               "started text not null, finished text, origin text not null, "
+                               "direction text not null, operator text not null default '', "
+                               "sender text not null default '', outcome text not null, "
+                               "note text not null default '')"));
+            QVERIFY(query.exec("insert into runs (started, origin, direction, outcome) values "
+                               "('2026-03-01T02:30:00', 'agent', 'import', 'refused')"));
+        }
+        QSqlDatabase::removeDatabase("older");
+        QVERIFY(UnseenAgentRuns::find(RunHistory(AppFolder(folder.path()))).isEmpty());
+        addRun(AppFolder(folder.path()), Origin::Agent, "", "", 0, "aborted");
+        QCOMPARE(UnseenAgentRuns::find(RunHistory(AppFolder(folder.path()))).size(), 1);
     }
 };
 
