@@ -50,7 +50,9 @@ bool ImportDocument::load(const QString& path, QString* error) {
         }
         m_rootName = outline.rootName;
         m_childCounts = outline.rootChildCounts;
-        if (outline.wellFormed && (prepareSplice() || loadWhole()))
+        // The parser reads no further than bytes the encoding cannot read, while the splice
+        // would look past them.
+        if (outline.wellFormed && ((!outline.cutShort && prepareSplice()) || loadWhole()))
             return true;
     }
     *error = notXmlMessage(path);

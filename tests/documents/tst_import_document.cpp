@@ -79,6 +79,10 @@ private Q_SLOTS:
             << gbDeclaration + root + records + "</ztinterface>" + QByteArray(4, '\0') +
                    "<x></ztinterface>"
             << "skipexisting" << false;
+        // Nor does it read past bytes its encoding cannot read.
+        QTest::newRow("bytes the encoding cannot read after the root")
+            << gbDeclaration + root + records + "</ztinterface>\xFF</ztinterface>"
+            << "skipexisting" << false;
         QTest::newRow("comment after the root")
             << gbDeclaration + root + records + "</ztinterface>\n<!-- end -->\n"
             << "skipexisting" << false;

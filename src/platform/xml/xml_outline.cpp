@@ -95,6 +95,7 @@ XmlOutline XmlOutline::scan(const QByteArray& bytes) {
     ctxt->_private = &state;
     {
         detail::DoctypeGuard guard(ctxt);
+        xmlResetLastError();
         xmlParseDocument(ctxt);
         outline.refused = guard.refused();
         outline.error = outline.refused ? guard.refusal() : detail::describeParseError(ctxt);
@@ -102,6 +103,7 @@ XmlOutline XmlOutline::scan(const QByteArray& bytes) {
     outline.wellFormed = ctxt->wellFormed && !outline.refused && !outline.rootName.isEmpty();
     if (outline.wellFormed) {
         outline.error.clear();
+        outline.cutShort = detail::stoppedAtUnreadableBytes();
     } else {
         outline.rootName.clear();
         outline.rootChildCounts.clear();

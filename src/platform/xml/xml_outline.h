@@ -19,6 +19,9 @@ struct XmlOutline {
     // Refused for its document type declaration, as XmlDocument refuses it.
     bool refused = false;
     QString error; // why not, as XmlDocument reports it
+    // Well-formed, but the parser stopped after the root at bytes the encoding cannot read;
+    // what follows them was never read.
+    bool cutShort = false;
     QString rootName;
     QHash<QString, int> rootChildCounts;
     XmlDocument head;

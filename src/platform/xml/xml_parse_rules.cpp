@@ -26,6 +26,12 @@ int xmlParseOptions() {
     return XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_COMPACT;
 }
 
+bool stoppedAtUnreadableBytes() {
+    const xmlError* error = xmlGetLastError();
+    return error && ((error->domain == XML_FROM_IO && error->code == XML_IO_ENCODER) ||
+                     error->domain == XML_FROM_I18N);
+}
+
 QString describeParseError(xmlParserCtxtPtr context) {
     const xmlError* error = xmlCtxtGetLastError(context);
     if (!error || !error->message)

@@ -14,6 +14,11 @@ int xmlParseOptions();
 // Why a parse failed, for a person: the line and libxml2's message.
 QString describeParseError(xmlParserCtxtPtr context);
 
+// After a parse that began with xmlResetLastError(): whether the parser stopped at bytes that
+// its encoding cannot read. After the root element that still leaves a well-formed document,
+// and the bytes from there on were never read. libxml2 says so only in the thread's last error.
+bool stoppedAtUnreadableBytes();
+
 // True when the parser reads the UTF-8 text as an element or attribute name. libxml2's own check
 // (xmlValidateName) follows XML 1.0 before its fifth edition, which its parser no longer does: a
 // name with a letter Unicode added later (rare Chinese characters, full-width digits) would read
