@@ -42,12 +42,15 @@ QString unstored(QString value) {
     return value;
 }
 
-// The first 30 characters, never half a character.
-QString storedName(const QString& path) {
-    QString name = QFileInfo(path).fileName();
+// The first 30 characters, never half a character: what a sender keeps of a name.
+QString cutName(QString name) {
     if (name.size() > kNameLength)
         name.truncate(name.at(kNameLength - 1).isHighSurrogate() ? kNameLength - 1 : kNameLength);
     return name;
+}
+
+QString storedName(const QString& path) {
+    return cutName(QFileInfo(path).fileName());
 }
 
 bool insertRow(Database& db, const QString& id, const QString& name, const QString& type,
@@ -216,7 +219,8 @@ QString receivedFileName(const QString& storedName) {
     static const QRegularExpression device(
         QStringLiteral(R"(^(con|prn|aux|nul|com\d|lpt\d|conin\$|conout\$)$)"),
         QRegularExpression::CaseInsensitiveOption);
-    QString name = storedName.section(separators(), -1).trimmed();
+    // A longer name than a sender keeps could pass what the file system takes.
+    QString name = cutName(storedName.section(separators(), -1).trimmed());
     name.replace(forbidden, QStringLiteral("_"));
     const QRegularExpressionMatch dots = finalDots.match(name);
     if (dots.hasMatch())

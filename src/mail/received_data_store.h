@@ -56,9 +56,10 @@ ExtractOutcome ExtractDocuments(Database& db, const QString& importPath);
 QString renamedDocumentMessage(const QString& storedName, const QString& path);
 
 // The file name a received document is written under: the last component of the stored
-// name, trimmed, with what no file name may hold on Windows or Linux replaced by "_" (a
-// character such as ":" or "?", a final "." or blank, a device name such as "con"), so that
-// a name from a mail never reaches outside the import folder and is always writable.
+// name, trimmed and cut to the 30 characters a sender keeps, with what no file name may hold on
+// Windows or Linux replaced by "_" (a character such as ":" or "?", a final "." or blank, a device
+// name such as "con"), so that a name from a mail never reaches outside the import folder and is
+// always writable.
 QString receivedFileName(const QString& storedName);
 
 } // namespace kvx

@@ -188,6 +188,11 @@ private Q_SLOTS:
         QTest::newRow("equal names, odd id")
             << QStringList{"a.xml", "/../../b\ta.xml"} << QStringList{"a.xml", "a.1.xml"}
             << QStringList{"a.xml|a.1.xml"} << QStringList{};
+        // The sender stores 30 characters; a longer name is cut as the sender would cut it.
+        const QString long_ = QString(90, QChar(0x6587)) + ".xml";
+        QTest::newRow("longer than stored")
+            << QStringList{long_} << QStringList{long_.left(30)}
+            << QStringList{long_ + '|' + long_.left(30)} << QStringList{};
         QTest::newRow("one broken")
             << QStringList{"good.xml", "broken", "last.xml"} << QStringList{"good.xml", "last.xml"}
             << QStringList{} << QStringList{"接收数据不正确！"};
