@@ -18,8 +18,10 @@
 #include <QDateEdit>
 #include <QElapsedTimer>
 #include <QScrollBar>
+#include <QStandardItemModel>
 #include <QTableView>
 #include <QTextStream>
+#include <QVBoxLayout>
 #include <functional>
 
 using namespace kvx;
@@ -59,10 +61,23 @@ bool fill(const AppFolder& app, int runs) {
     return history.database().commit();
 }
 
-// The console is up when the window is opened: its fonts and styles are loaded. A window
-// shown first does that here, so that opening is timed as the operator meets it.
+// The console is up when the window is opened: its fonts (those of Chinese text too) and
+// styles are loaded. A window shown first does that here, so that opening is timed as the
+// operator meets it.
 void warmUp() {
-    QTableView other;
+    QWidget other;
+    auto* layout = new QVBoxLayout(&other);
+    auto* combo = new QComboBox;
+    combo->addItem(QStringLiteral("客户档案"));
+    layout->addWidget(combo);
+    layout->addWidget(new QDateEdit);
+    layout->addWidget(new QCheckBox(QStringLiteral("仅计划代理的运行")));
+    QStandardItemModel rows(1, 2);
+    rows.setHorizontalHeaderLabels({QStringLiteral("开始时间"), QStringLiteral("结果")});
+    rows.setItem(0, 0, new QStandardItem(QStringLiteral("凭证")));
+    auto* table = new QTableView;
+    table->setModel(&rows);
+    layout->addWidget(table);
     other.show();
     other.grab();
 }
