@@ -6,6 +6,7 @@
 #include "exchange/frm_import.h"
 #include "find_control.h"
 #include "login/login_context.h"
+#include "operator_input.h"
 #include "platform/shared_texts.h"
 #include "run_fixture.h"
 #include "runs/attachment_queue.h"
@@ -69,6 +70,13 @@ struct Window {
         click("cmdMoveIn");
     }
     void click(const QString& name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
+    // A click, or a double click, on an entry of the list or the tree.
+    static void clickEntry(QAbstractItemView* view, const QRect& entry, bool twice = false) {
+        if (twice)
+            QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, entry.center());
+        else
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, entry.center());
+    }
     QStringList listed() const {
         QStringList labels;
         for (int i = 0; i < list()->count(); ++i)
@@ -91,7 +99,8 @@ struct Window {
         click("cmdExcute");
         QTRY_VERIFY_WITH_TIMEOUT(!frm->run(), 30000);
     }
-    void setCode(const QString& code) const { find<QComboBox>("cmbCode")->setCurrentText(code); }
+    void setCode(const QString& code) const { test::retype(find<QComboBox>("cmbCode"), code); }
+    void clickRow(int row) const { clickEntry(list(), list()->visualItemRect(list()->item(row))); }
     // A right click on the list, and a click on the menu's entry once it is shown.
     void chooseFromListMenu(const QString& caption) const {
         QTimer::singleShot(0, [caption] {
@@ -206,23 +215,24 @@ private Q_SLOTS:
         QCOMPARE(w.tree()->selectedLabel(), QStringLiteral("基础档案"));
 
         // Removing the last entry selects the first; removing another selects its successor.
-        w.list()->setCurrentRow(2);
+        w.clickRow(2);
         w.button("cmdMoveOut")->click();
         QCOMPARE(w.listed(), QStringList({"部门档案", "职员档案"}));
         QCOMPARE(w.selected(), QStringLiteral("部门档案"));
         w.button("cmdMoveOut")->click();
         QCOMPARE(w.listed(), QStringList{"职员档案"});
         QCOMPARE(w.selected(), QStringLiteral("职员档案"));
-        emit w.list()->itemDoubleClicked(w.list()->item(0));
+        Window::clickEntry(w.list(), w.list()->visualItemRect(w.list()->item(0)), true);
         QVERIFY(w.listed().isEmpty());
         QVERIFY(w.frm->selection().isEmpty());
 
         // A double-click adds without moving the tree selection; the root is never added.
         QTreeWidgetItem* root = w.tree()->topLevelItem(0);
-        emit w.tree()->itemDoubleClicked(root, 0);
+        Window::clickEntry(w.tree(), w.tree()->visualItemRect(root), true);
         QVERIFY(w.listed().isEmpty());
         QTreeWidgetItem* voucher = w.tree()->findNode("凭证");
-        emit w.tree()->itemDoubleClicked(voucher, 0);
+        w.tree()->scrollToItem(voucher);
+        Window::clickEntry(w.tree(), w.tree()->visualItemRect(voucher), true);
         QCOMPARE(w.listed(), QStringList{"凭证"});
         QCOMPARE(w.tree()->selectedLabel(), QStringLiteral("凭证"));
     }
@@ -241,12 +251,12 @@ private Q_SLOTS:
         QVERIFY(w.find<QCheckBox>("Check2")->isChecked());
         w.moveIn("部门档案");
         QCOMPARE(w.frm->selection().operationString("部门档案"), QString());
-        w.list()->setCurrentRow(1);
+        w.clickRow(1);
         QCOMPARE(w.frm->selection().operationString("部门档案"), QStringLiteral("添加"));
         QVERIFY(!w.find<QCheckBox>("Check1")->isVisible());
-        emit w.operations()->activated(w.operations()->findText("修改"));
+        QVERIFY(test::chooseEntry(w.operations(), "修改"));
         QCOMPARE(w.frm->selection().operationString("部门档案"), QStringLiteral("修改"));
-        w.list()->setCurrentRow(0);
+        w.clickRow(0);
         w.find<QCheckBox>("Check1")->click(); // 已存在时更新 excludes 已存在时跳过
         QCOMPARE(w.frm->selection().operationString("客户档案"),
                  QStringLiteral("添加|已存在时更新"));
@@ -256,13 +266,13 @@ private Q_SLOTS:
         QVERIFY(!w.find<QLabel>("Label4")->isVisible());
         QVERIFY(!w.find<QCheckBox>("Check1")->isVisible());
         QVERIFY(w.find<QCheckBox>("chkMail")->isVisible());
-        w.list()->setCurrentRow(1); // list clicks change nothing in export mode
+        w.clickRow(1); // list clicks change nothing in export mode
         w.chooseImport();
         QCOMPARE(w.operations()->currentText(), QStringLiteral("修改"));
         QCOMPARE(w.frm->selection().operationString("客户档案"),
                  QStringLiteral("添加|已存在时更新"));
         QCOMPARE(w.frm->selection().operationString("部门档案"), QStringLiteral("修改"));
-        w.list()->setCurrentRow(0);
+        w.clickRow(0);
         QVERIFY(w.find<QCheckBox>("Check1")->isChecked());
         QVERIFY(!w.find<QCheckBox>("Check2")->isChecked());
         // Removing an entry drops its operation string; moving it in again starts afresh.
