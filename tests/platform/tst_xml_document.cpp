@@ -1,5 +1,6 @@
 #include "platform/xml/xml_child_writer.h"
 #include "platform/xml/xml_document.h"
+#include "platform/xml/xml_outline.h"
 #include "platform/xml/xml_parser.h"
 #include "test_folder.h"
 #include "test_main.h"
@@ -118,6 +119,17 @@ private Q_SLOTS:
         }
         // The parser refuses, and reads a plain document after it.
         QVERIFY(!parser.parse("<r><b/></r>").isNull());
+    }
+
+    // A parse error is libxml2's reason on one line: the bytes it echoes from the broken
+    // document (unreadable ones too, read apart by each reader) are left out.
+    void parseErrorsAreOneLine() {
+        const QByteArray bytes =
+            "<r----------<!----------6-----" + QByteArray(40, '\xF6') + "------/>";
+        QString error;
+        QVERIFY(XmlDocument::fromBytes(bytes, &error).isNull());
+        QCOMPARE(error, QStringLiteral("第 1 行：Comment not terminated"));
+        QCOMPARE(XmlOutline::scan(bytes).error, error);
     }
 
     // An element's text is libxml2's text of it, whichever way it is written.

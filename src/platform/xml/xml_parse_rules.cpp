@@ -36,9 +36,10 @@ QString describeParseError(xmlParserCtxtPtr context) {
     const xmlError* error = xmlCtxtGetLastError(context);
     if (!error || !error->message)
         return QStringLiteral("XML 解析失败");
+    // The lines after the reason echo bytes of the broken document, any bytes at all.
     return QStringLiteral("第 %1 行：%2")
         .arg(error->line)
-        .arg(QString::fromUtf8(error->message).trimmed());
+        .arg(QString::fromUtf8(error->message).section(QLatin1Char('\n'), 0, 0).trimmed());
 }
 
 bool isXmlName(const QByteArray& name) {

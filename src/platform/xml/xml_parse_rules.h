@@ -11,7 +11,7 @@ namespace kvx::detail {
 // and libxml2's own messages kept quiet (the caller reports).
 int xmlParseOptions();
 
-// Why a parse failed, for a person: the line and libxml2's message.
+// Why a parse failed, for a person: the line and the first line of libxml2's message.
 QString describeParseError(xmlParserCtxtPtr context);
 
 // After a parse that began with xmlResetLastError(): whether the parser stopped at bytes that
