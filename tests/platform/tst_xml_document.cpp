@@ -132,6 +132,19 @@ private Q_SLOTS:
         QCOMPARE(XmlOutline::scan(bytes).error, error);
     }
 
+    // The outline names elements as the tree does, a name of an undeclared prefix whose local
+    // part begins with U+FEFF too.
+    void outlineNamesAsTheTree() {
+        const QByteArray bytes = "<p:\xEF\xBB\xBF"
+                                 "a><p:\xEF\xBB\xBF"
+                                 "b/></p:\xEF\xBB\xBF"
+                                 "a>";
+        const XmlDocument tree = XmlDocument::fromBytes(bytes);
+        const XmlOutline outline = XmlOutline::scan(bytes);
+        QCOMPARE(outline.rootName, tree.root().name());
+        QCOMPARE(outline.rootChildCounts.keys(), QList{tree.root().firstChildElement().name()});
+    }
+
     // An element's text is libxml2's text of it, whichever way it is written.
     void elementsAsText_data() {
         QTest::addColumn<QByteArray>("declaration");

@@ -25,11 +25,12 @@ ScanState* stateOf(void* context) {
 
 // The name the tree would give the element: the local name, or the whole name when its
 // prefix is not declared.
+// Joined before it is read: a part read alone would lose a leading U+FEFF as a byte order mark.
 QString nameOf(const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri) {
-    QString name = QString::fromUtf8(reinterpret_cast<const char*>(localname));
+    QByteArray name(reinterpret_cast<const char*>(localname));
     if (prefix && !uri)
-        name.prepend(QString::fromUtf8(reinterpret_cast<const char*>(prefix)) + QLatin1Char(':'));
-    return name;
+        name.prepend(QByteArray(reinterpret_cast<const char*>(prefix)) + ':');
+    return QString::fromUtf8(name);
 }
 
 // Attributes come as local name, prefix, URI, value and end of the value.
