@@ -1,5 +1,7 @@
 #include "conditions/condition_item_index.h"
 
+#include "platform/xml/xml_attribute_scan.h"
+
 namespace kvx {
 
 namespace {
@@ -29,12 +31,20 @@ void ConditionItemIndex::rebuild(const XmlDocument& document) {
     m_items.clear();
     m_onlyTopLevel = true;
     const XmlElement root = document.root();
-    for (XmlElement element = root; element; element = nextInSubtree(element, root)) {
-        if (isAddressable(element)) {
-            add(element);
-            m_onlyTopLevel = m_onlyTopLevel && element.parentElement() == root;
-        }
-    }
+    // One pass over every element's attributes, names compared by address: the index of a
+    // file of ten thousand items is ready as the file is.
+    XmlAttributeScan({kName.toUtf8(), kCode.toUtf8()})
+        .runOverEvery(
+            document, [&](const XmlElement& element, const QList<QByteArrayView>& values) {
+                const QByteArrayView label = values[0];
+                const QByteArrayView code = values[1];
+                if (label.isNull() || code.isNull())
+                    return;
+                Key key{element.name(), QString::fromUtf8(label), QString::fromUtf8(code)};
+                if (!m_items.contains(key))
+                    m_items.insert(std::move(key), element);
+                m_onlyTopLevel = m_onlyTopLevel && element.parentElement() == root;
+            });
 }
 
 bool ConditionItemIndex::holdsItems(const XmlElement& element) const {
@@ -60,7 +70,10 @@ XmlElement ConditionItemIndex::findForSender(const QString& elementName, const Q
 }
 
 void ConditionItemIndex::add(const XmlElement& item) {
-    Key key{item.name(), item.attribute(kName), item.attribute(kCode)};
+    remember({item.name(), item.attribute(kName), item.attribute(kCode)}, item);
+}
+
+void ConditionItemIndex::remember(Key&& key, const XmlElement& item) {
     // The first element of a key in document order is the one found.
     if (!m_items.contains(key))
         m_items.insert(std::move(key), item);

@@ -42,6 +42,8 @@ private:
         return qHashMulti(seed, key.elementName, key.label, key.code);
     }
 
+    void remember(Key&& key, const XmlElement& item);
+
     QHash<Key, XmlElement> m_items;
     // Items are normally children of the root: then no item lies inside another and storing
     // one never removes another.

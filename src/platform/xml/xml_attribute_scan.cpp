@@ -48,6 +48,26 @@ qsizetype XmlAttributeScan::slotOf(const unsigned char* name) {
     return slot;
 }
 
+void XmlAttributeScan::read(xmlNode* element) {
+    std::fill(m_values.begin(), m_values.end(), QByteArrayView());
+    for (xmlAttr* attr = element->properties; attr; attr = attr->next) {
+        const qsizetype slot = slotOf(attr->name);
+        if (slot < 0 || attr->ns)
+            continue;
+        const xmlNode* text = attr->children;
+        if (!text) {
+            m_values[slot] = QByteArrayView("");
+        } else if (text->type == XML_TEXT_NODE && !text->next && text->content) {
+            m_values[slot] = viewOf(text->content);
+        } else {
+            xmlChar* joined = xmlNodeListGetString(element->doc, attr->children, 1);
+            m_joined[slot] = QByteArray(joined ? reinterpret_cast<const char*>(joined) : "");
+            xmlFree(joined);
+            m_values[slot] = m_joined[slot];
+        }
+    }
+}
+
 void XmlAttributeScan::run(const XmlDocument& document, QByteArrayView elementName,
                            const Visit& visit) {
     // Addresses are only compared within one document, whose names stay where they are.
@@ -55,24 +75,16 @@ void XmlAttributeScan::run(const XmlDocument& document, QByteArrayView elementNa
     for (xmlNode* node = document.root().node(); node; node = nextElement(node)) {
         if (node->ns || viewOf(node->name) != elementName)
             continue;
-        std::fill(m_values.begin(), m_values.end(), QByteArrayView());
-        for (xmlAttr* attr = node->properties; attr; attr = attr->next) {
-            const qsizetype slot = slotOf(attr->name);
-            if (slot < 0 || attr->ns)
-                continue;
-            const xmlNode* text = attr->children;
-            if (!text) {
-                m_values[slot] = QByteArrayView("");
-            } else if (text->type == XML_TEXT_NODE && !text->next && text->content) {
-                m_values[slot] = viewOf(text->content);
-            } else {
-                xmlChar* joined = xmlNodeListGetString(node->doc, attr->children, 1);
-                m_joined[slot] = QByteArray(reinterpret_cast<const char*>(joined));
-                xmlFree(joined);
-                m_values[slot] = m_joined[slot];
-            }
-        }
+        read(node);
         visit(m_values);
+    }
+}
+
+void XmlAttributeScan::runOverEvery(const XmlDocument& document, const VisitElement& visit) {
+    m_known.clear();
+    for (xmlNode* node = document.root().node(); node; node = nextElement(node)) {
+        read(node);
+        visit(XmlElement(node), m_values);
     }
 }
 
