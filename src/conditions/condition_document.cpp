@@ -8,6 +8,9 @@ namespace {
 const QString kField = QStringLiteral("field");
 const QString kPreserved = QStringLiteral("preserved");
 const QString kLogic = QStringLiteral("logic");
+const QByteArray kFieldUtf8 = QByteArrayLiteral("field");
+// The attributes of a condition, in the order a store sets them.
+const QList<QByteArray> kFieldAttributes = {"display", "name", "operation", "value", "logic"};
 
 // A row is written when it names a field and an operator and, unless the field is text,
 // has a value: a text field may be compared with the empty string.
@@ -98,27 +101,27 @@ XmlElement ConditionDocument::itemToStore(const QString& elementName, const QStr
     return item;
 }
 
-// Removes the item's whole content except a copy of its first preserved element, which
-// becomes its only child and is returned.
-XmlElement ConditionDocument::clearKeepingPreserved(XmlElement& item) {
-    // Items nested inside this one would vanish with it: look them up afresh next time.
+// Empties the item but for its first preserved element, which becomes its first child, and
+// up to `wanted` conditions as a store writes them, which follow it and are returned, to be
+// written over: the item is then as a store that rebuilt it would leave it, with fewer
+// allocations, and the elements of conditions stored again stay where the file had them.
+ConditionDocument::KeptContent ConditionDocument::keepPreservedAndConditions(XmlElement& item,
+                                                                             qsizetype wanted) {
+    // Items nested inside this one would vanish with its content: look them up afresh.
     if (m_index.holdsItems(item))
         m_indexStale = true;
-    XmlElement preserved;
+    KeptContent kept;
     for (XmlElement child = item.firstChildElement(); child; child = child.nextSiblingElement()) {
-        if (child.hasAttribute(kPreserved)) {
-            preserved = child;
-            break;
-        }
+        // A condition as a store writes it has no `preserved`.
+        const bool condition = child.isAsAppended(kFieldUtf8, kFieldAttributes);
+        if (condition && kept.conditions.size() < wanted)
+            kept.conditions.append(child);
+        else if (!condition && kept.preserved.isNull() && child.hasAttribute(kPreserved))
+            kept.preserved = child;
     }
-    if (preserved.isNull()) {
-        item.removeAllChildren();
-        return {};
-    }
-    XmlDocument holder = XmlDocument::create(QStringLiteral("preserved"));
-    const XmlElement kept = holder.root().appendCopy(preserved);
-    item.removeAllChildren();
-    return item.appendCopy(kept);
+    item.keepOnlyChildren(kept.preserved.isNull() ? kept.conditions
+                                                  : QList{kept.preserved} + kept.conditions);
+    return kept;
 }
 
 bool ConditionDocument::StoreConditionItem(const QString& elementName, const QString& itemLabel,
@@ -131,13 +134,19 @@ bool ConditionDocument::StoreConditionItem(const QString& elementName, const QSt
     XmlElement item = itemToStore(elementName, itemLabel, senderCode.trimmed());
     if (item.isNull())
         return false;
-    XmlElement lastAppended = clearKeepingPreserved(item);
+    QList<const ConditionRow*> written;
+    for (const ConditionRow& row : rows) {
+        if (isWritten(row))
+            written.append(&row);
+    }
+    const KeptContent kept = keepPreservedAndConditions(item, written.size());
+    XmlElement lastAppended = kept.preserved;
     item.setAttribute(QStringLiteral("importfile"), importPath.trimmed());
     item.setAttribute(QStringLiteral("exportfile"), exportPath.trimmed());
-    for (const ConditionRow& row : rows) {
-        if (!isWritten(row))
-            continue;
-        XmlElement field = item.appendChild(kField);
+    for (qsizetype i = 0; i < written.size(); ++i) {
+        const ConditionRow& row = *written[i];
+        XmlElement field =
+            i < kept.conditions.size() ? kept.conditions[i] : item.appendChild(kField);
         field.setAttribute(QStringLiteral("display"), row.display);
         field.setAttribute(QStringLiteral("name"), fields.FieldNameOf(row.display));
         field.setAttribute(QStringLiteral("operation"), row.operation);

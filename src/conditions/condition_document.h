@@ -60,7 +60,11 @@ public:
 private:
     XmlElement itemToStore(const QString& elementName, const QString& itemLabel,
                            const QString& code);
-    XmlElement clearKeepingPreserved(XmlElement& item);
+    struct KeptContent {
+        XmlElement preserved;
+        QList<XmlElement> conditions;
+    };
+    KeptContent keepPreservedAndConditions(XmlElement& item, qsizetype wanted);
     const ConditionItemIndex& index() const;
 
     AppFolder m_folder;

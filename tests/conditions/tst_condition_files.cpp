@@ -135,6 +135,26 @@ private Q_SLOTS:
             << "customer(exportfile=out.xml,name=客户档案,owner=财务,code=003,importfile=in.xml)["
                "rule(preserved=yes,logic=and) field(display=信用额度,name=creditline,operation=>=,"
                "value=100,logic=and) field(display=停用,name=disabled,operation==,value=0,logic=)]";
+        // Conditions as a store writes them are written over; anything else goes.
+        QTest::newRow("stored again")
+            << gbk(QStringLiteral(
+                   "<?xml version=\"1.0\" encoding=\"gb2312\"?>\n<condition>\n"
+                   "<customer name=\"客户档案\" code=\"\"><field display=\"x\"/></customer>\n"
+                   "<customer name=\"客户档案\" code=\"005\" importfile=\"\" exportfile=\"\">\n"
+                   "<field display=\"客户名称\" name=\"name\" operation=\"=\" value=\"甲\" "
+                   "logic=\"and\"/><!-- 备注 -->\n<field display=\"信用额度\" name=\"creditline\" "
+                   "operation=\"&gt;\" value=\"1\" logic=\"and\" extra=\"e\"/>\n"
+                   "<rule preserved=\"1\" logic=\"or\"/>\n<field display=\"停用\" "
+                   "name=\"disabled\" operation=\"=\" value=\"0\" logic=\"\">文字</field>\n"
+                   "<field display=\"客户名称\" name=\"name\" operation=\"&lt;\" value=\"9\" "
+                   "logic=\"\"/><field display=\"停用\" name=\"disabled\" operation=\"=\" "
+                   "value=\"0\" logic=\"\"/>\n</customer>\n</condition>\n"))
+            << kCustomer << "005"
+            << QList<ConditionRow>{row("客户名称", "=", "丙", "and"),
+                                   row("信用额度", ">=", "100", "or", "小数")}
+            << "customer(name=客户档案,code=005,importfile=in.xml,exportfile=out.xml)["
+               "rule(preserved=1,logic=or) field(display=客户名称,name=name,operation==,value=丙,"
+               "logic=and) field(display=信用额度,name=creditline,operation=>=,value=100,logic=)]";
         QTest::newRow("new item without template")
             << QByteArray() << "warehouse"
             << "007" << QList<ConditionRow>{row("仓库编码", "=", "W01", "and")}
@@ -180,6 +200,8 @@ private Q_SLOTS:
                              {{"e", element}, {"n", label}, {"c", code.trimmed()}});
         QCOMPARE(stored.size(), 1);
         QTEST(outline(stored.first()), "expected");
+        QVERIFY(stored.first().text().trimmed().isEmpty());
+        QVERIFY(!stored.first().toXml().contains("<!--"));
         // A template stays as it was.
         const XmlElement templ = s.written.root().firstChildElement();
         QCOMPARE(templ.attribute("code"), QString());
@@ -214,7 +236,8 @@ private Q_SLOTS:
 
     void runsFindTheSenderItemElseTheTemplate() {
         const XmlDocument doc = XmlDocument::fromBytes(
-            "<c><x name=\"L\" code=\"\" n=\"t\"/><x name=\"L\" code=\"001\" n=\"first\"/>"
+            "<c xmlns:p=\"urn:p\"><x name=\"L\" p:code=\"\" n=\"prefixed\"/>"
+            "<x name=\"L\" code=\"\" n=\"t\"/><x name=\"L\" code=\"001\" n=\"first\"/>"
             "<g><x name=\"L\" code=\"001\" n=\"second\"/></g><y name=\"L\" code=\"002\"/>"
             "<x name=\"l\" code=\"002\"/></c>");
         const ConditionItemIndex index(doc);

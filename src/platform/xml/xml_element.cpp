@@ -183,10 +183,24 @@ QString XmlElement::attribute(const QString& name) const {
 }
 
 bool XmlElement::setAttribute(const QString& name, const QString& value) {
-    const Utf8Text n(name);
-    if (!m_node || !isValidName(n.get()))
+    if (!m_node)
         return false;
-    xmlSetProp(m_node, n.get(), Utf8Text(value).get());
+    const Utf8Text n(name);
+    const Utf8Text v(value);
+    const xmlAttr* existing = m_node->properties;
+    while (existing && (existing->ns || !xmlStrEqual(existing->name, n.get())))
+        existing = existing->next;
+    if (existing) {
+        // An attribute that holds the value already is left as it is: storing a form again
+        // changes only what was edited, and the rest of the document stays as it was read.
+        const xmlNode* text = existing->children;
+        if (text ? text->type == XML_TEXT_NODE && !text->next && xmlStrEqual(text->content, v.get())
+                 : *v.get() == 0)
+            return true;
+    } else if (!isValidName(n.get())) {
+        return false;
+    }
+    xmlSetProp(m_node, n.get(), v.get());
     return true;
 }
 
@@ -335,6 +349,34 @@ void XmlElement::removeAllChildren() {
         xmlFreeNode(child);
         child = next;
     }
+}
+
+bool XmlElement::isAsAppended(const QByteArray& name, const QList<QByteArray>& attributes) const {
+    if (!m_node || m_node->children || m_node->nsDef || !m_node->parent ||
+        m_node->ns != m_node->parent->ns || !xmlStrEqual(m_node->name, utf8(name)))
+        return false;
+    const xmlAttr* attr = m_node->properties;
+    for (const QByteArray& expected : attributes) {
+        if (!attr || attr->ns || !xmlStrEqual(attr->name, utf8(expected)))
+            return false;
+        attr = attr->next;
+    }
+    return !attr;
+}
+
+void XmlElement::keepOnlyChildren(const QList<XmlElement>& kept) {
+    if (!m_node)
+        return;
+    QVarLengthArray<xmlNode*, 16> unlinked;
+    for (const XmlElement& child : kept) {
+        if (child.m_node && child.m_node->parent == m_node) {
+            xmlUnlinkNode(child.m_node);
+            unlinked.append(child.m_node);
+        }
+    }
+    removeAllChildren();
+    for (xmlNode* child : unlinked)
+        xmlAddChild(m_node, child);
 }
 
 void XmlElement::removeIndentation() {

@@ -63,6 +63,13 @@ public:
     XmlElement appendCopy(const XmlElement& source);
     // Removes every child node (elements, text, comments).
     void removeAllChildren();
+    // True when the element is as appendChild(name) and setAttribute of these attributes, in
+    // this order, make it: in its parent's namespace, declaring none, with exactly these
+    // attributes (none in a namespace) and no child node at all, not even whitespace.
+    bool isAsAppended(const QByteArray& name, const QList<QByteArray>& attributes) const;
+    // Removes every child node but the given child elements, which become the only children,
+    // in the given order; elements that are not children of this one are ignored.
+    void keepOnlyChildren(const QList<XmlElement>& kept);
     // Removes the whitespace-only text between this element's children (its indentation in
     // the file), so that saving indents its children afresh, children added later included.
     // The children keep their own content and layout.
