@@ -154,16 +154,19 @@ protected:
 constexpr int kNothing = -1;
 constexpr int kPlanAgent = -2;
 
-// A frame whose commands open probe windows: every kind gets one of its own topic; the
-// condition editor is made in plan mode, as the schedule editor leaves it.
+// A frame whose commands open probe windows: every kind gets one of its own topic, each
+// window shown is kept as prepared; the condition editor is made in plan mode, as the
+// schedule editor leaves it.
 struct Dispatch : Fixture {
     std::unique_ptr<FrmMain> frm = std::make_unique<FrmMain>(s.services, context);
     QSignalSpy planStarts{frm.get(), &FrmMain::planAgentStartRequested};
+    QList<QWidget*> prepared;
 
     Dispatch() {
         for (int kind = 0; kind <= int(WorkWindow::ReplaceSettings); ++kind) {
-            frm->setWindowFactory(WorkWindow(kind),
-                                  [kind] { return new ProbeWindow(7000 + kind, kind == 0); });
+            frm->setWindowFactory(
+                WorkWindow(kind), [kind] { return new ProbeWindow(7000 + kind, kind == 0); },
+                [this](QWidget* window) { prepared.append(window); });
         }
         frm->show();
     }
@@ -238,32 +241,6 @@ private Q_SLOTS:
         QTRY_VERIFY(!frame->workWindow(WorkWindow::ExchangeWindow));
         QVERIFY(frame->openWorkWindow(WorkWindow::ExchangeWindow));
         QCOMPARE(childTitles(*frame).count("导入导出"), 1);
-    }
-
-    void registeredFactoryMakesTheWindow() {
-        Fixture f;
-        auto frame = f.frame();
-        int made = 0;
-        int prepared = 0;
-        frame->setWindowFactory(
-            WorkWindow::ExchangeWindow,
-            [&made] {
-                ++made;
-                auto* window = new QLabel("exchange");
-                window->setObjectName("realExchangeWindow");
-                window->setWindowTitle("导入导出");
-                return window;
-            },
-            [&prepared](QWidget* window) {
-                QCOMPARE(window->objectName(), QString("realExchangeWindow"));
-                ++prepared;
-            });
-        item(*frame, "miExcute")->trigger();
-        item(*frame, "miExcute")->trigger();
-        QCOMPARE(made, 1);
-        QCOMPARE(prepared, 2);
-        QCOMPARE(frame->workWindow(WorkWindow::ExchangeWindow)->objectName(),
-                 QString("realExchangeWindow"));
     }
 
     void reloginClosesWorkWindowsAndAppliesTheNewLogin() {
@@ -438,7 +415,8 @@ private Q_SLOTS:
         QTest::newRow("unknown") << "数据" << kNothing;
         QTest::newRow("compared exactly") << "数据交换 " << kNothing;
     }
-    // Each command twice: one window in its slot, in front, its topic the frame's.
+    // Each command twice: one window in its slot, prepared each time, in front, its topic the
+    // frame's.
     void commands() {
         QFETCH(QString, command);
         QFETCH(int, outcome);
@@ -449,11 +427,10 @@ private Q_SLOTS:
         QCOMPARE(f.planStarts.count(), outcome == kPlanAgent ? 2 : 0);
         QCOMPARE(f.windows(), outcome >= 0 ? 1 : 0);
         QCOMPARE(f.frm->helpContext(), outcome >= 0 ? 7000 + outcome : HelpTopic::MainFrame);
-        if (outcome >= 0) {
-            QWidget* window = f.frm->workWindow(WorkWindow(outcome));
-            QVERIFY(window);
+        QWidget* window = outcome >= 0 ? f.frm->workWindow(WorkWindow(outcome)) : nullptr;
+        QCOMPARE(f.prepared, (outcome >= 0 ? QList<QWidget*>{window, window} : QList<QWidget*>()));
+        if (window)
             QCOMPARE(f.frm->mdiArea()->activeSubWindow()->widget(), window);
-        }
     }
 
     // Condition-file mode before the editor is shown, whether new or brought back.
