@@ -220,9 +220,16 @@ QByteArray XmlDocument::serialize(const char* encoding) const {
 QByteArray XmlDocument::toBytes() const {
     if (!m_doc)
         return {};
+    const QString declared = encoding();
+    if (detail::writableEncoding(declared, {}) == declared) {
+        QByteArray bytes = serialize(declared.toUtf8().constData());
+        // What the encoding cannot hold is written as a character reference, which would
+        // break a name. Where no reference was written at all, every name was written as
+        // it is, and the document's names need not be looked at.
+        if (!bytes.contains("&#") || writableEncoding() == declared)
+            return bytes;
+    }
     const QString target = writableEncoding();
-    if (target == encoding())
-        return serialize(target.toUtf8().constData());
     // The declaration must name the encoding actually written.
     XmlDocument copy = clone();
     copy.setEncoding(target);
