@@ -109,20 +109,6 @@ struct Window {
     std::unique_ptr<FrmImport> frm;
 };
 
-// Calls the check every few milliseconds while the test waits, also inside a run.
-class Watcher {
-public:
-    explicit Watcher(std::function<void()> check)
-        : m_check(std::move(check)) {
-        QObject::connect(&m_timer, &QTimer::timeout, [this] { m_check(); });
-        m_timer.start(10);
-    }
-
-private:
-    std::function<void()> m_check;
-    QTimer m_timer;
-};
-
 // Log lines of the server for the import page: "roottag proc records outcome".
 QStringList imports(const ServerFixture& server) {
     QStringList lines;
@@ -336,9 +322,11 @@ private Q_SLOTS:
         }
         w.chooseImport();
         w.run.prompter().queueAnswer(Prompter::Answer::Ok);
-        // What the operator sees while the second request is under way, and the click.
+        // What the operator sees while the second request is under way, and the click: looked
+        // at every few milliseconds while the test waits, also inside the run.
         QStringList seen;
-        Watcher operatorAtWork([&] {
+        QTimer operatorAtWork;
+        operatorAtWork.callOnTimeout([&] {
             auto* frame = w.find<RunProgressFrame>("frmWaiting");
             if (!seen.isEmpty() || frame->message() != QStringLiteral("正在导入部门档案.....") ||
                 frame->waitingText() != QStringLiteral("已等待 1 秒"))
@@ -352,6 +340,7 @@ private Q_SLOTS:
                     w.find<QWidget>("frmSelector")->isEnabled() ? "selector" : ""};
             w.click("cmdCancel");
         });
+        operatorAtWork.start(10);
         w.execute();
 
         QCOMPARE(seen, QStringList({"第 2 项，共 3 项", "shown", "busy", "cancel", "", "", ""}));
