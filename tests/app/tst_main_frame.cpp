@@ -1,5 +1,6 @@
 #include "app/agent_run_notice.h"
 #include "app/app_context.h"
+#include "app/command_dispatcher.h"
 #include "app/frm_about.h"
 #include "app/frm_main.h"
 #include "app/help_topics.h"
@@ -16,12 +17,16 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
+#include <QDockWidget>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStatusBar>
@@ -129,6 +134,46 @@ void answerLoginDialog(const QString& address, const QString& sender, const char
     });
 }
 
+// A work window as the real ones behave towards the frame: its own help topic, and the
+// condition editor's mode switch.
+class ProbeWindow : public QWidget {
+    Q_OBJECT
+    Q_PROPERTY(bool Sche MEMBER m_sche)
+public:
+    ProbeWindow(int topic, bool sche)
+        : m_sche(sche) {
+        setProperty(kHelpContextProperty, topic);
+    }
+    bool m_sche;
+    QList<bool> scheWhenShown;
+
+protected:
+    void showEvent(QShowEvent*) override { scheWhenShown.append(m_sche); }
+};
+
+constexpr int kNothing = -1;
+constexpr int kPlanAgent = -2;
+
+// A frame whose commands open probe windows: every kind gets one of its own topic, each
+// window shown is kept as prepared; the condition editor is made in plan mode, as the
+// schedule editor leaves it.
+struct Dispatch : Fixture {
+    std::unique_ptr<FrmMain> frm = std::make_unique<FrmMain>(s.services, context);
+    QSignalSpy planStarts{frm.get(), &FrmMain::planAgentStartRequested};
+    QList<QWidget*> prepared;
+
+    Dispatch() {
+        for (int kind = 0; kind <= int(WorkWindow::ReplaceSettings); ++kind) {
+            frm->setWindowFactory(
+                WorkWindow(kind), [kind] { return new ProbeWindow(7000 + kind, kind == 0); },
+                [this](QWidget* window) { prepared.append(window); });
+        }
+        frm->show();
+    }
+    void run(const QString& command) { frm->m_oMenu_OnCommand("a", command, "c", "d"); }
+    int windows() const { return int(frm->mdiArea()->subWindowList().size()); }
+};
+
 } // namespace
 
 class MainFrameTest : public QObject {
@@ -196,32 +241,6 @@ private Q_SLOTS:
         QTRY_VERIFY(!frame->workWindow(WorkWindow::ExchangeWindow));
         QVERIFY(frame->openWorkWindow(WorkWindow::ExchangeWindow));
         QCOMPARE(childTitles(*frame).count("导入导出"), 1);
-    }
-
-    void registeredFactoryMakesTheWindow() {
-        Fixture f;
-        auto frame = f.frame();
-        int made = 0;
-        int prepared = 0;
-        frame->setWindowFactory(
-            WorkWindow::ExchangeWindow,
-            [&made] {
-                ++made;
-                auto* window = new QLabel("exchange");
-                window->setObjectName("realExchangeWindow");
-                window->setWindowTitle("导入导出");
-                return window;
-            },
-            [&prepared](QWidget* window) {
-                QCOMPARE(window->objectName(), QString("realExchangeWindow"));
-                ++prepared;
-            });
-        item(*frame, "miExcute")->trigger();
-        item(*frame, "miExcute")->trigger();
-        QCOMPARE(made, 1);
-        QCOMPARE(prepared, 2);
-        QCOMPARE(frame->workWindow(WorkWindow::ExchangeWindow)->objectName(),
-                 QString("realExchangeWindow"));
     }
 
     void reloginClosesWorkWindowsAndAppliesTheNewLogin() {
@@ -382,6 +401,96 @@ private Q_SLOTS:
         QVERIFY(UnseenAgentRuns::find(RunHistory(AppFolder(folder.path()))).isEmpty());
         addRun(AppFolder(folder.path()), Origin::Agent, "", "", 0, "aborted");
         QCOMPARE(UnseenAgentRuns::find(RunHistory(AppFolder(folder.path()))).size(), 1);
+    }
+    void commands_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("outcome"); // the window kind opened, or kNothing, kPlanAgent
+        QTest::newRow("conditions") << "导入导出设置" << int(WorkWindow::ConditionEditor);
+        QTest::newRow("replace") << "替换设置" << int(WorkWindow::ReplaceSettings);
+        QTest::newRow("exchange") << "数据交换" << int(WorkWindow::ExchangeWindow);
+        QTest::newRow("mail") << "邮件传输" << int(WorkWindow::MailWindow);
+        QTest::newRow("schedule") << "数据交换计划设置" << int(WorkWindow::ScheduleEditor);
+        QTest::newRow("plan agent") << "数据交换计划执行" << kPlanAgent;
+        QTest::newRow("mapping does nothing") << "数据映射" << kNothing;
+        QTest::newRow("unknown") << "数据" << kNothing;
+        QTest::newRow("compared exactly") << "数据交换 " << kNothing;
+    }
+    // Each command twice: one window in its slot, prepared each time, in front, its topic the
+    // frame's.
+    void commands() {
+        QFETCH(QString, command);
+        QFETCH(int, outcome);
+        Dispatch f;
+        f.run(command);
+        f.run(command);
+        QVERIFY(f.s.prompter.records().isEmpty());
+        QCOMPARE(f.planStarts.count(), outcome == kPlanAgent ? 2 : 0);
+        QCOMPARE(f.windows(), outcome >= 0 ? 1 : 0);
+        QCOMPARE(f.frm->helpContext(), outcome >= 0 ? 7000 + outcome : HelpTopic::MainFrame);
+        QWidget* window = outcome >= 0 ? f.frm->workWindow(WorkWindow(outcome)) : nullptr;
+        QCOMPARE(f.prepared, (outcome >= 0 ? QList<QWidget*>{window, window} : QList<QWidget*>()));
+        if (window)
+            QCOMPARE(f.frm->mdiArea()->activeSubWindow()->widget(), window);
+    }
+
+    // Condition-file mode before the editor is shown, whether new or brought back.
+    void conditionEditorLeavesPlanMode() {
+        Dispatch f;
+        f.run("导入导出设置");
+        auto* editor = qobject_cast<ProbeWindow*>(f.frm->workWindow(WorkWindow::ConditionEditor));
+        editor->m_sche = true;
+        editor->hide();
+        f.run("导入导出设置");
+        QCOMPARE(editor->scheWhenShown, (QList<bool>{false, false}));
+    }
+
+    void guards_data() {
+        QTest::addColumn<bool>("modal");
+        QTest::addColumn<bool>("win9x");
+        QTest::addColumn<int>("figure");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("modal dialog open") << true << false << 0 << "有正执行的功能没有确认！";
+        QTest::newRow("9x at 15") << false << true << 15 << "资源不足！";
+        QTest::newRow("9x at 16") << false << true << 16 << "";
+        QTest::newRow("figure never asked elsewhere") << false << false << 0 << "";
+    }
+    void guards() {
+        QFETCH(bool, modal);
+        QFETCH(bool, win9x);
+        QFETCH(int, figure);
+        QFETCH(QString, refusal);
+        Dispatch f;
+        QDialog dialog(f.frm.get());
+        dialog.setModal(true);
+        dialog.setVisible(modal);
+        f.context.isWin9x = win9x;
+        int asked = 0;
+        f.frm->commands().setResourceFigure([&] {
+            ++asked;
+            return figure;
+        });
+        f.run("数据交换");
+        QCOMPARE(asked, win9x ? 1 : 0);
+        QCOMPARE(f.windows(), refusal.isEmpty() ? 1 : 0);
+        QCOMPARE(f.s.prompter.texts(), refusal.isEmpty() ? QStringList() : QStringList{refusal});
+        if (modal) {
+            QCOMPARE(f.s.prompter.last().title, QString("提示"));
+            QCOMPARE(f.s.prompter.last().icon, Prompter::Icon::Information);
+        } else if (!refusal.isEmpty()) {
+            QCOMPARE(f.s.prompter.last().icon, Prompter::Icon::Warning);
+        }
+    }
+
+    // Hidden at the start; shown from the window menu, a command is picked from its list.
+    void commandWindow() {
+        Dispatch f;
+        auto* dock = f.frm->findChild<QDockWidget*>("dockCommands");
+        QVERIFY(!dock->isVisible());
+        f.frm->findChild<QAction*>("miCommands")->trigger();
+        QVERIFY(dock->isVisible());
+        auto* list = dock->findChild<QListWidget*>("lstCommands");
+        Q_EMIT list->itemActivated(list->findItems("替换设置", Qt::MatchExactly).value(0));
+        QVERIFY(f.frm->workWindow(WorkWindow::ReplaceSettings));
     }
 };
 

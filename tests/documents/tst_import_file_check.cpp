@@ -54,7 +54,8 @@ const char* kFaultyVouchers = R"(<?xml version="1.0" encoding="UTF-8"?>
 class ImportFileCheckTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    // Every document of the sample is clean, whatever its item's record shape.
+    // Every document of the sample belongs to a catalogue item and is clean, whatever its
+    // item's record shape.
     void sampleDocumentsPass_data() {
         QTest::addColumn<QString>("file");
         const QDir data(TestFolder::sampleDir() + "/data");
@@ -75,6 +76,7 @@ private Q_SLOTS:
             if (item.interfaceName == roottag)
                 label = item.label;
         }
+        QVERIFY2(!label.isEmpty(), qPrintable(roottag));
         const ImportFileCheck check = ImportFileCheck::checkFile(app, file, {label, roottag});
         QVERIFY2(check.findingCount() == 0, qPrintable(lines(check).join('\n')));
         QVERIFY(check.isReadable());

@@ -47,35 +47,20 @@ struct Window {
     template <typename T> T* find(const QString& name) const {
         return findControl<T>(frm.get(), name);
     }
-    // A button, its caption checked on the way.
-    QPushButton* button(const QString& name) const {
-        static const QHash<QString, QString> captions = {
-            {"cmdMoveIn", ">"},    {"cmdMoveOut", "<"},        {"cmdExcute", "执行(&E)"},
-            {"cmdCancel", "取消"}, {"cmdSetting", "设置(&S)"}, {"cmdQuit", "退出(&X)"}};
-        QPushButton* found = find<QPushButton>(name);
-        if (found->text() != captions.value(name))
-            qFatal("%s shows %s", qPrintable(name), qPrintable(found->text()));
-        return found;
-    }
+    QPushButton* button(const QString& name) const { return find<QPushButton>(name); }
     CatalogueTree* tree() const { return find<CatalogueTree>("Dir"); }
     QListWidget* list() const { return find<QListWidget>("lstSelected"); }
     QComboBox* operations() const { return find<QComboBox>("cmbOperate"); }
 
-    // As a person does it: the node brought into view and clicked, then ">".
+    // As a person does it: the node clicked, then ">".
     void moveIn(const QString& label) const {
-        QTreeWidgetItem* node = tree()->findNode(label);
-        tree()->scrollToItem(node);
-        QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {},
-                          tree()->visualItemRect(node).center());
+        QVERIFY(clickNode(tree(), tree()->findNode(label)));
         click("cmdMoveIn");
     }
     void click(const QString& name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
-    // A click, or a double click, on an entry of the list or the tree.
-    static void clickEntry(QAbstractItemView* view, const QRect& entry, bool twice = false) {
-        if (twice)
-            QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, entry.center());
-        else
-            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, entry.center());
+    // A double click on an entry of the list or the tree.
+    static void doubleClick(QAbstractItemView* view, const QRect& entry) {
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, entry.center());
     }
     QStringList listed() const {
         QStringList labels;
@@ -100,7 +85,10 @@ struct Window {
         QTRY_VERIFY_WITH_TIMEOUT(!frm->run(), 30000);
     }
     void setCode(const QString& code) const { test::retype(find<QComboBox>("cmbCode"), code); }
-    void clickRow(int row) const { clickEntry(list(), list()->visualItemRect(list()->item(row))); }
+    void clickRow(int row) const {
+        QTest::mouseClick(list()->viewport(), Qt::LeftButton, {},
+                          list()->visualItemRect(list()->item(row)).center());
+    }
     // A right click on the list, and a click on the menu's entry once it is shown.
     void chooseFromListMenu(const QString& caption) const {
         QTimer::singleShot(0, [caption] {
@@ -119,20 +107,6 @@ struct Window {
     LoginContext login;
     AttachmentQueue attachments;
     std::unique_ptr<FrmImport> frm;
-};
-
-// Calls the check every few milliseconds while the test waits, also inside a run.
-class Watcher {
-public:
-    explicit Watcher(std::function<void()> check)
-        : m_check(std::move(check)) {
-        QObject::connect(&m_timer, &QTimer::timeout, [this] { m_check(); });
-        m_timer.start(10);
-    }
-
-private:
-    std::function<void()> m_check;
-    QTimer m_timer;
 };
 
 // Log lines of the server for the import page: "roottag proc records outcome".
@@ -222,17 +196,17 @@ private Q_SLOTS:
         w.button("cmdMoveOut")->click();
         QCOMPARE(w.listed(), QStringList{"职员档案"});
         QCOMPARE(w.selected(), QStringLiteral("职员档案"));
-        Window::clickEntry(w.list(), w.list()->visualItemRect(w.list()->item(0)), true);
+        Window::doubleClick(w.list(), w.list()->visualItemRect(w.list()->item(0)));
         QVERIFY(w.listed().isEmpty());
         QVERIFY(w.frm->selection().isEmpty());
 
         // A double-click adds without moving the tree selection; the root is never added.
         QTreeWidgetItem* root = w.tree()->topLevelItem(0);
-        Window::clickEntry(w.tree(), w.tree()->visualItemRect(root), true);
+        Window::doubleClick(w.tree(), w.tree()->visualItemRect(root));
         QVERIFY(w.listed().isEmpty());
         QTreeWidgetItem* voucher = w.tree()->findNode("凭证");
         w.tree()->scrollToItem(voucher);
-        Window::clickEntry(w.tree(), w.tree()->visualItemRect(voucher), true);
+        Window::doubleClick(w.tree(), w.tree()->visualItemRect(voucher));
         QCOMPARE(w.listed(), QStringList{"凭证"});
         QCOMPARE(w.tree()->selectedLabel(), QStringLiteral("凭证"));
     }
@@ -348,9 +322,11 @@ private Q_SLOTS:
         }
         w.chooseImport();
         w.run.prompter().queueAnswer(Prompter::Answer::Ok);
-        // What the operator sees while the second request is under way, and the click.
+        // What the operator sees while the second request is under way, and the click: looked
+        // at every few milliseconds while the test waits, also inside the run.
         QStringList seen;
-        Watcher operatorAtWork([&] {
+        QTimer operatorAtWork;
+        operatorAtWork.callOnTimeout([&] {
             auto* frame = w.find<RunProgressFrame>("frmWaiting");
             if (!seen.isEmpty() || frame->message() != QStringLiteral("正在导入部门档案.....") ||
                 frame->waitingText() != QStringLiteral("已等待 1 秒"))
@@ -364,6 +340,7 @@ private Q_SLOTS:
                     w.find<QWidget>("frmSelector")->isEnabled() ? "selector" : ""};
             w.click("cmdCancel");
         });
+        operatorAtWork.start(10);
         w.execute();
 
         QCOMPARE(seen, QStringList({"第 2 项，共 3 项", "shown", "busy", "cancel", "", "", ""}));

@@ -1,3 +1,4 @@
+#include "element_outline.h"
 #include "fixture_http_server.h"
 #include "login/server_interface.h"
 #include "platform/http_client.h"
@@ -70,14 +71,6 @@ struct Scenario {
 
 using Setup = std::function<void(Scenario&)>;
 
-// An element's attributes in their order, "name=value" separated by blanks.
-QString attributeText(const XmlElement& element) {
-    QStringList pairs;
-    for (const auto& [name, value] : element.attributes())
-        pairs.append(name + '=' + value);
-    return pairs.join(' ');
-}
-
 // An address at which nothing listens.
 QString closedAddress() {
     QTcpServer probe;
@@ -134,11 +127,11 @@ private Q_SLOTS:
         const XmlDocument customer = s.posted(0);
         QCOMPARE(customer.encoding().toLower(), QStringLiteral("gb2312"));
         QCOMPARE(
-            attributeText(customer.root()),
+            attributeText(customer.root().attributes(), " "),
             "sender=001 receiver=m6 roottag=customer docid=903182647 proc=Add updateexisting=n "
             "skipexisting=y codeexchanged=n display=客户档案 family=基础档案");
         QCOMPARE(customer.select("/ztinterface/customer").size(), 5);
-        QCOMPARE(attributeText(customer.root().childElements().last()),
+        QCOMPARE(attributeText(customer.root().childElements().last().attributes(), " "),
                  "operator=demo pwd=" + encryptedPassword("demo") + " date=2026-03-15");
         // An empty operation string: "add", whatever the file says ("Add").
         QCOMPARE(s.posted(1).root().attribute("proc"), QStringLiteral("add"));
@@ -523,7 +516,7 @@ private Q_SLOTS:
         QVERIFY(
             QRegularExpression("^sender=001 receiver=m6 roottag=saleorder docid=\\d+ proc=Query "
                                "codeexchanged=n exportneedexch=y display=销售订单 family=销售管理$")
-                .match(attributeText(query.root()))
+                .match(attributeText(query.root().attributes(), " "))
                 .hasMatch());
         const QList<XmlElement> children = query.root().childElements();
         QCOMPARE(children.size(), 2);
@@ -543,8 +536,9 @@ private Q_SLOTS:
         const QByteArray saved = s.run.folder.read("out/saleorder.xml");
         QVERIFY2(saved.startsWith("<?xml version=\"1.0\" encoding=\"gb2312\"?>"), saved.left(60));
         const XmlDocument data = XmlDocument::fromBytes(saved);
-        QCOMPARE(attributeText(data.root()), "sender=001 receiver=m6 roottag=saleorder docid=77 "
-                                             "proc=Query codeexchanged=N exportneedexch=N");
+        QCOMPARE(attributeText(data.root().attributes(), " "),
+                 "sender=001 receiver=m6 roottag=saleorder docid=77 "
+                 "proc=Query codeexchanged=N exportneedexch=N");
         QCOMPARE(data.select("/ztinterface/saleorder").size(), 2);
         QCOMPARE(data.selectFirst("//name").text(), QStringLiteral("杭州堃源"));
     }

@@ -107,24 +107,6 @@ private Q_SLOTS:
         QVERIFY(entries >= 3);
     }
 
-    void everyDataFileBelongsToAnItemAndHoldsRecords() {
-        QDirIterator it(path(QStringLiteral("\\data")), {QStringLiteral("*.xml")}, QDir::Files);
-        QStringList interfaceNames;
-        for (const CatalogueItem& item : m_catalogue.items())
-            interfaceNames.append(item.interfaceName);
-        int files = 0;
-        while (it.hasNext()) {
-            const QString file = it.next();
-            const XmlDocument document = XmlDocument::fromFile(file);
-            const QString roottag = document.root().attribute(QStringLiteral("roottag"));
-            QCOMPARE(document.root().name(), QStringLiteral("ztinterface"));
-            QVERIFY2(interfaceNames.contains(roottag), qPrintable(file));
-            QVERIFY2(!document.root().firstChildElement(roottag).isNull(), qPrintable(file));
-            ++files;
-        }
-        QVERIFY(files >= 5);
-    }
-
     void everyCatalogueItemExportsData() {
         ServerFixture server({}, ServerFixture::Content::DemoData);
         const QList<CatalogueItem> items = m_catalogue.items();
