@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QStringBuilder>
 #include <QTextStream>
 #include <map>
 
@@ -78,17 +79,18 @@ int generate(const QString& path, int count) {
     return doc.save(path) ? 0 : 1;
 }
 
-// The editor's grid for item i: four rows on the item's own fields.
-QList<ConditionRow> rowsOf(int i, const QList<ConditionField>& offered) {
+// The editor's grid for item i: four rows on the item's own fields, as its cells hold them.
+QList<ConditionRow> rowsOf(const QString& number, const QList<ConditionField>& offered) {
     QList<ConditionRow> rows;
+    rows.reserve(4);
     for (int f = 0; f < 4; ++f) {
         const ConditionField field =
             offered.isEmpty() ? ConditionField{QStringLiteral("编码"), QStringLiteral("文本")}
                               : offered[f % offered.size()];
-        rows.append({field.display, QStringLiteral(">="),
-                     QLatin1Char('C') + QString::number(i) + QLatin1Char('-') + QString::number(f) +
-                         QLatin1Char('+'),
-                     QStringLiteral("and"), field.type});
+        rows.append(
+            {field.display, QStringLiteral(">="),
+             QLatin1Char('C') % number % QLatin1Char('-') % QChar(u'0' + f) % QLatin1Char('+'),
+             QStringLiteral("and"), field.type});
     }
     return rows;
 }
@@ -124,7 +126,7 @@ int run(const AppFolder& folder, int count) {
             key.item.name, key.item.label, key.code,
             QStringLiteral("D:\\导入\\") + number + QStringLiteral(".xml"),
             QStringLiteral("D:\\导出\\") + number + QStringLiteral(".xml"),
-            rowsOf(i, offered.at(key.item.name)), structures.at(key.item.name));
+            rowsOf(number, offered.at(key.item.name)), structures.at(key.item.name));
         if (!stored) {
             out() << "item " << i << " not stored" << Qt::endl;
             return 1;

@@ -27,6 +27,15 @@ bool isAddressable(const XmlElement& element) {
 }
 } // namespace
 
+QByteArray ConditionItemIndex::keyOf(QByteArrayView elementName, QByteArrayView label,
+                                     QByteArrayView code) {
+    // One string with NUL between the three, a character no XML text holds.
+    QByteArray key;
+    key.reserve(elementName.size() + label.size() + code.size() + 2);
+    key.append(elementName).append('\0').append(label).append('\0').append(code);
+    return key;
+}
+
 void ConditionItemIndex::rebuild(const XmlDocument& document) {
     m_items.clear();
     m_onlyTopLevel = true;
@@ -34,17 +43,13 @@ void ConditionItemIndex::rebuild(const XmlDocument& document) {
     // One pass over every element's attributes, names compared by address: the index of a
     // file of ten thousand items is ready as the file is.
     XmlAttributeScan({kName.toUtf8(), kCode.toUtf8()})
-        .runOverEvery(
-            document, [&](const XmlElement& element, const QList<QByteArrayView>& values) {
-                const QByteArrayView label = values[0];
-                const QByteArrayView code = values[1];
-                if (label.isNull() || code.isNull())
-                    return;
-                Key key{element.name(), QString::fromUtf8(label), QString::fromUtf8(code)};
-                if (!m_items.contains(key))
-                    m_items.insert(std::move(key), element);
-                m_onlyTopLevel = m_onlyTopLevel && element.parentElement() == root;
-            });
+        .runOverEvery(document,
+                      [&](const XmlElement& element, const QList<QByteArrayView>& values) {
+                          if (values[0].isNull() || values[1].isNull())
+                              return;
+                          remember(keyOf(element.nameUtf8(), values[0], values[1]), element);
+                          m_onlyTopLevel = m_onlyTopLevel && element.parentElement() == root;
+                      });
 }
 
 bool ConditionItemIndex::holdsItems(const XmlElement& element) const {
@@ -60,7 +65,7 @@ bool ConditionItemIndex::holdsItems(const XmlElement& element) const {
 
 XmlElement ConditionItemIndex::find(const QString& elementName, const QString& label,
                                     const QString& code) const {
-    return m_items.value(Key{elementName, label, code});
+    return m_items.value(keyOf(elementName.toUtf8(), label.toUtf8(), code.toUtf8()));
 }
 
 XmlElement ConditionItemIndex::findForSender(const QString& elementName, const QString& label,
@@ -70,10 +75,11 @@ XmlElement ConditionItemIndex::findForSender(const QString& elementName, const Q
 }
 
 void ConditionItemIndex::add(const XmlElement& item) {
-    remember({item.name(), item.attribute(kName), item.attribute(kCode)}, item);
+    remember(keyOf(item.nameUtf8(), item.attribute(kName).toUtf8(), item.attribute(kCode).toUtf8()),
+             item);
 }
 
-void ConditionItemIndex::remember(Key&& key, const XmlElement& item) {
+void ConditionItemIndex::remember(QByteArray&& key, const XmlElement& item) {
     // The first element of a key in document order is the one found.
     if (!m_items.contains(key))
         m_items.insert(std::move(key), item);

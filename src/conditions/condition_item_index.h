@@ -2,6 +2,8 @@
 
 #include "platform/xml/xml_document.h"
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QHash>
 #include <QString>
 
@@ -32,19 +34,10 @@ public:
     bool holdsItems(const XmlElement& element) const;
 
 private:
-    struct Key {
-        QString elementName;
-        QString label;
-        QString code;
-        bool operator==(const Key&) const = default;
-    };
-    friend size_t qHash(const Key& key, size_t seed) {
-        return qHashMulti(seed, key.elementName, key.label, key.code);
-    }
+    static QByteArray keyOf(QByteArrayView elementName, QByteArrayView label, QByteArrayView code);
+    void remember(QByteArray&& key, const XmlElement& item);
 
-    void remember(Key&& key, const XmlElement& item);
-
-    QHash<Key, XmlElement> m_items;
+    QHash<QByteArray, XmlElement> m_items;
     // Items are normally children of the root: then no item lies inside another and storing
     // one never removes another.
     bool m_onlyTopLevel = true;

@@ -172,6 +172,10 @@ QString XmlElement::name() const {
     return m_node ? fromXml(m_node->name) : QString();
 }
 
+QByteArrayView XmlElement::nameUtf8() const {
+    return m_node ? QByteArrayView(reinterpret_cast<const char*>(m_node->name)) : QByteArrayView();
+}
+
 bool XmlElement::hasAttribute(const QString& name) const {
     return m_node && xmlHasProp(m_node, Utf8Text(name).get()) != nullptr;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -26,6 +27,8 @@ public:
     xmlNode* node() const { return m_node; }
 
     QString name() const;
+    // The name as the tree holds it, valid while the element is.
+    QByteArrayView nameUtf8() const;
 
     bool hasAttribute(const QString& name) const;
     // The attribute's text, or an empty string when it is missing.
