@@ -63,11 +63,17 @@ bool AppFolder::makeWritable(const QString& path) {
 }
 
 bool AppFolder::writeAtomically(const QString& path, const QByteArray& bytes, QString* error) {
+    return writeAtomically(
+        path, [&](QIODevice& file) { return file.write(bytes) == bytes.size(); }, error);
+}
+
+bool AppFolder::writeAtomically(const QString& path, const std::function<bool(QIODevice&)>& write,
+                                QString* error) {
     QSaveFile file(path);
     QString reason;
     if (!file.open(QIODevice::WriteOnly)) {
         reason = file.errorString();
-    } else if (file.write(bytes) != bytes.size() || !file.flush()) {
+    } else if (!write(file) || !file.flush()) {
         // QSaveFile's commit does not notice a buffer that its flush could write only in part
         // (a disk that fills up), and the system then names no error: the flush is checked
         // here, so that half a file never replaces the old one.

@@ -2,6 +2,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
+
+class QIODevice;
 
 namespace kvx {
 
@@ -29,6 +32,10 @@ public:
     static bool makeWritable(const QString& path);
     // Replaces the file with the bytes atomically: a crash never leaves half a file.
     static bool writeAtomically(const QString& path, const QByteArray& bytes,
+                                QString* error = nullptr);
+    // The same with what `write` writes into the new file; when it returns false, nothing
+    // replaces the file.
+    static bool writeAtomically(const QString& path, const std::function<bool(QIODevice&)>& write,
                                 QString* error = nullptr);
 
 private:

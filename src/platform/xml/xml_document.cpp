@@ -29,13 +29,50 @@ int readFromDevice(void* context, char* buffer, int length) {
     return static_cast<int>(device->read(buffer, length));
 }
 
-int writeToDevice(void* context, const char* buffer, int length) {
-    auto* device = static_cast<QIODevice*>(context);
-    return device->write(buffer, length) == length ? length : -1;
-}
-
 int closeNothing(void*) {
     return 0;
+}
+
+// What libxml2's serializer writes, passed on to a device; with `stopAtReference` the first
+// character reference ("&#") ends the writing.
+struct Output {
+    QIODevice& device;
+    bool stopAtReference = false;
+    bool referenced = false;
+    bool failed = false;
+    char last = 0;
+};
+
+int writeToOutput(void* context, const char* buffer, int length) {
+    auto& out = *static_cast<Output*>(context);
+    if (out.stopAtReference && length > 0) {
+        const QByteArrayView chunk(buffer, length);
+        if ((out.last == '&' && chunk.front() == '#') || chunk.contains("&#")) {
+            out.referenced = true;
+            return -1;
+        }
+        out.last = chunk.back();
+    }
+    if (out.device.write(buffer, length) != length) {
+        out.failed = true;
+        return -1;
+    }
+    return length;
+}
+
+// Writes the document to the device; false when the device failed, or when `referenced` is
+// given and a character reference ended the writing (then *referenced is true).
+bool writeDocument(xmlDoc* doc, QIODevice& device, const char* encoding, int options,
+                   bool* referenced = nullptr) {
+    Output out{device, referenced != nullptr};
+    xmlSaveCtxtPtr ctxt = xmlSaveToIO(writeToOutput, closeNothing, &out, encoding, options);
+    if (!ctxt)
+        return false;
+    xmlSaveDoc(ctxt, doc);
+    const int flushed = xmlSaveClose(ctxt);
+    if (referenced)
+        *referenced = out.referenced;
+    return flushed >= 0 && !out.failed && !out.referenced;
 }
 
 QString declaredEncoding(const QString& text) {
@@ -200,12 +237,7 @@ QByteArray XmlDocument::serialize(const char* encoding) const {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    xmlSaveCtxtPtr ctxt =
-        xmlSaveToIO(writeToDevice, closeNothing, &buffer, encoding, XML_SAVE_FORMAT);
-    if (ctxt) {
-        xmlSaveDoc(ctxt, m_doc);
-        xmlSaveClose(ctxt);
-    }
+    writeDocument(m_doc, buffer, encoding, XML_SAVE_FORMAT);
     return bytes;
 }
 
@@ -234,12 +266,7 @@ QString XmlDocument::toString() const {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    xmlSaveCtxtPtr ctxt = xmlSaveToIO(writeToDevice, closeNothing, &buffer, "UTF-8",
-                                      XML_SAVE_FORMAT | XML_SAVE_NO_DECL);
-    if (ctxt) {
-        xmlSaveDoc(ctxt, m_doc);
-        xmlSaveClose(ctxt);
-    }
+    writeDocument(m_doc, buffer, "UTF-8", XML_SAVE_FORMAT | XML_SAVE_NO_DECL);
     const QString declared = encoding();
     const QString declaration =
         declared.isEmpty()
@@ -253,6 +280,24 @@ bool XmlDocument::save(const QString& path, QString* error) const {
         if (error)
             *error = QStringLiteral("没有可保存的文档");
         return false;
+    }
+    const QString declared = encoding();
+    if (detail::writableEncoding(declared, {}) == declared) {
+        // Written straight into the file, so that a document of many megabytes is not held
+        // in memory once more. A character reference ends that: it would break a name, and
+        // toBytes() looks at the names.
+        const QByteArray name = declared.toUtf8();
+        bool referenced = false;
+        if (AppFolder::writeAtomically(
+                path,
+                [&](QIODevice& file) {
+                    return writeDocument(m_doc, file, name.constData(), XML_SAVE_FORMAT,
+                                         &referenced);
+                },
+                error))
+            return true;
+        if (!referenced)
+            return false;
     }
     return AppFolder::writeAtomically(path, toBytes(), error);
 }

@@ -191,16 +191,24 @@ bool XmlElement::setAttribute(const QString& name, const QString& value) {
         return false;
     const Utf8Text n(name);
     const Utf8Text v(value);
-    const xmlAttr* existing = m_node->properties;
+    xmlAttr* existing = m_node->properties;
     while (existing && (existing->ns || !xmlStrEqual(existing->name, n.get())))
         existing = existing->next;
     if (existing) {
-        // An attribute that holds the value already is left as it is: storing a form again
-        // changes only what was edited, and the rest of the document stays as it was read.
-        const xmlNode* text = existing->children;
-        if (text ? text->type == XML_TEXT_NODE && !text->next && xmlStrEqual(text->content, v.get())
-                 : *v.get() == 0)
+        // An attribute that holds the value already is left as it is, and one value is
+        // written over another: storing a form again changes only what was edited.
+        xmlNode* text = existing->children;
+        if (!text && *v.get() == 0)
             return true;
+        if (text && text->type == XML_TEXT_NODE && !text->next) {
+            if (xmlStrEqual(text->content, v.get()))
+                return true;
+            // An ID is registered with the document by its value: libxml2 moves it along.
+            if (existing->atype != XML_ATTRIBUTE_ID) {
+                xmlNodeSetContent(text, v.get());
+                return true;
+            }
+        }
     } else if (!isValidName(n.get())) {
         return false;
     }
