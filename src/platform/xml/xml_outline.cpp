@@ -1,6 +1,7 @@
 #include "platform/xml/xml_outline.h"
 
 #include "platform/xml/xml_document.h"
+#include "platform/xml/xml_encoding.h"
 #include "platform/xml/xml_parse_rules.h"
 
 #include <libxml/parser.h>
@@ -25,21 +26,21 @@ ScanState* stateOf(void* context) {
 
 // The name the tree would give the element: the local name, or the whole name when its
 // prefix is not declared.
-// Joined before it is read: a part read alone would lose a leading U+FEFF as a byte order mark.
 QString nameOf(const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri) {
     QByteArray name(reinterpret_cast<const char*>(localname));
     if (prefix && !uri)
         name.prepend(QByteArray(reinterpret_cast<const char*>(prefix)) + ':');
-    return QString::fromUtf8(name);
+    return detail::textFromUtf8(name);
 }
 
 // Attributes come as local name, prefix, URI, value and end of the value.
 void copyAttributes(XmlElement element, int count, const xmlChar** attributes) {
     for (int i = 0; i < count; ++i) {
         const xmlChar** attribute = attributes + 5 * i;
-        element.setAttribute(QString::fromUtf8(reinterpret_cast<const char*>(attribute[0])),
-                             QString::fromUtf8(reinterpret_cast<const char*>(attribute[3]),
-                                               attribute[4] - attribute[3]));
+        const auto* value = reinterpret_cast<const char*>(attribute[3]);
+        element.setAttribute(
+            detail::textFromUtf8(reinterpret_cast<const char*>(attribute[0])),
+            detail::textFromUtf8(QByteArrayView(value, attribute[4] - attribute[3])));
     }
 }
 
