@@ -2,6 +2,7 @@
 
 #include "documents/import_document.h"
 #include "platform/shared_texts.h"
+#include "platform/xml/xml_text.h"
 
 #include <QFileInfo>
 
@@ -28,7 +29,7 @@ QByteArrayView trimmed(QByteArrayView text) {
 
 // A value as a message shows it: a long one is cut.
 QString shown(QByteArrayView value) {
-    const QString text = QString::fromUtf8(value);
+    const QString text = xmlText(value);
     return text.size() > 40 ? text.left(40) + QStringLiteral("…") : text;
 }
 
@@ -72,16 +73,16 @@ bool ImportCheckReader::read() {
 void ImportCheckReader::startElement(int depth, QByteArrayView name) {
     if (depth == 0) {
         if (name != kInterfaceRoot)
-            m_check.add(0, {},
-                        QStringLiteral("根元素是“%1”，接口文档的根元素应为ztinterface")
-                            .arg(QString::fromUtf8(name)));
+            m_check.add(
+                0, {},
+                QStringLiteral("根元素是“%1”，接口文档的根元素应为ztinterface").arg(xmlText(name)));
         checkRoot();
         return;
     }
     if (depth == 1) {
         m_inRecord = name == m_roottag;
         if (!m_inRecord) {
-            ++m_otherElements[QString::fromUtf8(name)];
+            ++m_otherElements[xmlText(name)];
             return;
         }
         ++m_check.m_records;
@@ -164,8 +165,8 @@ void ImportCheckReader::endField(int level) {
 
 void ImportCheckReader::endRecord() {
     const int position = m_check.m_records;
-    const QString key = QString::fromUtf8(m_key);
-    const QString keyName = QString::fromUtf8(m_keySteps.join('/'));
+    const QString key = xmlText(m_key);
+    const QString keyName = xmlText(m_keySteps.join('/'));
     if (!m_keyFound) {
         m_recordFindings.prepend(QStringLiteral("没有关键字段%1").arg(keyName));
     } else if (m_key.isEmpty()) {
@@ -189,7 +190,7 @@ QString ImportCheckReader::pathText(int level) const {
     QByteArray path;
     for (int i = 0; i <= level; ++i)
         path += (i ? "/" : "") + m_names[i];
-    return QString::fromUtf8(path);
+    return xmlText(path);
 }
 
 void ImportCheckReader::reportOtherElements() {

@@ -1,6 +1,7 @@
 #include "documents/result_report.h"
 
 #include "platform/xml/xml_attribute_scan.h"
+#include "platform/xml/xml_text.h"
 
 namespace kvx {
 
@@ -92,7 +93,7 @@ private:
     void putDecoded(QByteArrayView utf8, Decoded& last) {
         if (utf8 != last.utf8) {
             last.utf8 = utf8.toByteArray();
-            last.text = QString::fromUtf8(utf8);
+            last.text = xmlText(utf8);
         }
         put(last.text);
     }

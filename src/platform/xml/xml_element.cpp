@@ -1,7 +1,7 @@
 #include "platform/xml/xml_element.h"
 
-#include "platform/xml/xml_encoding.h"
 #include "platform/xml/xml_parse_rules.h"
+#include "platform/xml/xml_text.h"
 #include "platform/xml/xpath_query.h"
 
 #include <QVarLengthArray>
@@ -17,7 +17,7 @@ const xmlChar* utf8(const QByteArray& bytes) {
 }
 
 QString fromXml(const xmlChar* text) {
-    return text ? detail::textFromUtf8(reinterpret_cast<const char*>(text)) : QString();
+    return text ? xmlText(reinterpret_cast<const char*>(text)) : QString();
 }
 
 QString takeXml(xmlChar* text) {

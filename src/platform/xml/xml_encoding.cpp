@@ -52,13 +52,6 @@ xmlCharEncodingHandlerPtr handlerFor(const QString& encoding) {
 
 } // namespace
 
-QString textFromUtf8(QByteArrayView utf8) {
-    static constexpr QByteArrayView kFeff("\xEF\xBB\xBF");
-    if (!utf8.startsWith(kFeff))
-        return QString::fromUtf8(utf8);
-    return QChar(0xFEFF) + textFromUtf8(utf8.sliced(kFeff.size()));
-}
-
 void collectNonAsciiNames(xmlNode* element, QSet<QByteArray>& names) {
     if (!element || element->type != XML_ELEMENT_NODE)
         return;

@@ -9,10 +9,6 @@ typedef struct _xmlNode xmlNode;
 
 namespace kvx::detail {
 
-// UTF-8 from libxml2 as text. QString::fromUtf8 takes a leading U+FEFF for a byte order mark
-// and drops it; in a name or a value it is a character like any other, and is kept.
-QString textFromUtf8(QByteArrayView utf8);
-
 // The names of the element, its attributes and its descendants that are not plain ASCII, as
 // UTF-8.
 void collectNonAsciiNames(xmlNode* element, QSet<QByteArray>& names);

@@ -1,7 +1,7 @@
 #include "platform/xml/xml_field_scanner.h"
 
-#include "platform/xml/xml_encoding.h"
 #include "platform/xml/xml_parse_rules.h"
+#include "platform/xml/xml_text.h"
 
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
@@ -63,7 +63,7 @@ bool XmlFieldScanner::scan(QByteArrayView bytes) {
     for (qsizetype i = 0; wellFormed && i < m_fields.size(); ++i) {
         const Field& field = m_fields[i];
         if (!field.steps.isEmpty() && field.taken.last())
-            m_texts[i] = detail::textFromUtf8(field.text);
+            m_texts[i] = xmlText(field.text);
     }
     return wellFormed;
 }

@@ -1,8 +1,8 @@
 #include "platform/xml/xml_outline.h"
 
 #include "platform/xml/xml_document.h"
-#include "platform/xml/xml_encoding.h"
 #include "platform/xml/xml_parse_rules.h"
+#include "platform/xml/xml_text.h"
 
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
@@ -30,7 +30,7 @@ QString nameOf(const xmlChar* localname, const xmlChar* prefix, const xmlChar* u
     QByteArray name(reinterpret_cast<const char*>(localname));
     if (prefix && !uri)
         name.prepend(QByteArray(reinterpret_cast<const char*>(prefix)) + ':');
-    return detail::textFromUtf8(name);
+    return xmlText(name);
 }
 
 // Attributes come as local name, prefix, URI, value and end of the value.
@@ -38,9 +38,8 @@ void copyAttributes(XmlElement element, int count, const xmlChar** attributes) {
     for (int i = 0; i < count; ++i) {
         const xmlChar** attribute = attributes + 5 * i;
         const auto* value = reinterpret_cast<const char*>(attribute[3]);
-        element.setAttribute(
-            detail::textFromUtf8(reinterpret_cast<const char*>(attribute[0])),
-            detail::textFromUtf8(QByteArrayView(value, attribute[4] - attribute[3])));
+        element.setAttribute(xmlText(reinterpret_cast<const char*>(attribute[0])),
+                             xmlText(QByteArrayView(value, attribute[4] - attribute[3])));
     }
 }
 

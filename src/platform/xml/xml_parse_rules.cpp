@@ -1,6 +1,6 @@
 #include "platform/xml/xml_parse_rules.h"
 
-#include "platform/xml/xml_encoding.h"
+#include "platform/xml/xml_text.h"
 
 #include <algorithm>
 #include <libxml/tree.h>
@@ -15,7 +15,7 @@ thread_local DoctypeGuard* t_guard = nullptr;
 
 // Names in a message are cut: a hostile one may be megabytes long.
 QString shown(const xmlChar* text) {
-    const QString full = textFromUtf8(reinterpret_cast<const char*>(text));
+    const QString full = xmlText(reinterpret_cast<const char*>(text));
     return full.size() > 60 ? full.left(60) + QStringLiteral("…") : full;
 }
 
