@@ -32,16 +32,16 @@ bool ConditionDocument::OpenConditionDocument(bool planMode, QString* error) {
     if (isLoaded())
         return true;
     const QString path = m_folder.resolve(relativePath(planMode));
-    XmlDocument document = XmlDocument::fromFile(path);
+    // Read without the indentation between elements, which carries nothing: saving indents
+    // the whole file afresh, and a file the console wrote comes out as it was where nothing
+    // was stored. Thousands of whitespace nodes fewer make reading and storing faster.
+    XmlDocument document = XmlDocument::fromFileWithoutIndentation(path);
     if (document.isNull()) {
         if (error)
             *error = AppFolder::toNative(path) +
                      QStringLiteral("导入导出配置文件不存在！无法保存数据！");
         return false;
     }
-    // Without the whitespace between the items, saving indents new and stored items like
-    // the others; items not stored keep their layout.
-    document.root().removeIndentation();
     m_document = std::move(document);
     m_path = path;
     m_indexStale = true;

@@ -285,7 +285,7 @@ private Q_SLOTS:
         QVERIFY(s.doc.WriteConditionFile());
         const QByteArray bytes = s.folder.read(kConditionFile);
         QVERIFY(bytes.startsWith("<?xml version=\"1.0\" encoding=\"gb2312\"?>"));
-        // Items not stored keep their text and layout.
+        // Items not stored keep their text, and the layout the console writes.
         QVERIFY(bytes.contains(gbk(QStringLiteral(
             "  <customer name=\"客户档案\" code=\"002\" importfile=\"\" exportfile=\"\">\n"
             "    <field display=\"客户编码\" name=\"code\" operation=\"&gt;=\" value=\"C003\" "

@@ -157,6 +157,14 @@ XmlDocument XmlDocument::parseMemory(xmlParserCtxtPtr ctxt, QByteArrayView bytes
 }
 
 XmlDocument XmlDocument::fromFile(const QString& path, QString* error) {
+    return readFile(path, detail::xmlParseOptions(), error);
+}
+
+XmlDocument XmlDocument::fromFileWithoutIndentation(const QString& path, QString* error) {
+    return readFile(path, detail::xmlParseOptions() | XML_PARSE_NOBLANKS, error);
+}
+
+XmlDocument XmlDocument::readFile(const QString& path, int options, QString* error) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         if (error)
@@ -172,7 +180,7 @@ XmlDocument XmlDocument::fromFile(const QString& path, QString* error) {
         ctxt,
         [&] {
             return xmlCtxtReadIO(ctxt, readFromDevice, closeNothing, &file, url.constData(),
-                                 nullptr, detail::xmlParseOptions());
+                                 nullptr, options);
         },
         error, nullptr));
     xmlFreeParserCtxt(ctxt);

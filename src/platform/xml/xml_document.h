@@ -34,6 +34,9 @@ public:
     // A null document when the text is not a well-formed document or is refused; *error says
     // why, and *refused whether it was refused for its document type declaration.
     static XmlDocument fromFile(const QString& path, QString* error = nullptr);
+    // The same without the whitespace-only text between elements (their indentation), which
+    // saving writes afresh; whitespace beside other text stays.
+    static XmlDocument fromFileWithoutIndentation(const QString& path, QString* error = nullptr);
     static XmlDocument fromBytes(const QByteArray& bytes, QString* error = nullptr,
                                  bool* refused = nullptr);
     // Parses Unicode text, ignoring the encoding its declaration names (which is kept as
@@ -75,6 +78,7 @@ private:
                         bool* refused);
     static XmlDocument parseMemory(xmlParserCtxt* ctxt, QByteArrayView bytes, const char* encoding,
                                    QString* error, bool* refused);
+    static XmlDocument readFile(const QString& path, int options, QString* error);
     QByteArray serialize(const char* encoding) const;
     QString writableEncoding() const;
 
