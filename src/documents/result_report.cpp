@@ -35,9 +35,8 @@ public:
         static const QString succeeded = QStringLiteral("导入、导出成功！");
         static const QString failed = QStringLiteral("导入导出失败！");
         static const QString closing = QStringLiteral("】");
-        static const QString crLf = QStringLiteral("\r\n");
         // UTF-8 never takes fewer bytes than UTF-16 takes characters.
-        qsizetype longest = failed.size() + crLf.size();
+        qsizetype longest = failed.size() + crLf().size();
         for (qsizetype key = 1; key <= kDsc; ++key)
             longest += values[key].size() + 8;
         reserve(longest);
@@ -50,15 +49,24 @@ public:
             put(closing);
         }
         put(values[kDsc], kDsc);
-        put(crLf);
+        put(crLf());
     }
 
+    // The text with the blank line that closes a report: added in place, since a copy of a
+    // hundred thousand lines would touch as much memory again.
     QString take() {
+        reserve(crLf().size());
+        put(crLf());
         m_text.resize(m_size);
         return std::move(m_text);
     }
 
 private:
+    static const QString& crLf() {
+        static const QString text = QStringLiteral("\r\n");
+        return text;
+    }
+
     void reserve(qsizetype more) {
         if (m_size + more > m_text.size())
             m_text.resize(std::max(m_text.size() * 2, m_size + more + 4096));
@@ -112,7 +120,7 @@ QString AppendResultReport(const XmlDocument& resultDocument, const QString& tit
     XmlAttributeScan(kAttributes)
         .run(resultDocument, "item",
              [&writer](const QList<QByteArrayView>& values) { writer.line(values); });
-    return writer.take() + QStringLiteral("\r\n");
+    return writer.take();
 }
 
 ResultCounts countResults(const XmlDocument& resultDocument) {
