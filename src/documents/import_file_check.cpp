@@ -5,12 +5,13 @@
 #include "documents/import_check_reader.h"
 #include "documents/record_layout.h"
 #include "platform/app_folder.h"
+#include "platform/shared_texts.h"
 
 namespace kvx {
 
 namespace {
 
-const QString kCrLf = QStringLiteral("\r\n");
+const QString kCrLf = SharedText::reportLineEnd();
 
 } // namespace
 

@@ -1,5 +1,6 @@
 #include "documents/result_report.h"
 
+#include "platform/shared_texts.h"
 #include "platform/xml/xml_attribute_scan.h"
 #include "platform/xml/xml_text.h"
 
@@ -13,6 +14,8 @@ const QList<QByteArray> kAttributes = {
     "succeed", "key",          "voucher_type",        "voucher_id",
     "row_id",  "m6voucher_id", "m6accounting_period", "dsc"};
 constexpr qsizetype kDsc = 7;
+
+const QString kCrLf = SharedText::reportLineEnd();
 
 const QString& keyLabel(qsizetype key) {
     static const QString labels[] = {QStringLiteral("【关键字="),   QStringLiteral("【凭证类别="),
@@ -36,7 +39,7 @@ public:
         static const QString failed = QStringLiteral("导入导出失败！");
         static const QString closing = QStringLiteral("】");
         // UTF-8 never takes fewer bytes than UTF-16 takes characters.
-        qsizetype longest = failed.size() + crLf().size();
+        qsizetype longest = failed.size() + kCrLf.size();
         for (qsizetype key = 1; key <= kDsc; ++key)
             longest += values[key].size() + 8;
         reserve(longest);
@@ -49,24 +52,19 @@ public:
             put(closing);
         }
         put(values[kDsc], kDsc);
-        put(crLf());
+        put(kCrLf);
     }
 
     // The text with the blank line that closes a report: added in place, since a copy of a
     // hundred thousand lines would touch as much memory again.
     QString take() {
-        reserve(crLf().size());
-        put(crLf());
+        reserve(kCrLf.size());
+        put(kCrLf);
         m_text.resize(m_size);
         return std::move(m_text);
     }
 
 private:
-    static const QString& crLf() {
-        static const QString text = QStringLiteral("\r\n");
-        return text;
-    }
-
     void reserve(qsizetype more) {
         if (m_size + more > m_text.size())
             m_text.resize(std::max(m_text.size() * 2, m_size + more + 4096));
@@ -116,7 +114,7 @@ private:
 
 QString AppendResultReport(const XmlDocument& resultDocument, const QString& title,
                            const QString& report) {
-    LineWriter writer(report + title + QStringLiteral("\r\n"));
+    LineWriter writer(report + title + kCrLf);
     XmlAttributeScan(kAttributes)
         .run(resultDocument, "item",
              [&writer](const QList<QByteArrayView>& values) { writer.line(values); });

@@ -20,7 +20,7 @@ namespace kvx {
 
 namespace {
 
-const QString kCrLf = QStringLiteral("\r\n");
+const QString kCrLf = SharedText::reportLineEnd();
 
 // One listed item as the check takes it on its thread.
 struct CheckTask {

@@ -1,6 +1,7 @@
 #include "history/run_history_model.h"
 
 #include "platform/app_folder.h"
+#include "platform/shared_texts.h"
 
 #include <QAtomicInteger>
 #include <QHash>
@@ -18,7 +19,7 @@ const QString kState = QStringLiteral(
 
 const QString kLines = QStringLiteral(" from runs r left join run_items i on i.run_id = r.id ");
 
-const QString kCrLf = QStringLiteral("\r\n");
+const QString kCrLf = SharedText::reportLineEnd();
 
 // The filter as SQL conditions with their values, each condition after " and".
 struct Conditions {

@@ -6,6 +6,12 @@
 // Fixed texts that several windows and runs show, each kept here once.
 namespace kvx::SharedText {
 
+// The line end of the run reports: they are shown, kept in the run history and copied out as
+// Windows text, and a report block is joined to the next at it.
+inline QString reportLineEnd() {
+    return QStringLiteral("\r\n");
+}
+
 // The title of the prompts of the runs and work windows.
 inline QString promptTitle() {
     return QStringLiteral("提示");

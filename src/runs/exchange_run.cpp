@@ -252,13 +252,13 @@ void ExchangeRun::showProgress(const QString& text, int position) {
 
 void ExchangeRun::warn(const QString& text) {
     if (m_inItem)
-        m_item.report += text + QStringLiteral("\r\n");
+        m_item.report += text + SharedText::reportLineEnd();
     m_services.prompter.message(text, SharedText::promptTitle(), Prompter::Icon::Warning);
 }
 
 void ExchangeRun::tell(const QString& text) {
     if (m_inItem)
-        m_item.report += text + QStringLiteral("\r\n");
+        m_item.report += text + SharedText::reportLineEnd();
     m_services.prompter.message(text, SharedText::promptTitle(), Prompter::Icon::None);
 }
 
@@ -332,7 +332,7 @@ void ExchangeRun::takeAnswer(const HttpResult& result, const AnswerStep& then) {
         if (result.outcome != HttpResult::Outcome::Cancelled)
             warn(answer.message);
         else if (m_inItem)
-            m_item.report += answer.message + QStringLiteral("\r\n");
+            m_item.report += answer.message + SharedText::reportLineEnd();
         then(std::move(answer));
         return;
     }

@@ -15,7 +15,7 @@ namespace kvx {
 namespace {
 
 const QString kValue = QStringLiteral("value");
-const QString kCrLf = QStringLiteral("\r\n");
+const QString kCrLf = SharedText::reportLineEnd();
 const QString kNotRun = QStringLiteral("已取消，未执行");
 
 int recordCount(const XmlDocument& data, const QString& roottag) {

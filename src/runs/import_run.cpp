@@ -13,7 +13,7 @@ namespace kvx {
 
 namespace {
 
-const QString kCrLf = QStringLiteral("\r\n");
+const QString kCrLf = SharedText::reportLineEnd();
 
 struct Outcome {
     bool ok = false;
